@@ -1,0 +1,39 @@
+# tarnwell_add_bundle(<target> NAME <BundleName> WEB <folder> SOURCES ... LIBS ...)
+# Builds a VST 3 module into its bundle:
+#   bundles/<Name>.vst3/Contents/x86_64-win/<Name>.vst3   (Windows)
+#   bundles/<Name>.vst3/Contents/x86_64-linux/<Name>.so   (Linux)
+# with the page copied to Contents/Resources/web.
+set(TARNWELL_BUNDLE_DIR "${CMAKE_BINARY_DIR}/bundles")
+
+function(tarnwell_add_bundle target)
+  cmake_parse_arguments(B "" "NAME;WEB" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} MODULE ${B_SOURCES})
+  target_link_libraries(${target} PRIVATE project_options vst3entry ${B_LIBS})
+  set(contents "${TARNWELL_BUNDLE_DIR}/${B_NAME}.vst3/Contents")
+  if(WIN32)
+    set(arch x86_64-win)
+    set(suffix .vst3)
+  else()
+    set(arch x86_64-linux)
+    set(suffix .so)
+  endif()
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    OUTPUT_NAME "${B_NAME}"
+    SUFFIX "${suffix}"
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY "${contents}/${arch}")
+  if(NOT WIN32)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+  if(B_WEB)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_directory "${B_WEB}" "${contents}/Resources/web")
+  else()
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E make_directory "${contents}/Resources")
+  endif()
+  set_property(GLOBAL APPEND PROPERTY TARNWELL_BUNDLES "${B_NAME}")
+  set(${target}_BUNDLE_PATH "${TARNWELL_BUNDLE_DIR}/${B_NAME}.vst3" PARENT_SCOPE)
+endfunction()

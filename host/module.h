@@ -1,0 +1,41 @@
+// A VST 3 module loaded the way a DAW loads it: by bundle or file path, through its
+// entry points, down to its class factory.
+#pragma once
+
+#include <string>
+
+#include "platform/dynamic_library.h"
+#include "pluginterfaces/base/ipluginbase.h"
+
+namespace tarnwell::host {
+
+class Module {
+ public:
+  Module() = default;
+  ~Module();
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
+  // Loads a bundle folder (<Name>.vst3) or a module file, enters it and takes its factory.
+  bool Load(const std::string& path, std::string* error);
+  // Releases the factory, leaves the module and unloads it. Returns the exit entry's answer.
+  bool Unload();
+
+  Steinberg::IPluginFactory* Factory() const { return factory_; }
+  const std::string& BinaryPath() const { return binaryPath_; }
+  // The exported GetPluginFactory, for tests of the factory's own life cycle.
+  Steinberg::IPluginFactory* CallGetPluginFactory() const;
+  // Calls the exit entry once more, as a host that unbalances its calls would.
+  bool CallExit() const;
+
+  // <bundle>/Contents/<arch>/<Name><suffix> for a bundle folder; the path itself otherwise.
+  static std::string ResolveBinaryPath(const std::string& path);
+
+ private:
+  plugkit::platform::DynamicLibrary library_;
+  Steinberg::IPluginFactory* factory_ = nullptr;
+  std::string binaryPath_;
+  bool entered_ = false;
+};
+
+}  // namespace tarnwell::host
