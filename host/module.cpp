@@ -43,13 +43,7 @@ bool Module::Load(const std::string& path, std::string* error) {
   binaryPath_ = ResolveBinaryPath(path);
   if (!library_.Open(binaryPath_, error)) return false;
 
-  if (auto entry = reinterpret_cast<EntryProc>(library_.Symbol("ModuleEntry"))) {
-    entered_ = entry(library_.NativeHandle());
-  } else if (auto init = reinterpret_cast<InitProc>(library_.Symbol("InitDll"))) {
-    entered_ = init();
-  } else {
-    entered_ = true;  // entry points are optional for a host
-  }
+  entered_ = CallEntry();
   if (!entered_) {
     if (error) *error = "the module's entry point refused to load";
     library_.Close();
@@ -69,15 +63,26 @@ Steinberg::IPluginFactory* Module::CallGetPluginFactory() const {
   return getFactory ? getFactory() : nullptr;
 }
 
+bool Module::CallEntry() const {
+  if (auto entry = reinterpret_cast<EntryProc>(library_.Symbol("ModuleEntry")))
+    return entry(library_.NativeHandle());
+  if (auto init = reinterpret_cast<InitProc>(library_.Symbol("InitDll"))) return init();
+  return true;  // a module without entry points needs none
+}
+
 bool Module::CallExit() const {
   if (auto exit = reinterpret_cast<ExitProc>(library_.Symbol("ModuleExit"))) return exit();
   if (auto exit = reinterpret_cast<ExitProc>(library_.Symbol("ExitDll"))) return exit();
   return true;
 }
 
-bool Module::Unload() {
+void Module::ReleaseFactory() {
   if (factory_ != nullptr) factory_->release();
   factory_ = nullptr;
+}
+
+bool Module::Unload() {
+  ReleaseFactory();
   bool result = true;
   if (entered_) result = CallExit();
   entered_ = false;

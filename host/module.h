@@ -22,10 +22,13 @@ class Module {
   bool Unload();
 
   Steinberg::IPluginFactory* Factory() const { return factory_; }
+  // Gives up the host's reference to the factory (the module stays loaded).
+  void ReleaseFactory();
   const std::string& BinaryPath() const { return binaryPath_; }
   // The exported GetPluginFactory, for tests of the factory's own life cycle.
   Steinberg::IPluginFactory* CallGetPluginFactory() const;
-  // Calls the exit entry once more, as a host that unbalances its calls would.
+  // Calls the entry or exit point once more, as a host that unbalances its calls would.
+  bool CallEntry() const;
   bool CallExit() const;
 
   // <bundle>/Contents/<arch>/<Name><suffix> for a bundle folder; the path itself otherwise.

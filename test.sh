@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds both builds and runs every test of both (Windows tests under Wine).
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/build-all.sh
+echo "== linux tests"
+ctest --preset linux
+echo "== windows tests (under Wine)"
+source scripts/wine-session.sh "$PWD/build/windows/wineprefix"
+trap wine_session_end EXIT
+ctest --preset windows
