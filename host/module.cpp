@@ -1,5 +1,6 @@
 #include "host/module.h"
 
+#include "host/allocation_guard.h"
 #include "platform/bundle_layout.h"
 
 namespace tarnwell::host {
@@ -43,6 +44,8 @@ bool Module::Load(const std::string& path, std::string* error) {
   binaryPath_ = ResolveBinaryPath(path);
   if (!library_.Open(binaryPath_, error)) return false;
 
+  // Before the module runs any code of its own, so that every allocation it makes is seen.
+  WatchModuleAllocations(library_.NativeHandle());
   entered_ = CallEntry();
   if (!entered_) {
     if (error) *error = "the module's entry point refused to load";

@@ -1,0 +1,205 @@
+#include "host/plugin_instance.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/allocation_guard.h"
+#include "host/memory_stream.h"
+#include "host/text.h"
+
+namespace tarnwell::host {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace {
+
+template <typename T>
+void ReleaseAndClear(T*& ptr) {
+  if (ptr) ptr->release();
+  ptr = nullptr;
+}
+
+}  // namespace
+
+PluginInstance::~PluginInstance() { Destroy(); }
+
+bool PluginInstance::Create(const Module& module, const std::string& hostName, std::string* error) {
+  Destroy();
+  IPluginFactory* factory = module.Factory();
+  if (factory == nullptr) {
+    if (error) *error = "no factory";
+    return false;
+  }
+  for (int32 i = 0; i < factory->countClasses() && component_ == nullptr; ++i) {
+    PClassInfo info{};
+    if (factory->getClassInfo(i, &info) != kResultOk || std::strcmp(info.category, kVstAudioEffectClass) != 0)
+      continue;
+    factory->createInstance(info.cid, IComponent::iid, reinterpret_cast<void**>(&component_));
+  }
+  if (component_ == nullptr) {
+    if (error) *error = "the module created no audio effect";
+    return false;
+  }
+  hostApp_.SetName(hostName);
+  if (component_->initialize(&hostApp_) != kResultOk) {
+    if (error) *error = "the plug-in refused to initialize";
+    Destroy();
+    return false;
+  }
+  initialized_ = true;
+  component_->queryInterface(IAudioProcessor::iid, reinterpret_cast<void**>(&processor_));
+  component_->queryInterface(IEditController::iid, reinterpret_cast<void**>(&controller_));
+  if (processor_ == nullptr) {
+    if (error) *error = "the plug-in has no audio processor";
+    Destroy();
+    return false;
+  }
+  if (controller_) controller_->setComponentHandler(&handler_);
+  return true;
+}
+
+bool PluginInstance::Start(double sampleRate, int maxBlock, bool doublePrecision, bool offline) {
+  if (processor_ == nullptr || maxBlock <= 0) return false;
+  for (MediaType type : {kAudio, kEvent})
+    for (BusDirection dir : {kInput, kOutput})
+      for (int32 i = 0; i < component_->getBusCount(type, dir); ++i) component_->activateBus(type, dir, i, true);
+  ProcessSetup setup{};
+  setup.processMode = offline ? kOffline : kRealtime;
+  setup.symbolicSampleSize = doublePrecision ? kSample64 : kSample32;
+  setup.maxSamplesPerBlock = maxBlock;
+  setup.sampleRate = sampleRate;
+  if (processor_->setupProcessing(setup) != kResultOk) return false;
+  maxBlock_ = maxBlock;
+  PrepareBuses();
+  if (component_->setActive(true) != kResultOk) return false;
+  active_ = true;
+  processor_->setProcessing(true);  // hosts ignore the answer; many plug-ins answer NotImplemented
+  processing_ = true;
+  return true;
+}
+
+void PluginInstance::PrepareBuses() {
+  for (auto [dir, bufs] : {std::pair<BusDirection, BusBuffers*>{kInput, &in_}, {kOutput, &out_}}) {
+    int32 count = component_->getBusCount(kAudio, dir);
+    bufs->buses.assign(static_cast<size_t>(count), AudioBusBuffers{});
+    bufs->channelPointers.assign(static_cast<size_t>(count), {});
+    bufs->scratch.clear();
+    for (int32 b = 0; b < count; ++b) {
+      BusInfo info{};
+      component_->getBusInfo(kAudio, dir, b, info);
+      bufs->channelPointers[static_cast<size_t>(b)].assign(static_cast<size_t>(info.channelCount), nullptr);
+      bufs->buses[static_cast<size_t>(b)].numChannels = info.channelCount;
+      for (int32 c = 0; c < info.channelCount; ++c)
+        bufs->scratch.emplace_back(static_cast<size_t>(maxBlock_), 0.0);
+    }
+  }
+}
+
+template <typename Sample>
+tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs,
+                                   int frames, const ProcessContext* context) {
+  if (!processing_) return kNotInitialized;
+  // Every channel the caller does not supply reads silence (inputs) or goes to scratch (outputs).
+  for (BusBuffers* bufs : {&in_, &out_}) {
+    const std::vector<Sample*>& given = bufs == &in_ ? inputs : outputs;
+    size_t scratchIndex = 0;
+    for (size_t b = 0; b < bufs->buses.size(); ++b) {
+      auto& pointers = bufs->channelPointers[b];
+      for (size_t c = 0; c < pointers.size(); ++c, ++scratchIndex) {
+        void* scratch = bufs->scratch[scratchIndex].data();
+        if (b == 0 && c < given.size() && given[c] != nullptr) {
+          pointers[c] = given[c];
+        } else {
+          std::memset(scratch, 0, sizeof(double) * static_cast<size_t>(maxBlock_));
+          pointers[c] = scratch;
+        }
+      }
+      bufs->buses[b].silenceFlags = 0;
+      if constexpr (sizeof(Sample) == 4)
+        bufs->buses[b].channelBuffers32 = reinterpret_cast<Sample32**>(pointers.data());
+      else
+        bufs->buses[b].channelBuffers64 = reinterpret_cast<Sample64**>(pointers.data());
+    }
+  }
+  ProcessData data{};
+  data.processMode = kRealtime;
+  data.symbolicSampleSize = sizeof(Sample) == 4 ? kSample32 : kSample64;
+  data.numSamples = frames;
+  data.numInputs = static_cast<int32>(in_.buses.size());
+  data.numOutputs = static_cast<int32>(out_.buses.size());
+  data.inputs = in_.buses.empty() ? nullptr : in_.buses.data();
+  data.outputs = out_.buses.empty() ? nullptr : out_.buses.data();
+  data.inputParameterChanges = &inputChanges_;
+  data.outputParameterChanges = &outputChanges_;
+  data.inputEvents = &inputEvents_;
+  data.outputEvents = &outputEvents_;
+  data.processContext = const_cast<ProcessContext*>(context);
+  tresult result;
+  {
+    AllocationGuard guard;
+    result = processor_->process(data);
+    processAllocations_ += guard.Count();
+  }
+  inputChanges_.Clear();
+  outputChanges_.Clear();
+  inputEvents_.Clear();
+  return result;
+}
+
+tresult PluginInstance::Process(const std::vector<float*>& inputs, const std::vector<float*>& outputs, int frames,
+                                const ProcessContext* context) {
+  return RunProcess(inputs, outputs, frames, context);
+}
+
+tresult PluginInstance::Process64(const std::vector<double*>& inputs, const std::vector<double*>& outputs,
+                                  int frames, const ProcessContext* context) {
+  return RunProcess(inputs, outputs, frames, context);
+}
+
+bool PluginInstance::FindParameter(const std::string& idOrTitle, ParamID* id) const {
+  if (controller_ == nullptr) return false;
+  for (int32 i = 0; i < controller_->getParameterCount(); ++i) {
+    ParameterInfo info{};
+    if (controller_->getParameterInfo(i, info) != kResultOk) continue;
+    if (std::to_string(info.id) == idOrTitle || Utf16ToUtf8(info.title, 128) == idOrTitle) {
+      *id = info.id;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool PluginInstance::SaveState(std::vector<uint8_t>* chunk) {
+  MemoryStream stream;
+  if (component_ == nullptr || component_->getState(&stream) != kResultOk) return false;
+  *chunk = stream.Bytes();
+  return true;
+}
+
+bool PluginInstance::LoadState(const std::vector<uint8_t>& chunk) {
+  if (component_ == nullptr) return false;
+  MemoryStream stream(chunk);
+  if (component_->setState(&stream) != kResultOk) return false;
+  // A single-component plug-in shares its state with the controller side.
+  return true;
+}
+
+void PluginInstance::Stop() {
+  if (processing_ && processor_) processor_->setProcessing(false);
+  processing_ = false;
+  if (active_ && component_) component_->setActive(false);
+  active_ = false;
+}
+
+void PluginInstance::Destroy() {
+  Stop();
+  if (controller_) controller_->setComponentHandler(nullptr);
+  if (initialized_ && component_) component_->terminate();
+  initialized_ = false;
+  ReleaseAndClear(controller_);
+  ReleaseAndClear(processor_);
+  ReleaseAndClear(component_);
+}
+
+}  // namespace tarnwell::host

@@ -1,0 +1,94 @@
+// One plug-in instance driven through its VST 3 interfaces as a DAW drives it:
+// create, initialize, buses, set-up, activation, process calls, state and view.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/component_handler.h"
+#include "host/event_list.h"
+#include "host/host_application.h"
+#include "host/module.h"
+#include "host/parameter_changes.h"
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivstcomponent.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "pluginterfaces/vst/ivstprocesscontext.h"
+
+namespace tarnwell::host {
+
+class PluginInstance {
+ public:
+  PluginInstance() = default;
+  ~PluginInstance();
+  PluginInstance(const PluginInstance&) = delete;
+  PluginInstance& operator=(const PluginInstance&) = delete;
+
+  // Creates the module's first audio effect class and initializes it with a host of the
+  // given name; attaches the component handler. False (with *error) on any refusal.
+  bool Create(const Module& module, const std::string& hostName, std::string* error);
+  // Activates every bus, sets up processing and starts it.
+  bool Start(double sampleRate, int maxBlock, bool doublePrecision = false, bool offline = false);
+  void Stop();
+  // Terminates and releases everything (also done by the destructor).
+  void Destroy();
+
+  // Runs one process call on non-interleaved channels. The main input bus gets `inputs`,
+  // the main output bus `outputs`; other buses get silent scratch channels. Parameter
+  // changes and events set up before the call are passed with it and cleared after it.
+  // Returns the plug-in's answer. Counts allocations made during the call.
+  Steinberg::tresult Process(const std::vector<float*>& inputs, const std::vector<float*>& outputs, int frames,
+                             const Steinberg::Vst::ProcessContext* context = nullptr);
+  Steinberg::tresult Process64(const std::vector<double*>& inputs, const std::vector<double*>& outputs,
+                               int frames, const Steinberg::Vst::ProcessContext* context = nullptr);
+
+  ParameterChanges& InputChanges() { return inputChanges_; }
+  EventList& InputEvents() { return inputEvents_; }
+  EventList& OutputEvents() { return outputEvents_; }
+  uint64_t AllocationsDuringProcess() const { return processAllocations_; }
+
+  // Looks a parameter up by its id (as decimal text) or its title; false when none matches.
+  bool FindParameter(const std::string& idOrTitle, Steinberg::Vst::ParamID* id) const;
+
+  bool SaveState(std::vector<uint8_t>* chunk);
+  bool LoadState(const std::vector<uint8_t>& chunk);
+
+  Steinberg::Vst::IComponent* Component() const { return component_; }
+  Steinberg::Vst::IAudioProcessor* Processor() const { return processor_; }
+  Steinberg::Vst::IEditController* Controller() const { return controller_; }
+  HostApplication& Host() { return hostApp_; }
+  ComponentHandler& Handler() { return handler_; }
+
+ private:
+  template <typename Sample>
+  Steinberg::tresult RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs,
+                                int frames, const Steinberg::Vst::ProcessContext* context);
+  void PrepareBuses();
+
+  HostApplication hostApp_;
+  ComponentHandler handler_;
+  ParameterChanges inputChanges_;
+  ParameterChanges outputChanges_;
+  EventList inputEvents_;
+  EventList outputEvents_;
+  Steinberg::Vst::IComponent* component_ = nullptr;
+  Steinberg::Vst::IAudioProcessor* processor_ = nullptr;
+  Steinberg::Vst::IEditController* controller_ = nullptr;
+  bool initialized_ = false;
+  bool active_ = false;
+  bool processing_ = false;
+  int maxBlock_ = 0;
+  uint64_t processAllocations_ = 0;
+
+  struct BusBuffers {
+    std::vector<Steinberg::Vst::AudioBusBuffers> buses;
+    std::vector<std::vector<void*>> channelPointers;
+    std::vector<std::vector<double>> scratch;  // silent channels for buses the caller leaves out
+  };
+  BusBuffers in_;
+  BusBuffers out_;
+};
+
+}  // namespace tarnwell::host

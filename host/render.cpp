@@ -1,0 +1,115 @@
+#include "host/render.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+
+#include "host/plugin_instance.h"
+#include "host/text.h"
+
+namespace tarnwell::host {
+namespace {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+bool Fail(std::string* error, const std::string& text) {
+  if (error) *error = text;
+  return false;
+}
+
+bool ParseNormalised(const std::string& text, double* value) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, *value);
+  return ec == std::errc() && ptr == end && *value >= 0.0 && *value <= 1.0;
+}
+
+// The parameter a host would use for bypass: the one flagged kIsBypass.
+bool FindBypass(IEditController* controller, ParamID* id) {
+  for (int32 i = 0; controller && i < controller->getParameterCount(); ++i) {
+    ParameterInfo info{};
+    if (controller->getParameterInfo(i, info) == kResultOk && (info.flags & ParameterInfo::kIsBypass)) {
+      *id = info.id;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Render(const Module& module, const AudioFile& input, const RenderOptions& options, AudioFile* output,
+            std::string* error) {
+  PluginInstance plugin;
+  if (!plugin.Create(module, options.hostName, error)) return false;
+  if (!options.stateFile.empty()) {
+    std::ifstream file(options.stateFile, std::ios::binary);
+    std::vector<uint8_t> chunk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (!file.good() && !file.eof()) return Fail(error, "cannot read the state file");
+    if (!plugin.LoadState(chunk)) return Fail(error, "the plug-in refused the saved state");
+  }
+  const double rate = options.sampleRate > 0 ? options.sampleRate : input.sampleRate;
+  const int block = std::max(1, options.blockSize);
+  if (!plugin.Start(rate, block)) return Fail(error, "the plug-in refused the processing set-up");
+
+  // Parameters and bypass go in with the first block, as host automation would.
+  for (const auto& [name, text] : options.parameters) {
+    ParamID id = 0;
+    if (!plugin.FindParameter(name, &id)) return Fail(error, "no parameter named " + name);
+    double value = 0;
+    if (text.size() > 1 && text[0] == '=') {
+      if (!ParseNormalised(text.substr(1), &value)) return Fail(error, "bad normalised value for " + name);
+    } else {
+      std::u16string wide = Utf8ToUtf16(text);
+      std::vector<TChar> buffer(wide.begin(), wide.end());
+      buffer.push_back(0);
+      if (plugin.Controller()->getParamValueByString(id, buffer.data(), value) != kResultOk)
+        return Fail(error, "the plug-in cannot read \"" + text + "\" for " + name);
+    }
+    plugin.Controller()->setParamNormalized(id, value);
+    plugin.InputChanges().Add(id, 0, value);
+  }
+  if (options.bypass) {
+    ParamID bypassId = 0;
+    if (!FindBypass(plugin.Controller(), &bypassId)) return Fail(error, "the plug-in has no bypass parameter");
+    plugin.InputChanges().Add(bypassId, 0, 1.0);
+  }
+
+  const size_t frames = input.Frames();
+  const size_t channels = input.channels.size();
+  output->sampleRate = rate;
+  output->channels.assign(std::max<size_t>(channels, 2), std::vector<float>(frames));
+  std::vector<std::vector<float>> in(channels, std::vector<float>(static_cast<size_t>(block)));
+  std::vector<float*> inPtrs, outPtrs(output->channels.size());
+  for (auto& c : in) inPtrs.push_back(c.data());
+
+  ProcessContext context{};
+  context.sampleRate = rate;
+  context.tempo = 120.0;
+  context.timeSigNumerator = 4;
+  context.timeSigDenominator = 4;
+  context.state = ProcessContext::kPlaying | ProcessContext::kTempoValid | ProcessContext::kTimeSigValid;
+  for (size_t start = 0; start < frames; start += static_cast<size_t>(block)) {
+    const int n = static_cast<int>(std::min<size_t>(static_cast<size_t>(block), frames - start));
+    for (size_t c = 0; c < channels; ++c)
+      std::copy_n(input.channels[c].begin() + static_cast<std::ptrdiff_t>(start), n, in[c].begin());
+    for (size_t c = 0; c < outPtrs.size(); ++c) outPtrs[c] = output->channels[c].data() + start;
+    context.projectTimeSamples = static_cast<int64>(start);
+    if (plugin.Process(inPtrs, outPtrs, n, &context) != kResultOk)
+      return Fail(error, "the plug-in failed a process call");
+  }
+  if (plugin.AllocationsDuringProcess() != 0)
+    return Fail(error, "the plug-in allocated memory during processing (" +
+                           std::to_string(plugin.AllocationsDuringProcess()) + " allocations)");
+  if (!options.saveStateFile.empty()) {
+    std::vector<uint8_t> chunk;
+    if (!plugin.SaveState(&chunk)) return Fail(error, "the plug-in did not save its state");
+    std::ofstream file(options.saveStateFile, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+    if (!file) return Fail(error, "cannot write the state file");
+  }
+  return true;
+}
+
+}  // namespace tarnwell::host

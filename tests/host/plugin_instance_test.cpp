@@ -1,0 +1,117 @@
+// The host drives the pass-through fixture module like a DAW: set-up, process calls with
+// parameter queues, the allocation guard, and rendering a file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "host/allocation_guard.h"
+#include "host/module.h"
+#include "host/plugin_instance.h"
+#include "host/render.h"
+#include "host/wav_file.h"
+
+namespace {
+
+using namespace tarnwell::host;
+
+class PluginInstanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(module_.Load(FIXTURE_BUNDLE, &error)) << error;
+    ASSERT_TRUE(plugin_.Create(module_, "Test Host", &error)) << error;
+    ASSERT_TRUE(plugin_.Start(48000.0, 256));
+  }
+
+  Module module_;
+  PluginInstance plugin_;
+};
+
+std::vector<float> Ramp(int n, float scale) {
+  std::vector<float> v(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) v[static_cast<size_t>(i)] = scale * static_cast<float>(std::sin(0.01 * i));
+  return v;
+}
+
+TEST_F(PluginInstanceTest, AudioPassesBitExactInPlaceAndSeparate) {
+  std::vector<float> left = Ramp(256, 0.5f), right = Ramp(256, -0.25f);
+  std::vector<float> outL(256), outR(256);
+  ASSERT_EQ(plugin_.Process({left.data(), right.data()}, {outL.data(), outR.data()}, 256), Steinberg::kResultOk);
+  EXPECT_EQ(outL, left);
+  EXPECT_EQ(outR, right);
+
+  std::vector<float> inPlace = left;
+  ASSERT_EQ(plugin_.Process({inPlace.data(), right.data()}, {inPlace.data(), outR.data()}, 256), Steinberg::kResultOk);
+  EXPECT_EQ(inPlace, left);
+  EXPECT_EQ(plugin_.AllocationsDuringProcess(), 0u);
+}
+
+TEST_F(PluginInstanceTest, GuardCatchesAPluginThatAllocatesInProcess) {
+  Steinberg::Vst::ParamID id = 0;
+  ASSERT_TRUE(plugin_.FindParameter("Allocate In Process", &id));
+  std::vector<float> buffer(64);
+  plugin_.Process({buffer.data()}, {buffer.data()}, 64);
+  EXPECT_EQ(plugin_.AllocationsDuringProcess(), 0u);
+  plugin_.InputChanges().Add(id, 0, 1.0);
+  plugin_.Process({buffer.data()}, {buffer.data()}, 64);
+  EXPECT_GT(plugin_.AllocationsDuringProcess(), 0u);
+}
+
+TEST(AllocationGuard, CountsOnlyWhileArmedOnItsOwnThread) {
+  uint64_t before = ArmedAllocationsOnThisThread();
+  auto* outside = new int(1);
+  EXPECT_EQ(ArmedAllocationsOnThisThread(), before);
+  uint64_t counted = 0;
+  {
+    AllocationGuard guard;
+    auto* inside = new int(2);
+    counted = guard.Count();
+    delete inside;
+  }
+  EXPECT_EQ(counted, 1u);
+  delete outside;
+}
+
+TEST(WavFile, FloatRoundTripAndRefusals) {
+  AudioFile audio;
+  audio.sampleRate = 44100;
+  audio.channels = {Ramp(100, 0.9f), Ramp(100, -0.9f)};
+  const std::string path = ::testing::TempDir() + "tarnwell_roundtrip.wav";
+  std::string error;
+  ASSERT_TRUE(WriteWav(path, audio, &error)) << error;
+  AudioFile back;
+  ASSERT_TRUE(ReadWav(path, &back, &error)) << error;
+  EXPECT_EQ(back.sampleRate, 44100);
+  EXPECT_EQ(back.channels, audio.channels);
+
+  const std::string bad = ::testing::TempDir() + "tarnwell_bad.wav";
+  std::FILE* f = std::fopen(bad.c_str(), "wb");
+  std::fputs("RIFF\x04\x00\x00\x00WAVEdata\xff\xff\xff\x7f", f);  // a data size far past the end
+  std::fclose(f);
+  EXPECT_FALSE(ReadWav(bad, &back, &error));
+  EXPECT_FALSE(ReadWav(::testing::TempDir() + "tarnwell_missing.wav", &back, &error));
+  std::remove(path.c_str());
+  std::remove(bad.c_str());
+}
+
+TEST(Render, FixturePassesAFileThroughUnchangedInOddBlocks) {
+  Module module;
+  std::string error;
+  ASSERT_TRUE(module.Load(FIXTURE_BUNDLE, &error)) << error;
+  AudioFile input, output;
+  input.sampleRate = 48000;
+  input.channels = {Ramp(1000, 0.5f), Ramp(1000, 0.7f)};
+  RenderOptions options;
+  options.blockSize = 77;  // leaves a short last block
+  options.parameters = {{"Gain", "=0.5"}};
+  ASSERT_TRUE(Render(module, input, options, &output, &error)) << error;
+  EXPECT_EQ(output.channels, input.channels);
+
+  options.parameters = {{"No Such Parameter", "=0.5"}};
+  EXPECT_FALSE(Render(module, input, options, &output, &error));
+  EXPECT_NE(error.find("No Such Parameter"), std::string::npos);
+}
+
+}  // namespace
