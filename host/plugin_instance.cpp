@@ -6,6 +6,7 @@
 #include "host/allocation_guard.h"
 #include "host/memory_stream.h"
 #include "host/text.h"
+#include "platform/host_window.h"
 
 namespace tarnwell::host {
 
@@ -185,6 +186,34 @@ bool PluginInstance::LoadState(const std::vector<uint8_t>& chunk) {
   return true;
 }
 
+bool PluginInstance::OpenEditor() {
+  CloseEditor();
+  if (controller_ == nullptr) return false;
+  view_ = controller_->createView(ViewType::kEditor);
+  if (view_ == nullptr) return false;
+  ViewRect size{};
+  view_->getSize(&size);
+  window_ = plugkit::platform::CreateHostWindow(std::max(1, size.getWidth()), std::max(1, size.getHeight()));
+  view_->setFrame(&frame_);
+  if (window_ == nullptr || view_->isPlatformTypeSupported(plugkit::platform::kViewPlatformType) != kResultTrue ||
+      view_->attached(window_, plugkit::platform::kViewPlatformType) != kResultOk) {
+    CloseEditor();
+    return false;
+  }
+  return true;
+}
+
+void PluginInstance::CloseEditor() {
+  if (view_) {
+    view_->removed();
+    view_->setFrame(nullptr);
+    view_->release();
+  }
+  view_ = nullptr;
+  plugkit::platform::DestroyHostWindow(window_);
+  window_ = nullptr;
+}
+
 void PluginInstance::Stop() {
   if (processing_ && processor_) processor_->setProcessing(false);
   processing_ = false;
@@ -193,6 +222,7 @@ void PluginInstance::Stop() {
 }
 
 void PluginInstance::Destroy() {
+  CloseEditor();
   Stop();
   if (controller_) controller_->setComponentHandler(nullptr);
   if (initialized_ && component_) component_->terminate();

@@ -11,6 +11,7 @@
 #include "host/host_application.h"
 #include "host/module.h"
 #include "host/parameter_changes.h"
+#include "host/plug_frame.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
@@ -52,6 +53,14 @@ class PluginInstance {
   // Looks a parameter up by its id (as decimal text) or its title; false when none matches.
   bool FindParameter(const std::string& idOrTitle, Steinberg::Vst::ParamID* id) const;
 
+  // Opens the editor as a host does: createView("editor"), setFrame, attached to a parent
+  // window of the host's. False when the plug-in has no editor or refuses the window.
+  bool OpenEditor();
+  void CloseEditor();
+  Steinberg::IPlugView* Editor() const { return view_; }
+  void* ParentWindow() const { return window_; }
+  PlugFrame& Frame() { return frame_; }
+
   bool SaveState(std::vector<uint8_t>* chunk);
   bool LoadState(const std::vector<uint8_t>& chunk);
 
@@ -76,6 +85,9 @@ class PluginInstance {
   Steinberg::Vst::IComponent* component_ = nullptr;
   Steinberg::Vst::IAudioProcessor* processor_ = nullptr;
   Steinberg::Vst::IEditController* controller_ = nullptr;
+  Steinberg::IPlugView* view_ = nullptr;
+  PlugFrame frame_;
+  void* window_ = nullptr;
   bool initialized_ = false;
   bool active_ = false;
   bool processing_ = false;

@@ -1,0 +1,35 @@
+#include "platform/host_window.h"
+
+#include <windows.h>
+
+namespace plugkit::platform {
+
+const char* const kViewPlatformType = "HWND";
+
+namespace {
+const wchar_t kClassName[] = L"TarnwellHostWindow";
+
+bool RegisterHostClass() {
+  static const bool registered = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kClassName;
+    return RegisterClassExW(&wc) != 0;
+  }();
+  return registered;
+}
+}  // namespace
+
+void* CreateHostWindow(int width, int height) {
+  if (!RegisterHostClass()) return nullptr;
+  return CreateWindowExW(0, kClassName, L"Tarnwell Host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, width,
+                         height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+void DestroyHostWindow(void* window) {
+  if (window) DestroyWindow(static_cast<HWND>(window));
+}
+
+}  // namespace plugkit::platform
