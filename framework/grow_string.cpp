@@ -95,10 +95,7 @@ bool GrowString::AppendFormatted(int32_t maxLen, const char* format, ...) noexce
 bool GrowString::Splice(int32_t position, const char* text, int32_t textLen, int32_t tailLen) noexcept {
   if (textLen == 0) {
     if (tailLen != 0 || position != 0) return true;  // nothing to write
-    buffer_.Resize(1, false);
-    if (buffer_.Size() != 1) return false;
-    buffer_.DataAs<char>()[0] = '\0';
-    return true;
+    return Set("");
   }
   if (textLen < 0 || position < 0 || tailLen < 0) return false;
   const int64_t needed = int64_t{position} + textLen + tailLen + 1;
