@@ -1,4 +1,4 @@
-// GrowBuffer: the framework's growable heap byte block (Part 1.106).
+// GrowBuffer: the framework's growable heap byte block.
 // Not thread-safe; growth allocates, so never grow one on the audio thread.
 #pragma once
 

@@ -1,4 +1,4 @@
-// GrowString: a NUL-terminated text kept in a GrowBuffer of granularity 128 (Part 1.106).
+// GrowString: a NUL-terminated text kept in a GrowBuffer of granularity 128.
 // The size counts the terminator: a text of n characters has size n + 1; sizes 0 and 1 both
 // read as "". Failure (out of memory, lengths beyond INT32_MAX, negative lengths) leaves the
 // text as it was and is reported by a false result; nothing throws.
@@ -37,7 +37,7 @@ class GrowString {
   // earlier at a NUL. Null or empty sets "". The text may lie inside this string's own block.
   bool Set(const char* text, int32_t maxLen = 0) noexcept;
 
-  // Deep copy of another string's bytes (Part 1.106 GrowBuffer::Assign).
+  // Deep copy of another string's bytes (as GrowBuffer::Assign).
   bool Assign(const GrowString& other) noexcept { return buffer_.Assign(other.buffer_); }
 
   // printf-style formatting of at most maxLen characters; longer output is cut to its first

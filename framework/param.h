@@ -1,4 +1,4 @@
-// IParam: one plug-in parameter (Part 1.107): kind, range, step, default, the atomic current
+// IParam: one plug-in parameter: kind, range, step, default, the atomic current
 // value, texts, flags, display texts and the shape between plain and normalised values.
 //
 // Threads: the Setup calls run on the constructing thread before the parameter is shared;

@@ -1,4 +1,4 @@
-// StateBlob: the growable byte sequence that carries plug-in state and preset data (Part 1.106).
+// StateBlob: the growable byte sequence that carries plug-in state and preset data.
 // Values are appended at the end and read from a position the reader carries from call to
 // call; a failed read returns -1, and -1 passed on makes every following read fail too.
 // Layout: native little-endian, int32 as 4 bytes, double as 8 (IEEE 754), texts as an int32

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only when some are missing.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ python3
+  cmake ninja-build g++ python3 locales
   g++-mingw-w64-x86-64-posix
   wine wine64
   googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -18,4 +18,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# A comma-decimal locale, so that the tests can show that no number text follows the locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "warning: no comma-decimal locale; its tests will skip"
 fi
