@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "rack/dsp/engine_settings.h"
+#include "rack/dsp/rack_bay.h"
+#include "rack/dsp/safety_clipper.h"
+#include "rack/dsp/tuning_env.h"
+
+// The rack's signal path: input gain, ten bays in series, output gain, optional safety clipper, and
+// the level readings for the meters. Works in place on 64-bit samples.
+class RackEngine {
+public:
+    explicit RackEngine(EnvLookup tuningLookup = &ProcessEnvironment);
+
+    // Host set-up thread, or the audio thread when processing is switched off: storage is reused when
+    // the rate is unchanged. Clears every block's state and rereads the tuning variables.
+    // Returns false when memory ran out; blocks without their delay lines then pass audio unchanged.
+    bool Prepare(double sampleRate) noexcept;
+
+    // Audio thread. channels[0] is left, channels[1] right when channelCount is 2; a count below 1 or a
+    // missing left channel leaves the audio untouched and the readings at 0. Never allocates or locks.
+    void Process(double* const* channels, std::int32_t channelCount, std::int32_t frames,
+                 const EngineSettings& settings);
+
+    // Latency of the bays that would run with these settings; any thread.
+    std::int32_t LatencySamples(const EngineSettings& settings) const;
+
+    double SampleRate() const { return sampleRate_; }
+    double TempoBpm() const { return tempoBpm_; }
+    // Readings of the last processed block.
+    double InputPeak() const { return inputPeak_; }
+    double OutputPeak() const { return outputPeak_; }
+    double GainReductionDb() const { return gainReductionDb_; }
+
+private:
+    std::array<RackBay, kBayCount> bays_;
+    TuningEnvironment tuning_;
+    SafetyClipper safetyClipper_;
+    double sampleRate_ = 48000.0;
+    double tempoBpm_ = 120.0;
+    double inputGainLinear_ = 1.0;
+    double outputGainLinear_ = 1.0;
+    double gainReductionDb_ = 0.0;
+    double outputPeak_ = 0.0;
+    double inputPeak_ = 0.0;
+    std::array<std::int32_t, kBayCount> lastType_;
+};

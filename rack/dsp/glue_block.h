@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+
+#include "rack/dsp/biquad.h"
+
+// Gentle bus-style leveller: a linked detector and leveller, tone shelves, a soft clip, loudness
+// matching back to the input power and a 1 Hz DC blocker.
+class GlueBlock {
+public:
+    GlueBlock();
+
+    void Prepare(double sampleRate);
+    void SetAmount(double target) { amountTarget_ = target; }
+    // Audio thread. Left and right may be the same buffer (mono).
+    void Process(double* left, double* right, std::int32_t frames);
+    void Reset();
+
+    double MatchGain() const { return matchGain_; }
+
+private:
+    // The shelves step at block boundaries; their gain follows the amount target, not the smoothed amount.
+    void DesignShelves();
+
+    double sampleRate_ = 48000.0;
+    double amountTarget_ = 0.0;
+    double amount_ = 0.0;
+    double amountCoefficient_ = 0.0;
+    double detectorAttackCoefficient_ = 0.0;
+    double detectorReleaseCoefficient_ = 0.0;
+    double matchRiseCoefficient_ = 0.0;
+    double matchFallCoefficient_ = 0.0;
+    double dcCoefficient_ = 0.0;
+    Biquad highShelfLeft_;
+    Biquad highShelfRight_;
+    Biquad lowShelfLeft_;
+    Biquad lowShelfRight_;
+    // Starts at 1 after a reset, so the output dips briefly after a prepare or a type change.
+    double detectorLevel_ = 1.0;
+    double levellerGain_ = 1.0;
+    double inputPower_ = 0.0;
+    double outputPower_ = 0.0;
+    double matchGain_ = 1.0;
+    double dcStateLeft_ = 0.0;
+    double dcStateRight_ = 0.0;
+    double shelfAmount_ = -1.0;
+    double powerCoefficient_ = 0.0;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+
+#include "rack/dsp/compressor_block.h"
+#include "rack/dsp/engine_settings.h"
+#include "rack/dsp/gate_block.h"
+#include "rack/dsp/glue_block.h"
+#include "rack/dsp/tuning_env.h"
+
+// What every bay gets when the engine is prepared.
+struct BayPrepareContext {
+    double sampleRate;
+    // Longest delay any block may need, for blocks that size delay lines.
+    std::int32_t maxDelaySamples;
+    const TuningEnvironment& tuning;
+};
+
+// One audio block as the engine hands it to each bay. In mono, right is the same buffer as left.
+struct BayBlock {
+    double* left;
+    double* right;
+    std::int32_t frames;
+    double tempoBpm;
+};
+
+// Holds the state of every effect block at once, so that changing a bay's effect type never
+// allocates: it only resets.
+class RackBay {
+public:
+    // May throw std::bad_alloc while sizing delay lines.
+    void Prepare(const BayPrepareContext& context);
+    void Reset();
+    // Audio thread: hands the bay's settings to the block of its type and runs it in place.
+    void Process(const BayControl& control, const BayBlock& block);
+    // Frees every delay line; blocks without their lines pass audio unchanged until the next prepare.
+    void Release() noexcept;
+
+    // Latency the block of this type adds at this rate; 0 for types that do not delay audio.
+    static std::int32_t LatencySamples(std::int32_t type, double sampleRate);
+
+private:
+    GateBlock gate_;
+    CompressorBlock compressor_;
+    GlueBlock glue_;
+};

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rack_render.h"
+#include "signals.h"
+
+namespace {
+
+struct BlockCase {
+    std::string name;
+    EffectType type;
+    std::int32_t character;
+};
+
+std::string CaseName(const ::testing::TestParamInfo<BlockCase>& info) {
+    return info.param.name;
+}
+
+StereoSignal TestSignal(double rate, std::int32_t frames) {
+    // Loud and quiet passages so detectors, gates and levellers all move.
+    StereoSignal signal{Sum(Sine(220.0, 0.4, rate, frames), Noise(0.2, frames, 21)),
+                        Sum(Sine(330.0, 0.3, rate, frames), Noise(0.2, frames, 22))};
+    for (std::size_t i = 0; i < signal.left.size(); ++i) {
+        const double envelope = (i / 6000) % 3 == 2 ? 0.001 : 1.0;
+        signal.left[i] *= envelope;
+        signal.right[i] *= envelope;
+    }
+    return signal;
+}
+
+StereoSignal Render(const BlockCase& c, double rate, double amount, std::int32_t blockSize, std::int32_t frames) {
+    RackEngine engine;
+    engine.Prepare(rate);
+    StereoSignal signal = TestSignal(rate, frames);
+    RenderStereo(engine, signal, SingleBaySettings(c.type, amount, c.character), blockSize);
+    return signal;
+}
+
+// The blocks work frame by frame, so cutting the same audio into other block sizes must not change a
+// sample; a difference points at state kept per block by mistake.
+class BlockSizeInvariance : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(BlockSizeInvariance, SameOutputForBlocksOfOne64And512) {
+    constexpr std::int32_t kFrames = 24000;
+    const StereoSignal reference = Render(GetParam(), 48000.0, 0.7, 512, kFrames);
+    for (std::int32_t blockSize : {1, 64}) {
+        const StereoSignal other = Render(GetParam(), 48000.0, 0.7, blockSize, kFrames);
+        for (std::size_t i = 0; i < reference.left.size(); ++i) {
+            ASSERT_NEAR(other.left[i], reference.left[i], 1e-12) << "block " << blockSize << " frame " << i;
+            ASSERT_NEAR(other.right[i], reference.right[i], 1e-12) << "block " << blockSize << " frame " << i;
+        }
+    }
+}
+
+// The compressor smooths its amount once per block, so it is left out here by design.
+INSTANTIATE_TEST_SUITE_P(Blocks, BlockSizeInvariance,
+                         ::testing::Values(BlockCase{"Gate", EffectType::Gate, 0}, BlockCase{"Glue", EffectType::Glue, 0}),
+                         CaseName);
+
+// At the lowest rates several fixed design frequencies lie above half the rate; nothing may blow up.
+class FiniteAtEveryRate : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(FiniteAtEveryRate, AmountOneStaysFinite) {
+    for (double rate : {8001.0, 11025.0, 16000.0, 22050.0, 44100.0, 192000.0}) {
+        const StereoSignal output = Render(GetParam(), rate, 1.0, 128, static_cast<std::int32_t>(rate));
+        EXPECT_TRUE(AllFinite(output.left)) << "rate " << rate;
+        EXPECT_TRUE(AllFinite(output.right)) << "rate " << rate;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, FiniteAtEveryRate,
+                         ::testing::Values(BlockCase{"Gate", EffectType::Gate, 0},
+                                           BlockCase{"Compressor0", EffectType::Compressor, 0},
+                                           BlockCase{"Compressor1", EffectType::Compressor, 1},
+                                           BlockCase{"Compressor2", EffectType::Compressor, 2},
+                                           BlockCase{"Compressor3", EffectType::Compressor, 3},
+                                           BlockCase{"Glue", EffectType::Glue, 0}),
+                         CaseName);
+
+}  // namespace
