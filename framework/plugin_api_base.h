@@ -1,0 +1,115 @@
+// IPluginAPIBase: the last framework base before the VST 3 binding. It takes the plug-in's
+// set-up, identifies the host, owns the rings that carry MIDI and SysEx between the audio
+// thread and the UI thread, and owns the 20 ms idle timer that drains the rings towards
+// the page and drives the plug-in's idle hook.
+//
+// Threads: everything here runs on the UI thread, apart from the rings' audio-side ends
+// (pushing MidiRingToUI, popping MidiRingToProcessor) and OnParamChange for host changes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "framework/midi_message.h"
+#include "framework/param_update.h"
+#include "framework/plugin_base.h"
+#include "framework/plugin_setup.h"
+#include "framework/ring_queue.h"
+#include "framework/sysex_message.h"
+#include "framework/timer.h"
+
+namespace plugkit {
+
+class IPluginAPIBase : public IPluginBase {
+ public:
+  static constexpr uint32_t kIdleIntervalMs = 20;
+  static constexpr int32_t kParamRingCapacity = 512;
+  static constexpr int32_t kMidiRingCapacity = 32;
+  static constexpr int32_t kSysExRingCapacity = 4;
+
+  // Copies the set-up and builds the rings; the idle timer is not started.
+  explicit IPluginAPIBase(const PluginSetup& setup);
+  // Halts the idle timer before anything else goes.
+  ~IPluginAPIBase() override;
+
+  // --- Idle timer (UI thread: it fires on the thread that starts it).
+  // Starts a 20 ms timer calling OnIdleTimerTick; an older one is destroyed after the new
+  // one is in place.
+  void StartIdleTimer();
+  // Halts the timer. A plug-in class calls this first in its destructor, so that no tick
+  // reaches a half-destroyed object.
+  void StopIdleTimer() noexcept;
+  // The timer's callback: sends what the audio thread queued for the page (as much as was
+  // waiting when the tick began, so a busy producer cannot hold the UI thread), then runs
+  // OnIdleTick.
+  void OnIdleTimerTick();
+
+  // --- Host.
+  // Keeps the name and version, identifies the host, then runs HostSpecificSetup and
+  // OnHostKnown.
+  void SetHost(const char* name, int32_t version);
+
+  // --- Editor size and bounds from the set-up (the editor delegate's data once joined).
+  int32_t EditorWidth() const noexcept { return editorWidth_; }
+  int32_t EditorHeight() const noexcept { return editorHeight_; }
+  void SetEditorSize(int32_t width, int32_t height) noexcept;
+  int32_t EditorMinWidth() const noexcept { return editorMinWidth_; }
+  int32_t EditorMaxWidth() const noexcept { return editorMaxWidth_; }
+  int32_t EditorMinHeight() const noexcept { return editorMinHeight_; }
+  int32_t EditorMaxHeight() const noexcept { return editorMaxHeight_; }
+
+  // --- From the page (UI thread).
+  // Sets the parameter from a normalised value limited to 0..1 (a page may send anything),
+  // tells the host the same value, then runs OnParamChange with origin UI. An index that
+  // names no parameter changes nothing.
+  void ApplyParamValueFromUI(int32_t paramIdx, double normalised);
+  virtual void SetParamValueFromUI(int32_t paramIdx, double normalised);
+  virtual void BeginParamGestureFromUI(int32_t paramIdx) { BeginParamGestureToHost(paramIdx); }
+  virtual void EndParamGestureFromUI(int32_t paramIdx) { EndParamGestureToHost(paramIdx); }
+  // With resizeHost asks the host (ResizeHostView); otherwise true.
+  virtual bool ResizeEditorFromUI(int32_t width, int32_t height, bool resizeHost);
+  virtual void ForwardMsgFromUI(int32_t msgTag, int32_t ctrlTag, int32_t dataSize, const void* data) {
+    HandleUIMessage(msgTag, ctrlTag, dataSize, data);
+  }
+  virtual void ForwardMidiFromUI(const MidiMessage& message) { QueueMidiFromUI(message); }
+  // Onto the UI-to-processor ring; dropped when the ring is full.
+  virtual void QueueMidiFromUI(const MidiMessage& message) { midiToProcessor_.Push(message); }
+
+  // --- Towards the host; the VST 3 binding overrides these.
+  virtual void BeginParamGestureToHost(int32_t) {}
+  virtual void EndParamGestureToHost(int32_t) {}
+  virtual void SendParamValueToHost(int32_t, double) {}
+  virtual bool ResizeHostView(int32_t, int32_t, bool) { return false; }
+
+  // --- Plug-in hooks.
+  virtual void HostSpecificSetup() {}
+  virtual void OnHostKnown() {}
+  virtual void OnIdleTick() {}
+
+  // --- Rings: one producer thread and one consumer thread each.
+  // Page MIDI for the processor (UI thread pushes, audio thread pops).
+  RingQueue<MidiMessage>& MidiRingToProcessor() noexcept { return midiToProcessor_; }
+  // MIDI the processor saw, for the page (audio thread pushes, the idle tick pops).
+  RingQueue<MidiMessage>& MidiRingToUI() noexcept { return midiToUI_; }
+  RingQueue<SysExRecord>& SysExRingToProcessor() noexcept { return sysExToProcessor_; }
+  RingQueue<SysExRecord>& SysExRingToUI() noexcept { return sysExToUI_; }
+  // Kept for parameter values between the threads; nothing uses it yet.
+  RingQueue<ParamUpdate>& ParamRing() noexcept { return paramRing_; }
+
+ private:
+  // Declared first so that it is destroyed last, after the rings.
+  std::unique_ptr<Timer> idleTimer_;
+  int32_t editorWidth_;
+  int32_t editorHeight_;
+  int32_t editorMinWidth_;
+  int32_t editorMaxWidth_;
+  int32_t editorMinHeight_;
+  int32_t editorMaxHeight_;
+  RingQueue<ParamUpdate> paramRing_{kParamRingCapacity};
+  RingQueue<MidiMessage> midiToProcessor_{kMidiRingCapacity};
+  RingQueue<MidiMessage> midiToUI_{kMidiRingCapacity};
+  RingQueue<SysExRecord> sysExToProcessor_{kSysExRingCapacity};
+  RingQueue<SysExRecord> sysExToUI_{kSysExRingCapacity};
+};
+
+}  // namespace plugkit
