@@ -12,7 +12,8 @@
 // the level readings for the meters. Works in place on 64-bit samples.
 class RackEngine {
 public:
-    explicit RackEngine(EnvLookup tuningLookup = &ProcessEnvironment);
+    // Without a lookup the tuning variables come from the live process environment.
+    explicit RackEngine(EnvLookup tuningLookup = nullptr);
 
     // Host set-up thread, or the audio thread when processing is switched off: storage is reused when
     // the rate is unchanged. Clears every block's state and rereads the tuning variables.

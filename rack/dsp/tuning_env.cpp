@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <limits>
 #include <system_error>
+
+#include "platform/environment_variable.h"
 
 namespace {
 
@@ -25,17 +27,16 @@ std::string_view NumberStart(std::string_view text) {
 
 }  // namespace
 
-const char* ProcessEnvironment(const char* name) {
-    return std::getenv(name);
-}
-
-double ParseEnvReal(std::string_view text) {
+std::optional<double> ParseEnvReal(std::string_view text) {
     const std::string_view number = NumberStart(text);
     double value = 0.0;
     const auto result =
         std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::general);
-    if (result.ec != std::errc{} || !std::isfinite(value)) {
+    if (result.ec == std::errc::invalid_argument) {
         return 0.0;
+    }
+    if (result.ec != std::errc{} || !std::isfinite(value)) {
+        return std::nullopt;
     }
     return value;
 }
@@ -44,23 +45,38 @@ std::int32_t ParseEnvInteger(std::string_view text) {
     const std::string_view number = NumberStart(text);
     std::int32_t value = 0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        return number.front() == '-' ? std::numeric_limits<std::int32_t>::min()
+                                     : std::numeric_limits<std::int32_t>::max();
+    }
     if (result.ec != std::errc{}) {
         return 0;
     }
     return value;
 }
 
+const char* TuningEnvironment::Find(const char* name) const {
+    if (lookup_ != nullptr) {
+        return lookup_(name);
+    }
+    return plugkit::platform::ReadEnvironmentVariable(name, text_.data(), text_.size()) ? text_.data() : nullptr;
+}
+
 bool TuningEnvironment::ReadReal(const char* name, double& value) const {
-    const char* text = lookup_(name);
+    const char* text = Find(name);
     if (text == nullptr) {
         return false;
     }
-    value = ParseEnvReal(text);
+    const std::optional<double> parsed = ParseEnvReal(text);
+    if (!parsed) {
+        return false;
+    }
+    value = *parsed;
     return true;
 }
 
 bool TuningEnvironment::ReadInteger(const char* name, std::int32_t& value) const {
-    const char* text = lookup_(name);
+    const char* text = Find(name);
     if (text == nullptr) {
         return false;
     }

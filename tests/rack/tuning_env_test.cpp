@@ -2,16 +2,19 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "framework/comma_locale.h"
 #include "rack/dsp/tuning_env.h"
+#include "scoped_environment_variable.h"
 
 namespace {
 
 struct RealCase {
     std::string text;
-    double expected;
+    std::optional<double> expected;
 };
 
 class EnvRealParsing : public ::testing::TestWithParam<RealCase> {};
@@ -24,8 +27,9 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, EnvRealParsing,
     ::testing::Values(RealCase{"1.5", 1.5}, RealCase{"  -2e3 dB", -2000.0}, RealCase{"+4", 4.0}, RealCase{".25", 0.25},
                       RealCase{"1,5", 1.0}, RealCase{"abc", 0.0}, RealCase{"", 0.0}, RealCase{"+-3", 0.0},
-                      // Values that are not finite would poison the filters they tune.
-                      RealCase{"nan", 0.0}, RealCase{"inf", 0.0}, RealCase{"1e999", 0.0}));
+                      // Values that are not finite would poison the filters they tune: they are ignored.
+                      RealCase{"nan", std::nullopt}, RealCase{"-inf", std::nullopt},
+                      RealCase{"1e999", std::nullopt}));
 
 struct IntegerCase {
     std::string text;
@@ -41,7 +45,8 @@ TEST_P(EnvIntegerParsing, TakesLeadingIntegerOrZero) {
 INSTANTIATE_TEST_SUITE_P(Texts, EnvIntegerParsing,
                          ::testing::Values(IntegerCase{"42", 42}, IntegerCase{" -3", -3}, IntegerCase{"+2", 2},
                                            IntegerCase{"12.9", 12}, IntegerCase{"x1", 0}, IntegerCase{"", 0},
-                                           IntegerCase{"99999999999", 0}));
+                                           IntegerCase{"99999999999", std::numeric_limits<std::int32_t>::max()},
+                                           IntegerCase{"-99999999999", std::numeric_limits<std::int32_t>::min()}));
 
 // Some hosts switch the process to a locale with a decimal comma; tuning must read the same there.
 TEST(EnvParsing, IgnoresProcessLocale) {
@@ -81,9 +86,31 @@ TEST(TuningEnvironment, KeepsLastValueWhileVariableIsAbsent) {
     environment.ReadReal("TARNWELL_TEST_VALUE", real);
     EXPECT_EQ(real, 2.5);
 
+    fakeValue = "inf";
+    EXPECT_FALSE(environment.ReadReal("TARNWELL_TEST_VALUE", real));
+    EXPECT_EQ(real, 2.5);
+
     fakeValue = "garbage";
     environment.ReadReal("TARNWELL_TEST_VALUE", real);
     EXPECT_EQ(real, 0.0);
+}
+
+// The host may set variables after the module was loaded; on Windows the C runtime's copy of the
+// environment would not see them.
+TEST(TuningEnvironment, ReadsLiveProcessEnvironment) {
+    const TuningEnvironment environment;
+    double real = 7.0;
+    std::int32_t integer = 7;
+    {
+        const ScopedEnvironmentVariable set("TARNWELL_TEST_LIVE", "2.5");
+        EXPECT_TRUE(environment.ReadReal("TARNWELL_TEST_LIVE", real));
+        EXPECT_TRUE(environment.ReadInteger("TARNWELL_TEST_LIVE", integer));
+    }
+    EXPECT_EQ(real, 2.5);
+    EXPECT_EQ(integer, 2);
+    const ScopedEnvironmentVariable removed("TARNWELL_TEST_LIVE", std::nullopt);
+    EXPECT_FALSE(environment.ReadReal("TARNWELL_TEST_LIVE", real));
+    EXPECT_EQ(real, 2.5);
 }
 
 }  // namespace
