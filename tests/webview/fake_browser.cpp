@@ -88,8 +88,10 @@ class NewWindowArgs final : public FakeObject<ICoreWebView2NewWindowRequestedEve
 class DownloadStartingArgs final : public FakeObject<ICoreWebView2DownloadStartingEventArgs> {
  public:
   DownloadStartingArgs(FakeBrowser& browser, FakeDownloadOperation& operation, std::u16string resultPath)
-      : FakeObject("DownloadStartingEventArgs"), browser_(browser), operation_(operation),
-        resultPath(std::move(resultPath)) {}
+      : FakeObject("DownloadStartingEventArgs"), resultPath(std::move(resultPath)), browser_(browser),
+        operation_(operation) {}
+  std::u16string resultPath;
+
   HResult get_DownloadOperation(ICoreWebView2DownloadOperation** operation) override {
     operation_.AddRef();
     return Store<ICoreWebView2DownloadOperation*>(operation, &operation_);
@@ -116,9 +118,6 @@ class DownloadStartingArgs final : public FakeObject<ICoreWebView2DownloadStarti
  private:
   FakeBrowser& browser_;
   FakeDownloadOperation& operation_;
-
- public:
-  std::u16string resultPath;
 };
 
 }  // namespace

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "recording_web_view.h"
+#include <algorithm>
+
 #include "webview/browser_runtime.h"
+#include "webview/environment_options.h"
 #include "webview/page_scripts.h"
 #include "webview/utf16_convert.h"
 #include "webview/virtual_host.h"
@@ -311,6 +314,46 @@ TEST_F(WebViewHostTest, DestructionWithCompletionsInFlightTouchesNothing) {
   download.operation->SetBytes(10, 20);
   download.operation->SetState(kDownloadInterrupted);
   browser.PostWebMessage("{}");
+}
+
+}  // namespace
+
+namespace {
+
+using namespace fake;
+
+TEST_F(WebViewHostTest, ATransparentBrowserClearsItsBackgroundBeforeItIsPlaced) {
+  view->SetOpaque(false);
+  StartBrowser();
+  const auto colour = std::find(browser.journal.begin(), browser.journal.end(),
+                                "Controller.put_DefaultBackgroundColor(0,0,0,0)");
+  const auto bounds = std::find_if(browser.journal.begin(), browser.journal.end(),
+                                   [](const std::string& entry) { return entry.starts_with("Controller.put_Bounds"); });
+  ASSERT_NE(colour, browser.journal.end());
+  EXPECT_LT(colour, bounds);
+}
+
+TEST(EnvironmentOptions, AnswersItsThreeInterfacesOnlyAndHandsOutCopies) {
+  FakeBrowser browser;  // the allocator the getters use
+  {
+    auto options = plugkit::webview::EnvironmentOptions::Make();
+    void* other = reinterpret_cast<void*>(1);
+    EXPECT_EQ(options->QueryInterface(ICoreWebView2Settings::kIid, &other), kNoInterface);
+    EXPECT_EQ(other, nullptr);
+    ASSERT_TRUE(options.As<ICoreWebView2EnvironmentOptions2>());
+    ASSERT_TRUE(options.As<ICoreWebView2EnvironmentOptions3>());
+
+    EXPECT_EQ(options->put_Language(u"de-DE"), kOk);
+    Char* text = nullptr;
+    ASSERT_EQ(options->get_Language(&text), kOk);
+    EXPECT_EQ(Utf8(text), "de-DE");
+    browser.FreeText(text);
+    EXPECT_EQ(options->put_Language(nullptr), kOk);
+    ASSERT_EQ(options->get_Language(&text), kOk);
+    EXPECT_EQ(text, nullptr);
+    EXPECT_EQ(options->get_TargetCompatibleBrowserVersion(nullptr), kInvalidPointer);
+  }
+  EXPECT_TRUE(browser.Balanced());
 }
 
 }  // namespace
