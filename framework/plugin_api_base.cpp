@@ -14,14 +14,13 @@ double LimitNormalised(double normalised) {
 
 }  // namespace
 
-IPluginAPIBase::IPluginAPIBase(const PluginSetup& setup)
-    : IPluginBase(setup),
-      editorWidth_(setup.editorWidth),
-      editorHeight_(setup.editorHeight),
-      editorMinWidth_(std::min(setup.editorMinWidth, setup.editorMaxWidth)),
-      editorMaxWidth_(std::max(setup.editorMinWidth, setup.editorMaxWidth)),
-      editorMinHeight_(std::min(setup.editorMinHeight, setup.editorMaxHeight)),
-      editorMaxHeight_(std::max(setup.editorMinHeight, setup.editorMaxHeight)) {}
+IPluginAPIBase::IPluginAPIBase(const PluginSetup& setup) : IPluginBase(setup) {
+  SetEditorSize(setup.editorWidth, setup.editorHeight);
+  SetEditorSizeBounds(std::min(setup.editorMinWidth, setup.editorMaxWidth),
+                      std::max(setup.editorMinWidth, setup.editorMaxWidth),
+                      std::min(setup.editorMinHeight, setup.editorMaxHeight),
+                      std::max(setup.editorMinHeight, setup.editorMaxHeight));
+}
 
 IPluginAPIBase::~IPluginAPIBase() { StopIdleTimer(); }
 
@@ -47,11 +46,6 @@ void IPluginAPIBase::SetHost(const char* name, int32_t version) {
   SetHostIdentity(name, IdentifyHost(name), version);
   HostSpecificSetup();
   OnHostKnown();
-}
-
-void IPluginAPIBase::SetEditorSize(int32_t width, int32_t height) noexcept {
-  editorWidth_ = width;
-  editorHeight_ = height;
 }
 
 void IPluginAPIBase::ApplyParamValueFromUI(int32_t paramIdx, double normalised) {

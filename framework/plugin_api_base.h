@@ -27,7 +27,8 @@ class IPluginAPIBase : public IPluginBase {
   static constexpr int32_t kMidiRingCapacity = 32;
   static constexpr int32_t kSysExRingCapacity = 4;
 
-  // Copies the set-up and builds the rings; the idle timer is not started.
+  // Copies the set-up (editor size and its bounds, smaller value as minimum, included) and
+  // builds the rings; the idle timer is not started.
   explicit IPluginAPIBase(const PluginSetup& setup);
   // Halts the idle timer before anything else goes.
   ~IPluginAPIBase() override;
@@ -49,31 +50,23 @@ class IPluginAPIBase : public IPluginBase {
   // OnHostKnown.
   void SetHost(const char* name, int32_t version);
 
-  // --- Editor size and bounds from the set-up (the editor delegate's data once joined).
-  int32_t EditorWidth() const noexcept { return editorWidth_; }
-  int32_t EditorHeight() const noexcept { return editorHeight_; }
-  void SetEditorSize(int32_t width, int32_t height) noexcept;
-  int32_t EditorMinWidth() const noexcept { return editorMinWidth_; }
-  int32_t EditorMaxWidth() const noexcept { return editorMaxWidth_; }
-  int32_t EditorMinHeight() const noexcept { return editorMinHeight_; }
-  int32_t EditorMaxHeight() const noexcept { return editorMaxHeight_; }
-
   // --- From the page (UI thread).
   // Sets the parameter from a normalised value limited to 0..1 (a page may send anything),
   // tells the host the same value, then runs OnParamChange with origin UI. An index that
   // names no parameter changes nothing.
   void ApplyParamValueFromUI(int32_t paramIdx, double normalised);
-  virtual void SetParamValueFromUI(int32_t paramIdx, double normalised);
-  virtual void BeginParamGestureFromUI(int32_t paramIdx) { BeginParamGestureToHost(paramIdx); }
-  virtual void EndParamGestureFromUI(int32_t paramIdx) { EndParamGestureToHost(paramIdx); }
+  // ApplyParamValueFromUI, then the parameter set again and OnUIParamChanged with origin UI.
+  void SetParamValueFromUI(int32_t paramIdx, double normalised) override;
+  void BeginParamGestureFromUI(int32_t paramIdx) override { BeginParamGestureToHost(paramIdx); }
+  void EndParamGestureFromUI(int32_t paramIdx) override { EndParamGestureToHost(paramIdx); }
   // With resizeHost asks the host (ResizeHostView); otherwise true.
-  virtual bool ResizeEditorFromUI(int32_t width, int32_t height, bool resizeHost);
-  virtual void ForwardMsgFromUI(int32_t msgTag, int32_t ctrlTag, int32_t dataSize, const void* data) {
+  bool ResizeEditorFromUI(int32_t width, int32_t height, bool resizeHost) override;
+  void ForwardMsgFromUI(int32_t msgTag, int32_t ctrlTag, int32_t dataSize, const void* data) override {
     HandleUIMessage(msgTag, ctrlTag, dataSize, data);
   }
-  virtual void ForwardMidiFromUI(const MidiMessage& message) { QueueMidiFromUI(message); }
+  void ForwardMidiFromUI(const MidiMessage& message) override { QueueMidiFromUI(message); }
   // Onto the UI-to-processor ring; dropped when the ring is full.
-  virtual void QueueMidiFromUI(const MidiMessage& message) { midiToProcessor_.Push(message); }
+  void QueueMidiFromUI(const MidiMessage& message) override { midiToProcessor_.Push(message); }
 
   // --- Towards the host; the VST 3 binding overrides these.
   virtual void BeginParamGestureToHost(int32_t) {}
@@ -99,12 +92,6 @@ class IPluginAPIBase : public IPluginBase {
  private:
   // Declared first so that it is destroyed last, after the rings.
   std::unique_ptr<Timer> idleTimer_;
-  int32_t editorWidth_;
-  int32_t editorHeight_;
-  int32_t editorMinWidth_;
-  int32_t editorMaxWidth_;
-  int32_t editorMinHeight_;
-  int32_t editorMaxHeight_;
   RingQueue<ParamUpdate> paramRing_{kParamRingCapacity};
   RingQueue<MidiMessage> midiToProcessor_{kMidiRingCapacity};
   RingQueue<MidiMessage> midiToUI_{kMidiRingCapacity};

@@ -5,7 +5,8 @@
 namespace plugkit {
 
 IPluginBase::IPluginBase(const PluginSetup& setup)
-    : uniqueId_(setup.uniqueId),
+    : WebViewEditorDelegate(setup.paramCount),
+      uniqueId_(setup.uniqueId),
       vendorId_(setup.vendorId),
       versionCode_(setup.versionCode),
       hasEditor_(setup.hasEditor != 0),
@@ -22,7 +23,7 @@ IPluginBase::IPluginBase(const PluginSetup& setup)
 // The slot array is destroyed from the last slot to the first.
 IPluginBase::~IPluginBase() = default;
 
-bool IPluginBase::SerializeParams(StateBlob& blob) noexcept {
+bool IPluginBase::SerializeParams(StateBlob& blob) const noexcept {
   for (int32_t i = 0; i < NParams(); ++i) {
     const IParam* param = GetParam(i);
     if (param == nullptr || !blob.PutValue(param->Value())) return false;

@@ -1,10 +1,7 @@
 // IPluginBase: the plug-in's identity, the host's identity, the preset slots and the
 // default parameter state (every parameter value as one 8-byte double in index order).
-//
-// In the plug-in class chain it sits on the editor delegate bases, which own the
-// parameters and declare the parameter-change hooks. Until those bases are joined in, the
-// delegate operations this class and IPluginAPIBase call are declared below as pure
-// virtual functions with the delegate's names and signatures; joining removes them.
+// It sits on the editor delegate bases, which own the parameters and declare the
+// parameter-change hooks.
 #pragma once
 
 #include <cstdint>
@@ -12,32 +9,29 @@
 
 #include "framework/grow_string.h"
 #include "framework/host_id.h"
-#include "framework/midi_message.h"
-#include "framework/param.h"
-#include "framework/param_change_origin.h"
 #include "framework/plugin_setup.h"
 #include "framework/state_blob.h"
-#include "framework/sysex_message.h"
+#include "framework/web_view_editor_delegate.h"
 
 namespace plugkit {
 
-class IPluginBase {
+class IPluginBase : public WebViewEditorDelegate {
  public:
   // Names are cut to 128 characters.
   static constexpr int32_t kMaxNameLength = 128;
   static constexpr int32_t kMaxPresetNameLength = 255;
 
-  // Copies the identity from setup and creates setup.presetCount empty preset slots (none
-  // when memory runs out).
+  // Builds the editor delegate bases with setup.paramCount parameters, copies the identity
+  // and creates setup.presetCount empty preset slots (none when memory runs out).
   explicit IPluginBase(const PluginSetup& setup);
-  virtual ~IPluginBase();
+  ~IPluginBase() override;
   IPluginBase(const IPluginBase&) = delete;
   IPluginBase& operator=(const IPluginBase&) = delete;
 
   // --- Parameter state (UI thread; values are stored atomically for the audio thread).
   // Appends every parameter value (8 bytes each, index order). False when the blob could
   // not grow; it then holds the values appended before.
-  bool SerializeParams(StateBlob& blob) noexcept;
+  bool SerializeParams(StateBlob& blob) const noexcept;
   // Reads the values back from start, each clamped and snapped into its parameter, then
   // notifies every parameter as changed by a preset (also after a failure). Returns the
   // position after the last value, or -1 when the blob ended early (the values read
@@ -67,19 +61,6 @@ class IPluginBase {
   HostId GetHostId() const noexcept { return hostId_; }
   int32_t HostVersion() const noexcept { return hostVersion_; }
   const char* HostName() const noexcept { return hostName_.Get(); }
-
-  // --- Editor delegate operations (declared by the editor delegate bases once joined).
-  virtual int32_t NParams() const noexcept = 0;
-  // Null for an index outside 0 .. NParams() - 1.
-  virtual IParam* GetParam(int32_t index) noexcept = 0;
-  // OnParamChange(i, origin, -1) then OnUIParamChanged(i, origin) for every parameter.
-  virtual void NotifyAllParamsChanged(ParamChangeOrigin origin) = 0;
-  // Runs on the UI thread and, for host changes, on the audio thread.
-  virtual void OnParamChange(int32_t paramIdx, ParamChangeOrigin origin, int32_t sampleOffset) = 0;
-  virtual void OnUIParamChanged(int32_t paramIdx, ParamChangeOrigin origin) = 0;
-  virtual void SendMidiMsgToUI(const MidiMessage& message) = 0;
-  virtual void SendSysExToUI(const SysExMessage& message) = 0;
-  virtual bool HandleUIMessage(int32_t msgTag, int32_t ctrlTag, int32_t dataSize, const void* data) = 0;
 
  protected:
   // Written by IPluginAPIBase::SetHost.

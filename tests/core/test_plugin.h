@@ -1,9 +1,8 @@
-// A plug-in on the framework bases for tests: three parameters (a continuous -10..10, a
+// A plug-in on the framework bases (the editor delegate bases below them) for tests: three parameters (a continuous -10..10, a
 // stepped 0..4 and a switch), with every hook it receives recorded in order.
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,26 +33,15 @@ inline PluginSetup TestPluginSetup(int32_t paramCount = 3) {
 class TestPlugin : public IPluginAPIBase {
  public:
   explicit TestPlugin(const PluginSetup& setup = TestPluginSetup()) : IPluginAPIBase(setup) {
-    for (int32_t i = 0; i < setup.paramCount; ++i) {
-      auto param = std::make_unique<IParam>();
+    for (int32_t i = 0; i < NParams(); ++i) {
+      IParam* param = GetParam(i);
       if (i % 3 == 0) param->SetupContinuous("Gain", 0.0, -10.0, 10.0, 0.0);
       if (i % 3 == 1) param->SetupContinuous("Mode", 0.0, 0.0, 4.0, 1.0, "", ParamFlag::Stepped);
       if (i % 3 == 2) param->SetupSwitch("On", false);
-      params_.push_back(std::move(param));
     }
   }
   ~TestPlugin() override { StopIdleTimer(); }
 
-  int32_t NParams() const noexcept override { return static_cast<int32_t>(params_.size()); }
-  IParam* GetParam(int32_t index) noexcept override {
-    return index >= 0 && index < NParams() ? params_[static_cast<size_t>(index)].get() : nullptr;
-  }
-  void NotifyAllParamsChanged(ParamChangeOrigin origin) override {
-    for (int32_t i = 0; i < NParams(); ++i) {
-      OnParamChange(i, origin, -1);
-      OnUIParamChanged(i, origin);
-    }
-  }
   void OnParamChange(int32_t paramIdx, ParamChangeOrigin origin, int32_t sampleOffset) override {
     Log("OnParamChange(" + std::to_string(paramIdx) + "," + std::to_string(static_cast<int>(origin)) + "," +
         std::to_string(sampleOffset) + ")");
@@ -91,9 +79,6 @@ class TestPlugin : public IPluginAPIBase {
   std::vector<std::vector<uint8_t>> sysExToPage;
   std::function<void()> onMidiToPage;
   int idleTicks = 0;
-
- private:
-  std::vector<std::unique_ptr<IParam>> params_;
 };
 
 }  // namespace plugkit::testing
