@@ -26,6 +26,7 @@ IPluginAPIBase::~IPluginAPIBase() { StopIdleTimer(); }
 
 void IPluginAPIBase::StartIdleTimer() {
   std::unique_ptr<Timer> fresh = Timer::Start([this](Timer&) { OnIdleTimerTick(); }, kIdleIntervalMs);
+  if (fresh == nullptr) return;  // out of memory: the running timer, if any, carries on
   std::swap(idleTimer_, fresh);
 }
 
