@@ -54,4 +54,16 @@ int32_t VirtualKeyFromVst3(int32_t keyCode, char character) noexcept {
   return 0;
 }
 
+KeyEvent KeyFromVst3Key(char16_t key, int32_t keyCode, int32_t modifiers) noexcept {
+  KeyEvent event;
+  char utf8[4];
+  Utf8OfUnit(Vst3KeyCharacter(key, keyCode), utf8);
+  for (int i = 0; i < 4; ++i) event.utf8[i] = utf8[i];
+  event.VK = VirtualKeyFromVst3(keyCode, utf8[0]);
+  event.S = (modifiers & Vst3KeyModifiers::kShift) != 0;
+  event.A = (modifiers & Vst3KeyModifiers::kAlternate) != 0;
+  event.C = (modifiers & Vst3KeyModifiers::kCommand) != 0;
+  return event;
+}
+
 }  // namespace plugkit

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "framework/key_event.h"
+
 namespace plugkit {
 
 // The character a key event stands for: key itself, or when key is 0 the printable
@@ -27,6 +29,11 @@ struct Vst3KeyModifiers {
   static constexpr int32_t kAlternate = 2;
   static constexpr int32_t kCommand = 4;  // the control key on Windows
 };
+
+// The key record of a host key event: its character as UTF-8, the virtual key of its code
+// (character keys looked up by that text's first byte) and the shift, alternate and command
+// (control) modifiers.
+KeyEvent KeyFromVst3Key(char16_t key, int32_t keyCode, int32_t modifiers) noexcept;
 
 inline constexpr int32_t kVst3KeySpace = 7;
 inline constexpr int32_t kVirtualKeySpace = 32;

@@ -11,7 +11,7 @@ tresult PLUGIN_API HostApplication::getName(Vst::String128 name) {
   size_t n = std::min<size_t>(wide.size(), 127);
   for (size_t i = 0; i < n; ++i) name[i] = static_cast<Vst::TChar>(wide[i]);
   name[n] = 0;
-  return kResultOk;
+  return nameFails ? kResultFalse : kResultOk;
 }
 
 tresult PLUGIN_API HostApplication::createInstance(TUID, TUID, void** obj) {

@@ -13,6 +13,8 @@ class HostApplication : public Steinberg::Vst::IHostApplication {
   virtual ~HostApplication() = default;
 
   void SetName(std::string name) { name_ = std::move(name); }
+  // A host whose getName fails (after writing its name all the same).
+  bool nameFails = false;
 
   Steinberg::tresult PLUGIN_API getName(Steinberg::Vst::String128 name) override;
   Steinberg::tresult PLUGIN_API createInstance(Steinberg::TUID cid, Steinberg::TUID iid,

@@ -8,13 +8,14 @@ namespace tarnwell::host {
 using namespace Steinberg;
 
 tresult PLUGIN_API MemoryStream::read(void* buffer, int32 numBytes, int32* numBytesRead) {
+  if (numBytesRead) *numBytesRead = 0;
+  if (buffer == nullptr) return kInvalidArgument;
   int64 available = std::max<int64>(0, static_cast<int64>(data_.size()) - position_);
   int32 n = static_cast<int32>(std::clamp<int64>(numBytes, 0, available));
   if (n > 0) std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
   position_ += n;
   if (numBytesRead) *numBytesRead = n;
-  if (readsReportFailure) return kResultFalse;
-  return n == numBytes ? kResultOk : kResultFalse;
+  return readsReportFailure ? kResultFalse : kResultOk;
 }
 
 tresult PLUGIN_API MemoryStream::write(void* buffer, int32 numBytes, int32* numBytesWritten) {

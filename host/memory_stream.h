@@ -18,7 +18,8 @@ class MemoryStream : public Steinberg::IBStream {
   const std::vector<uint8_t>& Bytes() const { return data_; }
   std::vector<uint8_t>& Bytes() { return data_; }
 
-  // Faults to inject.
+  // Faults to inject. Without them the stream behaves as the SDK's memory stream: a read
+  // past the end delivers what is left and still answers kResultOk.
   bool readsReportFailure = false;  // reads deliver their bytes but answer kResultFalse
   bool writesFail = false;          // writes store nothing and answer kResultFalse
   int64_t writeLimit = -1;          // writes stop (short) once the stream holds this many bytes

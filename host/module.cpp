@@ -10,6 +10,7 @@ using GetFactoryProc = Steinberg::IPluginFactory*(PLUGIN_API*)();
 using EntryProc = bool (*)(void*);
 using InitProc = bool (*)();
 using ExitProc = bool (*)();
+using PumpProc = void (*)();
 
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -77,6 +78,10 @@ bool Module::CallExit() const {
   if (auto exit = reinterpret_cast<ExitProc>(library_.Symbol("ModuleExit"))) return exit();
   if (auto exit = reinterpret_cast<ExitProc>(library_.Symbol("ExitDll"))) return exit();
   return true;
+}
+
+void Module::PumpUiLoop() const {
+  if (auto pump = reinterpret_cast<PumpProc>(library_.Symbol("ModulePumpUiLoop"))) pump();
 }
 
 void Module::ReleaseFactory() {

@@ -30,6 +30,9 @@ class Module {
   // Calls the entry or exit point once more, as a host that unbalances its calls would.
   bool CallEntry() const;
   bool CallExit() const;
+  // Delivers the module's due UI timers on the calling thread where the module keeps them
+  // in a loop of its own (Linux); elsewhere the host's message loop delivers them.
+  void PumpUiLoop() const;
 
   // <bundle>/Contents/<arch>/<Name><suffix> for a bundle folder; the path itself otherwise.
   static std::string ResolveBinaryPath(const std::string& path);

@@ -7,6 +7,7 @@
 #include "host/memory_stream.h"
 #include "host/text.h"
 #include "platform/host_window.h"
+#include "platform/ui_loop.h"
 
 namespace tarnwell::host {
 
@@ -42,6 +43,7 @@ bool PluginInstance::Create(const Module& module, const std::string& hostName, s
     if (error) *error = "the module created no audio effect";
     return false;
   }
+  module_ = &module;
   hostApp_.SetName(hostName);
   if (component_->initialize(&hostApp_) != kResultOk) {
     if (error) *error = "the plug-in refused to initialize";
@@ -104,13 +106,13 @@ tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std
   // Every channel the caller does not supply reads silence (inputs) or goes to scratch (outputs).
   for (BusBuffers* bufs : {&in_, &out_}) {
     const std::vector<Sample*>& given = bufs == &in_ ? inputs : outputs;
-    size_t scratchIndex = 0;
+    size_t channel = 0;  // across the buses, in order
     for (size_t b = 0; b < bufs->buses.size(); ++b) {
       auto& pointers = bufs->channelPointers[b];
-      for (size_t c = 0; c < pointers.size(); ++c, ++scratchIndex) {
-        void* scratch = bufs->scratch[scratchIndex].data();
-        if (b == 0 && c < given.size() && given[c] != nullptr) {
-          pointers[c] = given[c];
+      for (size_t c = 0; c < pointers.size(); ++c, ++channel) {
+        void* scratch = bufs->scratch[channel].data();
+        if (channel < given.size() && given[channel] != nullptr) {
+          pointers[c] = given[channel];
         } else {
           std::memset(scratch, 0, sizeof(double) * static_cast<size_t>(maxBlock_));
           pointers[c] = scratch;
@@ -169,6 +171,14 @@ bool PluginInstance::FindParameter(const std::string& idOrTitle, ParamID* id) co
     }
   }
   return false;
+}
+
+void PluginInstance::RunUiLoopFor(uint32_t milliseconds) {
+  constexpr uint32_t kSlice = 5;
+  for (uint32_t done = 0; done < milliseconds; done += kSlice) {
+    plugkit::platform::RunUiLoopFor(std::min(kSlice, milliseconds - done));
+    if (module_ != nullptr) module_->PumpUiLoop();
+  }
 }
 
 bool PluginInstance::SaveState(std::vector<uint8_t>* chunk) {
@@ -230,6 +240,7 @@ void PluginInstance::Destroy() {
   ReleaseAndClear(controller_);
   ReleaseAndClear(processor_);
   ReleaseAndClear(component_);
+  module_ = nullptr;
 }
 
 }  // namespace tarnwell::host

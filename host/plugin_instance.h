@@ -36,8 +36,9 @@ class PluginInstance {
   // Terminates and releases everything (also done by the destructor).
   void Destroy();
 
-  // Runs one process call on non-interleaved channels. The main input bus gets `inputs`,
-  // the main output bus `outputs`; other buses get silent scratch channels. Parameter
+  // Runs one process call on non-interleaved channels. `inputs` fill the input buses in
+  // order (the main bus first, then a side-chain), `outputs` the output buses likewise;
+  // channels left over get silent scratch buffers. Parameter
   // changes and events set up before the call are passed with it and cleared after it.
   // Returns the plug-in's answer. Counts allocations made during the call.
   Steinberg::tresult Process(const std::vector<float*>& inputs, const std::vector<float*>& outputs, int frames,
@@ -61,6 +62,10 @@ class PluginInstance {
   void* ParentWindow() const { return window_; }
   PlugFrame& Frame() { return frame_; }
 
+  // Runs the UI thread's loop for about milliseconds, as a host's message loop runs between
+  // its calls: the plug-in's timers fire here, on the thread that created the instance.
+  void RunUiLoopFor(uint32_t milliseconds);
+
   bool SaveState(std::vector<uint8_t>* chunk);
   bool LoadState(const std::vector<uint8_t>& chunk);
 
@@ -76,6 +81,7 @@ class PluginInstance {
                                 int frames, const Steinberg::Vst::ProcessContext* context);
   void PrepareBuses();
 
+  const Module* module_ = nullptr;
   HostApplication hostApp_;
   ComponentHandler handler_;
   ParameterChanges inputChanges_;

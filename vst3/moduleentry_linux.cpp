@@ -2,6 +2,7 @@
 #include "vst3/moduleentry.h"
 
 #include "platform/module_handle.h"
+#include "platform/ui_loop.h"
 
 extern "C" {
 
@@ -14,6 +15,13 @@ SMTG_EXPORT_SYMBOL bool ModuleEntry (void* sharedLibraryHandle)
 SMTG_EXPORT_SYMBOL bool ModuleExit ()
 {
 	return ExitDll ();
+}
+
+// The module's UI timers live in its own copy of the timer stand-in, which no loop of the
+// host's reaches: a host of ours delivers them by calling this on its UI thread.
+SMTG_EXPORT_SYMBOL void ModulePumpUiLoop ()
+{
+	plugkit::platform::PumpUiLoop ();
 }
 
 } // extern "C"

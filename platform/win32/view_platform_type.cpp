@@ -1,0 +1,11 @@
+#include "platform/view_platform_type.h"
+
+#include <cstring>
+
+namespace plugkit::platform {
+
+bool IsSupportedViewPlatformType(const char* type) noexcept {
+  return type != nullptr && std::strcmp(type, "HWND") == 0;
+}
+
+}  // namespace plugkit::platform
