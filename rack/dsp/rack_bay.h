@@ -2,11 +2,20 @@
 
 #include <cstdint>
 
+#include "rack/dsp/clip_block.h"
 #include "rack/dsp/compressor_block.h"
+#include "rack/dsp/deesser_block.h"
+#include "rack/dsp/deharsh_block.h"
+#include "rack/dsp/delay_block.h"
+#include "rack/dsp/demud_block.h"
 #include "rack/dsp/engine_settings.h"
 #include "rack/dsp/gate_block.h"
 #include "rack/dsp/glue_block.h"
+#include "rack/dsp/presence_block.h"
+#include "rack/dsp/tilt_block.h"
+#include "rack/dsp/trimmer_block.h"
 #include "rack/dsp/tuning_env.h"
+#include "rack/dsp/width_block.h"
 
 // What every bay gets when the engine is prepared.
 struct BayPrepareContext {
@@ -43,4 +52,13 @@ private:
     GateBlock gate_;
     CompressorBlock compressor_;
     GlueBlock glue_;
+    TrimmerBlock trimmer_;
+    ClipBlock clip_;
+    PresenceBlock presence_;
+    TiltBlock tilt_;
+    DeMudBlock deMud_;
+    DeHarshBlock deHarsh_;
+    WidthBlock width_;
+    DeEsserBlock deEsser_;
+    DelayBlock delay_;
 };

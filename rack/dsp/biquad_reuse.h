@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cmath>
+
+#include "rack/dsp/biquad.h"
+
+// Gives `to` the coefficients of `from` and keeps its state: channels that share a design pay for
+// the trigonometry once.
+inline void CopyCoefficients(const Biquad& from, Biquad& to) {
+    to.b0 = from.b0;
+    to.b1 = from.b1;
+    to.b2 = from.b2;
+    to.a1 = from.a1;
+    to.a2 = from.a2;
+}
+
+// The peaking design of DesignPeak from a stored cosine and alpha. Blocks that move a peak's gain
+// every frame keep these for their fixed frequencies, so no trigonometric function runs per sample.
+inline void DesignPeakFromAngle(Biquad& filter, double cosine, double alpha, double gainDb) {
+    const double a = std::pow(10.0, gainDb / 40.0);
+    const double n = 1.0 + alpha / a;
+    filter.b0 = (1.0 + alpha * a) / n;
+    filter.b1 = -2.0 * cosine / n;
+    filter.b2 = (1.0 - alpha * a) / n;
+    filter.a1 = filter.b1;
+    filter.a2 = (1.0 - alpha / a) / n;
+}

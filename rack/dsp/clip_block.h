@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// A drive of up to 24 dB into a look-ahead limiter whose gain falls before a peak arrives, then a
+// hard clip at the -0.3 dBFS ceiling for what the limiter's attack lets through. Linked channels.
+class ClipBlock {
+public:
+    // Sizes the look-ahead lines; may allocate, reuses capacity when the size is unchanged.
+    void Prepare(double sampleRate);
+    // Takes the amount clamped to 0..1; the drive grows as its power 1.5.
+    void SetAmount(double amount);
+    // Audio thread. Left and right may be the same buffer (mono).
+    void Process(double* left, double* right, std::int32_t frames);
+    void Reset();
+    // Frees the lines; the block then passes audio untouched until the next prepare.
+    void Release();
+
+    double DriveGain() const { return driveGain_; }
+
+private:
+    double driveDb_ = 0.0;
+    double driveGain_ = 1.0;
+    std::int32_t lookahead_ = 72;
+    std::vector<double> lineLeft_;
+    std::vector<double> lineRight_;
+    std::int32_t writePosition_ = 0;
+    double limiterGain_ = 1.0;
+    double attackCoefficient_ = 0.9;
+    double releaseCoefficient_ = 0.999;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+#include "rack/dsp/biquad.h"
+
+// Cuts sibilance by subtracting two band-passed parts of the signal (5.4 and 8 kHz) while a
+// high-passed detector on the mono sum is above a threshold that falls as the amount rises.
+class DeEsserBlock {
+public:
+    void Prepare(double sampleRate);
+    void SetAmount(double target) { amountTarget_ = target; }
+    // Audio thread. Left and right may be the same buffer (mono).
+    void Process(double* left, double* right, std::int32_t frames);
+    void Reset();
+
+    // Gain of the band-passed part of the last processed frame, 1 when nothing is cut.
+    double BandGain() const { return bandGain_; }
+
+private:
+    double amountTarget_ = 0.0;
+    double amount_ = 0.0;
+    double amountCoefficient_ = 0.999;
+    Biquad detectorLow_;
+    Biquad detectorHigh_;
+    Biquad lowBandLeft_;
+    Biquad highBandLeft_;
+    Biquad lowBandRight_;
+    Biquad highBandRight_;
+    double envelope_ = 0.0;
+    double risingCoefficient_ = 0.9;
+    double fallingCoefficient_ = 0.999;
+    double bandGain_ = 1.0;
+};

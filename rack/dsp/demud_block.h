@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "rack/dsp/biquad.h"
+#include "rack/dsp/jump_start_amount.h"
+#include "rack/dsp/loudness_match.h"
+
+// Dynamic cuts at 200, 280 and 360 Hz where those bands stand out above a reference drawn between
+// 110 Hz and 1300 Hz, then a loudness match back to the input. The detectors hear the mono sum.
+class DeMudBlock {
+public:
+    static constexpr int kCutBands = 3;
+
+    DeMudBlock();
+
+    void Prepare(double sampleRate);
+    // The first target after a prepare is taken at once (see JumpStartAmount).
+    void SetAmount(double target) { amount_.SetTarget(target); }
+    // Audio thread. Left and right may be the same buffer (mono).
+    void Process(double* left, double* right, std::int32_t frames);
+    // Clears the running state; the amount stays where it was.
+    void Reset();
+
+    double SmoothedCutDb(int band) const { return cutDb_[static_cast<std::size_t>(band)]; }
+    double MatchGain() const { return match_.Gain(); }
+
+private:
+    // Band-passes of the detector: the three cut bands first, then the two reference bands.
+    static constexpr int kDetectorBands = kCutBands + 2;
+
+    std::array<Biquad, kDetectorBands> detectors_;
+    Biquad inputHighPass_;
+    Biquad outputHighPass_;
+    std::array<Biquad, kCutBands> peaksLeft_;
+    std::array<Biquad, kCutBands> peaksRight_;
+    std::array<double, kDetectorBands> envelopes_{};
+    std::array<double, kCutBands> cutDb_{};
+    JumpStartAmount amount_;
+    LoudnessMatch match_;
+    double amountCoefficient_ = 0.999;
+    double risingCoefficient_ = 0.999;
+    double fallingCoefficient_ = 0.999;
+    double cutCoefficient_ = 0.999;
+    std::array<double, kCutBands> peakAlpha_{};
+    std::array<double, kCutBands> peakCosine_{};
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "rack/dsp/biquad.h"
+
+// A 3.5 kHz presence lift that backs off when that band is already loud, a 10 kHz air shelf, a 400 Hz
+// dip and, at higher amounts, a gentle saturation. Each channel has its own detector.
+class PresenceBlock {
+public:
+    void Prepare(double sampleRate);
+    void SetAmount(double target) { amountTarget_ = target; }
+    // Audio thread. Left and right may be the same buffer (mono).
+    void Process(double* left, double* right, std::int32_t frames);
+    void Reset();
+
+private:
+    struct Channel {
+        Biquad detector;
+        Biquad dynamicPeak;
+        Biquad airShelf;
+        Biquad lowMidDip;
+        double envelope = 0.0;
+    };
+
+    void DesignAmountFilters();
+    double RunChannel(Channel& channel, double x);
+
+    double sampleRate_ = 48000.0;
+    double amountTarget_ = 0.0;
+    double amount_ = 0.0;
+    double amountCoefficient_ = 0.999;
+    double attackCoefficient_ = 0.999;
+    double releaseCoefficient_ = 0.999;
+    std::array<Channel, 2> channels_;
+    // The amount the shelf and dip were last designed for; -1 makes the first active frame design them.
+    double designedAmount_ = -1.0;
+    double liftCosine_ = 1.0;
+    double liftAlpha_ = 0.0;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "rack/dsp/biquad.h"
+
+// Tilt equaliser around 700 Hz: a low shelf and a high shelf with opposite gains, up to 3 dB each at
+// the ends of the amount range and flat at 0.5.
+class TiltBlock {
+public:
+    // Designs the shelves at the tilt the block holds.
+    void Prepare(double sampleRate);
+    // Takes the unclamped amount; the shelves are designed again at once and keep their state.
+    void SetAmount(double amount);
+    // Audio thread. Left and right may be the same buffer (mono).
+    void Process(double* left, double* right, std::int32_t frames);
+    void Reset();
+
+private:
+    void DesignShelves();
+
+    double tiltDb_ = 0.0;
+    double sampleRate_ = 48000.0;
+    Biquad lowShelfLeft_;
+    Biquad highShelfLeft_;
+    Biquad lowShelfRight_;
+    Biquad highShelfRight_;
+};

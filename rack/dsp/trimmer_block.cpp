@@ -1,0 +1,42 @@
+#include "rack/dsp/trimmer_block.h"
+
+#include <cmath>
+
+#include "rack/dsp/dsp_math.h"
+#include "rack/dsp/unclamped_amount.h"
+
+namespace {
+
+constexpr double kUnityAmount = 0.5;
+constexpr double kDbPerAmount = 48.0;
+
+}  // namespace
+
+void TrimmerBlock::SetAmount(double amount) {
+    targetDb_ = (UsableUnclampedAmount(amount, kUnityAmount) - kUnityAmount) * kDbPerAmount;
+}
+
+void TrimmerBlock::Process(double* left, double* right, std::int32_t frames) {
+    const double target = DbToGain(targetDb_);
+    if (frames > 0 && gain_ > 0.0 && target > 0.0) {
+        ratio_ = std::exp((std::log(target) - std::log(gain_)) / frames);
+    } else {
+        gain_ = target;
+        ratio_ = 1.0;
+    }
+    double gain = gain_;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const double inLeft = left[i];
+        const double inRight = right[i];
+        right[i] = inRight * gain;
+        left[i] = inLeft * gain;
+        gain *= ratio_;
+    }
+    // The ramp's last step lands within rounding of the target; the next block starts exactly on it.
+    gain_ = target;
+}
+
+void TrimmerBlock::Reset() {
+    gain_ = DbToGain(targetDb_);
+    ratio_ = 1.0;
+}
