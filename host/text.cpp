@@ -2,37 +2,16 @@
 
 #include <cstdio>
 
+#include "platform/utf16_text.h"
+
 namespace tarnwell::host {
 
 std::string Utf16ToUtf8(const Steinberg::char16* text, size_t maxLength) {
-  std::string out;
-  if (text == nullptr) return out;
-  for (size_t i = 0; i < maxLength && text[i] != 0; ++i) {
-    uint32_t c = static_cast<uint16_t>(text[i]);
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < maxLength) {
-      uint32_t low = static_cast<uint16_t>(text[i + 1]);
-      if (low >= 0xDC00 && low < 0xE000) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  if (text == nullptr) return {};
+  size_t n = 0;
+  while (n < maxLength && text[n] != 0) ++n;
+  return plugkit::platform::Utf16ToUtf8Portable(
+      std::u16string_view(reinterpret_cast<const char16_t*>(text), n));
 }
 
 std::u16string Utf8ToUtf16(const std::string& text) {
