@@ -56,6 +56,8 @@ std::vector<RackConfig> BenchmarkRacks() {
             racks.push_back(MakeRack(name, {{static_cast<EffectType>(type), 0, amount}}));
         }
     }
+    // Every Width character but 0 runs the high-band mode, a path of its own.
+    racks.push_back(MakeRack("Width high band 1", {{EffectType::Width, 1, 1.0}}));
     racks.push_back(VocalChainRack());
     racks.push_back(WorstCaseRack());
     return racks;
