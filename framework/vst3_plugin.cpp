@@ -13,6 +13,7 @@
 #include "framework/vst3_parameter_export.h"
 #include "framework/vst3_text.h"
 #include "framework/vst3_view.h"
+#include "platform/thread_identity.h"
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 
@@ -60,7 +61,7 @@ bool WriteAll(IBStream* stream, const void* bytes, int32 size) {
 }  // namespace
 
 IPluginVST3::IPluginVST3(const PluginSetup& setup)
-    : IPluginAPIBase(setup), IPluginVST3ProcessorBase(setup, *this), uiThread_(std::this_thread::get_id()) {
+    : IPluginAPIBase(setup), IPluginVST3ProcessorBase(setup, *this), uiThread_(platform::CurrentThreadId()) {
   StartIdleTimer();
 }
 
@@ -209,9 +210,9 @@ tresult PLUGIN_API IPluginVST3::setState(IBStream* stream) {
   if (pos < 0) return kResultFalse;
   int32 bypass = 0;
   int32 got = 0;
-  if (stream->seek(start + pos, IBStream::kIBSeekSet, nullptr) != kResultOk ||
-      stream->read(&bypass, sizeof bypass, &got) != kResultOk || got != static_cast<int32>(sizeof bypass))
-    return kResultFalse;
+  if (stream->seek(start + pos, IBStream::kIBSeekSet, nullptr) != kResultOk) return kResultFalse;
+  const tresult flagRead = stream->read(&bypass, sizeof bypass, &got);
+  if ((flagRead != kResultOk && !lenient) || got != static_cast<int32>(sizeof bypass)) return kResultFalse;
 
   for (int32_t i = 0; i < NParams(); ++i)
     if (Parameter* object = parameters.getParameter(static_cast<ParamID>(i)))
@@ -250,7 +251,7 @@ void IPluginVST3::OnHostParamChange(int32_t index, int32_t sampleOffset) noexcep
 
 void IPluginVST3::SetLatencySamples(int32_t samples) noexcept {
   IPluginProcessor::SetLatencySamples(samples);
-  if (std::this_thread::get_id() == uiThread_)
+  if (platform::CurrentThreadId() == uiThread_)
     RestartForLatency();
   else
     latencyRestartPending_.store(true, std::memory_order_release);

@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
 #include "framework/plugin_api_base.h"
 #include "framework/plugin_setup.h"
@@ -126,7 +125,7 @@ class IPluginVST3 : public IPluginAPIBase,
   IPluginVST3BypassParameter* bypassParameter_ = nullptr;
   IPluginVST3View* currentView_ = nullptr;
   Steinberg::uint32 processContextRequirements_ = 0;
-  std::thread::id uiThread_;
+  uint64_t uiThread_;
   std::atomic<bool> latencyRestartPending_{false};
 };
 

@@ -24,8 +24,13 @@ bool RegisterHostClass() {
 
 void* CreateHostWindow(int width, int height) {
   if (!RegisterHostClass()) return nullptr;
-  return CreateWindowExW(0, kClassName, L"Tarnwell Host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, width,
-                         height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND window = CreateWindowExW(0, kClassName, L"Tarnwell Host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (window != nullptr) return window;
+  // Without a display (a headless Wine) only message-only windows exist; one still serves
+  // as a parent handle that takes posted messages.
+  return CreateWindowExW(0, kClassName, L"Tarnwell Host", 0, 0, 0, width, height, HWND_MESSAGE, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
 }
 
 void DestroyHostWindow(void* window) {
