@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 #include "bay_render.h"
@@ -34,6 +35,10 @@ struct EchoCase {
     std::int32_t character;
     std::int32_t expectedDelay;
 };
+
+void PrintTo(const EchoCase& c, std::ostream* out) {
+    *out << c.tempoBpm << " BPM, character " << c.character;
+}
 
 class DelayEchoTime : public ::testing::TestWithParam<EchoCase> {};
 
