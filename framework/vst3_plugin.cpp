@@ -70,7 +70,9 @@ IPluginVST3::~IPluginVST3() { StopIdleTimer(); }
 // --- Initialisation.
 
 tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context) {
-  if (SingleComponentEffect::initialize(context) != kResultOk) return kResultFalse;
+  // The SDK refuses a second initialize only when the first one brought a host context.
+  if (initialized_ || SingleComponentEffect::initialize(context) != kResultOk) return kResultFalse;
+  initialized_ = true;
   try {
     SetUpBuses();
   } catch (const std::bad_alloc&) {
@@ -131,6 +133,7 @@ void IPluginVST3::SetUpBuses() {
 tresult PLUGIN_API IPluginVST3::terminate() {
   // The container releases the bypass object; a later initialize makes a new one.
   bypassParameter_ = nullptr;
+  initialized_ = false;
   return SingleComponentEffect::terminate();
 }
 
@@ -251,7 +254,8 @@ void IPluginVST3::OnHostParamChange(int32_t index, int32_t sampleOffset) noexcep
 
 void IPluginVST3::SetLatencySamples(int32_t samples) noexcept {
   IPluginProcessor::SetLatencySamples(samples);
-  if (platform::CurrentThreadId() == uiThread_)
+  // Inside a process call the host's handler must not be called, whichever thread runs it.
+  if (platform::CurrentThreadId() == uiThread_ && !IsInProcessCallOnThisThread())
     RestartForLatency();
   else
     latencyRestartPending_.store(true, std::memory_order_release);

@@ -90,7 +90,7 @@ class IPluginVST3 : public IPluginAPIBase,
   // size as the editor size. resizeHost is not looked at here.
   bool ResizeHostView(int32_t width, int32_t height, bool resizeHost) override;
   // Records the latency, then tells the host: at once on the UI thread, at the next idle
-  // tick when asked on the audio thread.
+  // tick when asked on the audio thread or inside a process call.
   void SetLatencySamples(int32_t samples) noexcept override;
   // Delivers a latency restart asked for on the audio thread. A plug-in class that
   // overrides this calls IPluginVST3::OnIdleTick() first.
@@ -122,6 +122,7 @@ class IPluginVST3 : public IPluginAPIBase,
   void IdentifyHostFrom(Steinberg::FUnknown* context);
   void RestartForLatency();
 
+  bool initialized_ = false;
   IPluginVST3BypassParameter* bypassParameter_ = nullptr;
   IPluginVST3View* currentView_ = nullptr;
   Steinberg::uint32 processContextRequirements_ = 0;

@@ -6,6 +6,7 @@
 #include "framework/denormal_mode.h"
 #include "framework/vst3_ids.h"
 #include "framework/vst3_midi_events.h"
+#include "platform/thread_identity.h"
 
 namespace plugkit {
 
@@ -62,8 +63,13 @@ tresult IPluginVST3ProcessorBase::SetProcessing(bool processing) noexcept {
   return kResultOk;
 }
 
+bool IPluginVST3ProcessorBase::IsInProcessCallOnThisThread() const noexcept {
+  return processThread_.load(std::memory_order_relaxed) == platform::CurrentThreadId();
+}
+
 tresult IPluginVST3ProcessorBase::Process(ProcessData& data) noexcept {
   ScopedDenormalsOff denormalsOff;
+  processThread_.store(platform::CurrentThreadId(), std::memory_order_relaxed);
   const int32_t frames = std::max<int32_t>(data.numSamples, 0);
   ReadTransport(data.processContext);
   SetRenderingOffline(setup_.processMode == kOffline);
@@ -71,6 +77,7 @@ tresult IPluginVST3ProcessorBase::Process(ProcessData& data) noexcept {
   if (TakesMidi()) ReadInputEvents(data.inputEvents);
   RenderBuses(data, frames);
   if (EmitsMidi()) WriteOutputEvents(data.outputEvents, frames);
+  processThread_.store(0, std::memory_order_relaxed);
   return kResultOk;
 }
 
@@ -135,8 +142,7 @@ void IPluginVST3ProcessorBase::ReadInputEvents(IEventList* events) noexcept {
     if (MidiFromEvent(event, message)) {
       HandleMidi(message);
       owner_.QueueMidiForUI(message);
-    } else if (event.type == Event::kDataEvent && event.data.type == DataEvent::kMidiSysEx &&
-               event.data.size <= static_cast<uint32>(INT32_MAX)) {
+    } else if (event.type == Event::kDataEvent && event.data.size <= static_cast<uint32>(INT32_MAX)) {
       HandleSysEx(SysExMessage{event.sampleOffset, static_cast<int32_t>(event.data.size), event.data.bytes});
     }
   }

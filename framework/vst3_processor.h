@@ -8,6 +8,7 @@
 // past its capacity, which a block normally stays within.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "framework/midi_message.h"
@@ -65,6 +66,9 @@ class IPluginVST3ProcessorBase : public IPluginProcessor {
   // dropped, since nothing would ever hand it to the host. Always true.
   bool EmitMidi(const MidiMessage& message) noexcept override;
 
+  // True while the calling thread is inside Process (a host may process on its UI thread).
+  bool IsInProcessCallOnThisThread() const noexcept;
+
   const Steinberg::Vst::ProcessSetup& StoredSetup() const noexcept { return setup_; }
   int32_t SideChainFirstChannel() const noexcept { return sideChainFirstChannel_; }
   const MidiOutputList& OutputEvents() const noexcept { return outputEvents_; }
@@ -87,6 +91,7 @@ class IPluginVST3ProcessorBase : public IPluginProcessor {
   Steinberg::Vst::ProcessContext processContext_{};
   Steinberg::Vst::ProcessSetup setup_{};
   SysExRecord sysExScratch_;
+  std::atomic<uint64_t> processThread_{0};
 };
 
 }  // namespace plugkit

@@ -70,10 +70,14 @@ bool Render(const Module& module, const AudioFile& input, const RenderOptions& o
     plugin.Controller()->setParamNormalized(id, value);
     plugin.InputChanges().Add(id, 0, value);
   }
+  ParamID bypassId = 0;
+  const bool hasBypass = FindBypass(plugin.Controller(), &bypassId);
   if (options.bypass) {
-    ParamID bypassId = 0;
-    if (!FindBypass(plugin.Controller(), &bypassId)) return Fail(error, "the plug-in has no bypass parameter");
+    if (!hasBypass) return Fail(error, "the plug-in has no bypass parameter");
     plugin.InputChanges().Add(bypassId, 0, 1.0);
+  } else if (hasBypass && !options.stateFile.empty()) {
+    // A restored session carries the bypass switch; the processor hears of it as automation.
+    plugin.InputChanges().Add(bypassId, 0, plugin.Controller()->getParamNormalized(bypassId));
   }
 
   const size_t frames = input.Frames();

@@ -67,6 +67,12 @@ TEST(PluginBinding, InitializeIdentifiesTheHostOnceAndResetsEveryParameter) {
   p.terminate();
   ASSERT_EQ(p.initialize(&hosted.host), kResultOk);
 
+  Owned<> contextless;  // initialised without a host: a second initialize is still refused
+  ASSERT_EQ(contextless->initialize(nullptr), kResultOk);
+  EXPECT_EQ(contextless->initialize(nullptr), kResultFalse);
+  EXPECT_EQ(contextless->getParameterCount(), 3);
+  contextless->terminate();
+
   tarnwell::host::HostApplication failing("REAPER");
   failing.nameFails = true;
   Owned<> unnamed;
