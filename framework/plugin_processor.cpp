@@ -141,8 +141,12 @@ void IPluginProcessor::PointAtPiece(int32_t offset, int32_t frames) noexcept {
         set->pointers[i] = record.hostBuffer + offset;
         continue;
       }
+      // An input without a host buffer reads silence: its scratch may still hold a block
+      // converted from an earlier 32-bit buffer, or what the block routine wrote into it.
       if (isInput && record.hostBuffer32 != nullptr)
         std::copy_n(record.hostBuffer32 + offset, frames, scratch);
+      else if (isInput)
+        std::fill_n(scratch, frames, 0.0);
       set->pointers[i] = scratch;
     }
   }

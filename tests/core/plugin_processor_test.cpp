@@ -149,6 +149,35 @@ TEST(IPluginProcessor, UnconnectedChannelsTakeNoHostBuffer) {
   EXPECT_EQ(p.firstSamples[3], 3.0);
 }
 
+TEST(IPluginProcessor, InputWithoutHostBufferReadsSilenceAfterAFed32BitBlock) {
+  // The scratch of a 32-bit input holds the converted samples of the block that fed it; a
+  // later block with a null or no host buffer there must not hear them again.
+  TestProcessor p("2-2");
+  p.SetBlockSize(8);
+  std::vector<float> inL(8, 0.5f), inR(8, 0.75f), outL(8), outR(8);
+  float* inputs[] = {inL.data(), inR.data()};
+  float* outputs[] = {outL.data(), outR.data()};
+  ConnectAll(p);
+  p.AttachBuffers32(In, 0, 2, inputs);
+  p.AttachBuffers32(Out, 0, 2, outputs);
+  p.ProcessBuffers(8);
+  ASSERT_EQ(outR[0], 0.75f);
+
+  float* onlyLeft[] = {inL.data(), nullptr};
+  p.AttachBuffers32(In, 0, 2, onlyLeft);
+  p.AttachBuffers32(Out, 0, 2, outputs);
+  p.ProcessBuffers(8);
+  EXPECT_EQ(outL[0], 0.5f);
+  EXPECT_EQ(outR[0], 0.0f);
+  EXPECT_EQ(outR[7], 0.0f);
+
+  outR.assign(8, 9.0f);
+  p.AttachBuffers32(In, 0, 2, onlyLeft);
+  p.AttachBuffers32(Out, 0, 2, outputs);
+  p.PassThroughBuffers(8);
+  EXPECT_EQ(outR[3], 0.0f);
+}
+
 TEST(IPluginProcessor, HostBuffersAreForgottenAfterTheBlock) {
   TestProcessor p("2-2");
   p.SetBlockSize(4);
