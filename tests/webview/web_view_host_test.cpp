@@ -165,15 +165,17 @@ TEST_F(WebViewHostTest, LoadFileMapsTheFolderAndNavigatesToTheFile) {
       {"index.html", "", "index.html"},
       {"/index.html", "", "index.html"},  // a separator in the first place is no folder
       {"C:\\web/mixed\\page.html", "C:\\web/mixed", "page.html"},
+      {nullptr, "", ""},  // no name: logged as "(null)", the bare origin is loaded
   };
   StartBrowser();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    const std::string shownName = c.name != nullptr ? c.name : "(null)";
+    SCOPED_TRACE(shownName);
     desktop.ClearLog(plugkit::webview::kWebViewLogName);
     browser.journal.clear();
     view->LoadFile(c.name);
     const std::string url = std::string("https://") + plugkit::webview::kVirtualHostName + "/" + c.file;
-    EXPECT_THAT(WebViewLog(), ElementsAre(std::string("LoadFile name=") + c.name, std::string("LoadFile webFolder=") + c.folder,
+    EXPECT_THAT(WebViewLog(), ElementsAre("LoadFile name=" + shownName, std::string("LoadFile webFolder=") + c.folder,
                                           "SetVirtualHostNameToFolderMapping result=0", "Navigate uri=" + url));
     EXPECT_THAT(browser.journal,
                 ElementsAre(std::string("WebView.SetVirtualHostNameToFolderMapping(") +
@@ -210,8 +212,14 @@ TEST_F(WebViewHostTest, WithoutTheThirdInterfaceThereIsNoMappingButStillANavigat
 
 TEST_F(WebViewHostTest, NavigationsAreGuardedAndOnlySuccessCallsTheContentHook) {
   StartBrowser();
+  desktop.ClearLog(plugkit::webview::kWebViewLogName);
   view->LoadFile("C:\\web\\index.html");
   browser.Pump();
+  const std::string page = std::string(plugkit::webview::kVirtualHostOrigin) + "index.html";
+  EXPECT_THAT(WebViewLog(), ElementsAre("LoadFile name=C:\\web\\index.html", "LoadFile webFolder=C:\\web",
+                                        "SetVirtualHostNameToFolderMapping result=0", "Navigate uri=" + page,
+                                        "NavigationStarting uri=" + page, "NavigationCompleted success=1 status=0",
+                                        "Calling OnWebContentLoaded"));
   EXPECT_EQ(view->contentLoaded, 1);
 
   view->allowNavigation = false;
@@ -225,9 +233,11 @@ TEST_F(WebViewHostTest, NavigationsAreGuardedAndOnlySuccessCallsTheContentHook) 
   view->allowNavigation = true;
   browser.navigationSucceeds = false;
   browser.navigationStatus = kWebErrorHostNameNotResolved;
+  desktop.ClearLog(plugkit::webview::kWebViewLogName);
   EXPECT_FALSE(browser.StartNavigation("https://x.example/"));
   browser.Pump();
-  EXPECT_EQ(WebViewLog().back(), "NavigationCompleted success=0 status=13");
+  EXPECT_THAT(WebViewLog(), ElementsAre("NavigationStarting uri=https://x.example/",
+                                        "NavigationCompleted success=0 status=13"));
   EXPECT_EQ(view->contentLoaded, 1);
 }
 
