@@ -42,6 +42,20 @@ RackConfig VocalChainRack() {
                                     {EffectType::Clip, 0, 0.3}});
 }
 
+// The vocal chain with a saturator, air and a plate in place of the delay, all ten bays in use.
+RackConfig VocalChainWithColourAndSpaceRack() {
+    return MakeRack("vocal chain with colour and space", {{EffectType::Gate, 0, 0.3},
+                                                          {EffectType::DeMud, 0, 0.4},
+                                                          {EffectType::Compressor, 1, 0.5},
+                                                          {EffectType::DeEsser, 0, 0.5},
+                                                          {EffectType::Saturator, 1, 0.3},
+                                                          {EffectType::Presence, 0, 0.4},
+                                                          {EffectType::Air, 0, 0.3},
+                                                          {EffectType::Glue, 0, 0.4},
+                                                          {EffectType::Plate, 0, 0.3},
+                                                          {EffectType::Clip, 0, 0.3}});
+}
+
 RackConfig WorstCaseRack() {
     return MakeRack("worst case", kHeavyBays);
 }
@@ -58,7 +72,10 @@ std::vector<RackConfig> BenchmarkRacks() {
     }
     // Every Width character but 0 runs the high-band mode, a path of its own.
     racks.push_back(MakeRack("Width high band 1", {{EffectType::Width, 1, 1.0}}));
+    // Character 0 splits off a low band; characters without a split run the main path alone.
+    racks.push_back(MakeRack("Saturator no split 1", {{EffectType::Saturator, 1, 1.0}}));
     racks.push_back(VocalChainRack());
+    racks.push_back(VocalChainWithColourAndSpaceRack());
     racks.push_back(WorstCaseRack());
     return racks;
 }

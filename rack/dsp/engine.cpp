@@ -91,7 +91,9 @@ RackEngine::RackEngine(EnvLookup tuningLookup) : tuning_(tuningLookup) {
 
 bool RackEngine::Prepare(double sampleRate) noexcept {
     sampleRate_ = UsableSampleRate(sampleRate);
-    const BayPrepareContext context{sampleRate_, static_cast<std::int32_t>(kMaxDelaySeconds * sampleRate_), tuning_};
+    blockTunings_.Read(tuning_);
+    const BayPrepareContext context{sampleRate_, static_cast<std::int32_t>(kMaxDelaySeconds * sampleRate_), tuning_,
+                                    blockTunings_};
     bool prepared = true;
     try {
         for (RackBay& bay : bays_) {
@@ -144,7 +146,7 @@ void RackEngine::Process(double* const* channels, std::int32_t channelCount, std
         std::int32_t& lastType = lastType_[static_cast<std::size_t>(b)];
         // Checked for every bay, on or off, so a block always starts from cleared state.
         if (control.type != lastType) {
-            bay.Reset();
+            bay.ResetBlock(control.type);
             lastType = control.type;
         }
         if (!anySolo || control.solo) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "rack/dsp/block_tunings.h"
 #include "rack/dsp/engine_settings.h"
 #include "rack/dsp/rack_bay.h"
 #include "rack/dsp/safety_clipper.h"
@@ -38,6 +39,7 @@ public:
 private:
     std::array<RackBay, kBayCount> bays_;
     TuningEnvironment tuning_;
+    BlockTunings blockTunings_;
     SafetyClipper safetyClipper_;
     double sampleRate_ = 48000.0;
     double tempoBpm_ = 120.0;

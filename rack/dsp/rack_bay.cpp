@@ -25,22 +25,76 @@ void RackBay::Prepare(const BayPrepareContext& context) {
     deHarsh_.Prepare(context.sampleRate);
     width_.Prepare(context.sampleRate);
     deEsser_.Prepare(context.sampleRate);
+    saturator_.Prepare(context.sampleRate, context.blockTunings.saturator);
+    tape_.Prepare(context.sampleRate);
+    air_.Prepare(context.sampleRate, context.blockTunings.air);
     delay_.Prepare(context.sampleRate, context.maxDelaySamples);
+    plate_.Prepare(context.sampleRate, context.blockTunings.plate);
+    shimmer_.Prepare(context.sampleRate, context.blockTunings.shimmer);
 }
 
 void RackBay::Reset() {
-    gate_.Reset();
-    compressor_.Reset();
-    glue_.Reset();
-    trimmer_.Reset();
-    clip_.Reset();
-    presence_.Reset();
-    tilt_.Reset();
-    deMud_.Reset();
-    deHarsh_.Reset();
-    width_.Reset();
-    deEsser_.Reset();
-    delay_.Reset();
+    for (std::int32_t type = 0; type < static_cast<std::int32_t>(EffectType::Empty); ++type) {
+        ResetBlock(type);
+    }
+}
+
+void RackBay::ResetBlock(std::int32_t type) {
+    switch (static_cast<EffectType>(type)) {
+        case EffectType::Gate:
+            gate_.Reset();
+            break;
+        case EffectType::DeMud:
+            deMud_.Reset();
+            break;
+        case EffectType::DeHarsh:
+            deHarsh_.Reset();
+            break;
+        case EffectType::DeEsser:
+            deEsser_.Reset();
+            break;
+        case EffectType::Compressor:
+            compressor_.Reset();
+            break;
+        case EffectType::Presence:
+            presence_.Reset();
+            break;
+        case EffectType::Tilt:
+            tilt_.Reset();
+            break;
+        case EffectType::Saturator:
+            saturator_.Reset();
+            break;
+        case EffectType::Tape:
+            tape_.Reset();
+            break;
+        case EffectType::Air:
+            air_.Reset();
+            break;
+        case EffectType::Width:
+            width_.Reset();
+            break;
+        case EffectType::Plate:
+            plate_.Reset();
+            break;
+        case EffectType::Delay:
+            delay_.Reset();
+            break;
+        case EffectType::Trimmer:
+            trimmer_.Reset();
+            break;
+        case EffectType::Glue:
+            glue_.Reset();
+            break;
+        case EffectType::Clip:
+            clip_.Reset();
+            break;
+        case EffectType::Shimmer:
+            shimmer_.Reset();
+            break;
+        case EffectType::Empty:
+            break;
+    }
 }
 
 void RackBay::Release() noexcept {
@@ -48,6 +102,8 @@ void RackBay::Release() noexcept {
     clip_.Release();
     deHarsh_.Release();
     delay_.Release();
+    plate_.Release();
+    shimmer_.Release();
 }
 
 void RackBay::Process(const BayControl& control, const BayBlock& block) {
@@ -106,12 +162,28 @@ void RackBay::Process(const BayControl& control, const BayBlock& block) {
             clip_.SetAmount(amount);
             clip_.Process(block.left, block.right, block.frames);
             break;
-        // Blocks still to be built pass audio unchanged.
+        // These five clamp the bay's amount themselves; the Saturator and the Plate take it unclamped.
         case EffectType::Saturator:
+            saturator_.SetCharacter(control.character);
+            saturator_.SetAmount(control.amount);
+            saturator_.Process(block.left, block.right, block.frames);
+            break;
         case EffectType::Tape:
+            tape_.SetAmount(control.amount);
+            tape_.Process(block.left, block.right, block.frames);
+            break;
         case EffectType::Air:
+            air_.SetAmount(control.amount);
+            air_.Process(block.left, block.right, block.frames);
+            break;
         case EffectType::Plate:
+            plate_.SetSize(control.amount);
+            plate_.Process(block.left, block.right, block.frames);
+            break;
         case EffectType::Shimmer:
+            shimmer_.SetAmount(control.amount);
+            shimmer_.Process(block.left, block.right, block.frames);
+            break;
         case EffectType::Empty:
             break;
     }
@@ -125,6 +197,8 @@ std::int32_t RackBay::LatencySamples(std::int32_t type, double sampleRate) {
             return DeHarshLookaheadSamples(sampleRate);
         case EffectType::Clip:
             return ClipLookaheadSamples(sampleRate);
+        case EffectType::Saturator:
+            return kSaturatorLatencySamples;
         default:
             return 0;
     }

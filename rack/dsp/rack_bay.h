@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "rack/dsp/air_block.h"
+#include "rack/dsp/block_tunings.h"
 #include "rack/dsp/clip_block.h"
 #include "rack/dsp/compressor_block.h"
 #include "rack/dsp/deesser_block.h"
@@ -11,7 +13,11 @@
 #include "rack/dsp/engine_settings.h"
 #include "rack/dsp/gate_block.h"
 #include "rack/dsp/glue_block.h"
+#include "rack/dsp/plate_block.h"
 #include "rack/dsp/presence_block.h"
+#include "rack/dsp/saturator_block.h"
+#include "rack/dsp/shimmer_block.h"
+#include "rack/dsp/tape_block.h"
 #include "rack/dsp/tilt_block.h"
 #include "rack/dsp/trimmer_block.h"
 #include "rack/dsp/tuning_env.h"
@@ -23,6 +29,8 @@ struct BayPrepareContext {
     // Longest delay any block may need, for blocks that size delay lines.
     std::int32_t maxDelaySamples;
     const TuningEnvironment& tuning;
+    // The blocks' tuning, read once for all bays.
+    const BlockTunings& blockTunings;
 };
 
 // One audio block as the engine hands it to each bay. In mono, right is the same buffer as left.
@@ -40,6 +48,9 @@ public:
     // May throw std::bad_alloc while sizing delay lines.
     void Prepare(const BayPrepareContext& context);
     void Reset();
+    // Resets only the block of this type: a type change enters it, and every block is reset when it is
+    // entered, so the others keep their lines instead of clearing megabytes on the audio thread.
+    void ResetBlock(std::int32_t type);
     // Audio thread: hands the bay's settings to the block of its type and runs it in place.
     void Process(const BayControl& control, const BayBlock& block);
     // Frees every delay line; blocks without their lines pass audio unchanged until the next prepare.
@@ -60,5 +71,10 @@ private:
     DeHarshBlock deHarsh_;
     WidthBlock width_;
     DeEsserBlock deEsser_;
+    SaturatorBlock saturator_;
+    TapeBlock tape_;
+    AirBlock air_;
     DelayBlock delay_;
+    PlateBlock plate_;
+    ShimmerBlock shimmer_;
 };

@@ -55,15 +55,19 @@ TEST_P(BlockSizeInvariance, SameOutputForBlocksOfOne64And512) {
     }
 }
 
-// The compressor smooths its amount once per block, and the trimmer ramps its first block over the
-// block's length, so both are left out here by design.
+// The compressor smooths its amount once per block, the trimmer ramps its first block over the
+// block's length and the tape designs its filters for the block's amount, so they are left out here
+// by design.
 const std::vector<BlockCase> kFrameByFrameBlocks = {
     {"Gate", EffectType::Gate, 0},         {"Glue", EffectType::Glue, 0},
     {"DeMud", EffectType::DeMud, 0},       {"DeHarsh", EffectType::DeHarsh, 0},
     {"DeEsser", EffectType::DeEsser, 0},   {"Presence", EffectType::Presence, 0},
     {"Tilt", EffectType::Tilt, 0},         {"WidthSideBand", EffectType::Width, 0},
     {"WidthHighBand", EffectType::Width, 1}, {"Clip", EffectType::Clip, 0},
-    {"Delay", EffectType::Delay, 11},
+    {"Delay", EffectType::Delay, 11},      {"SaturatorLowSplit", EffectType::Saturator, 0},
+    {"SaturatorHighSplit", EffectType::Saturator, 2}, {"Saturator", EffectType::Saturator, 3},
+    {"Air", EffectType::Air, 0},           {"Plate", EffectType::Plate, 0},
+    {"Shimmer", EffectType::Shimmer, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Blocks, BlockSizeInvariance, ::testing::ValuesIn(kFrameByFrameBlocks), CaseName);
@@ -72,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Blocks, BlockSizeInvariance, ::testing::ValuesIn(kFrame
 class FiniteAtEveryRate : public ::testing::TestWithParam<BlockCase> {};
 
 TEST_P(FiniteAtEveryRate, AmountOneStaysFinite) {
-    for (double rate : {8001.0, 11025.0, 16000.0, 22050.0, 44100.0, 192000.0}) {
+    for (double rate : {8001.0, 11025.0, 16000.0, 22050.0, 32000.0, 44100.0, 192000.0}) {
         const StereoSignal output = Render(GetParam(), rate, 1.0, 128, static_cast<std::int32_t>(rate));
         EXPECT_TRUE(AllFinite(output.left)) << "rate " << rate;
         EXPECT_TRUE(AllFinite(output.right)) << "rate " << rate;
@@ -85,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(PerBlockSmoothing, FiniteAtEveryRate,
                                            BlockCase{"Compressor1", EffectType::Compressor, 1},
                                            BlockCase{"Compressor2", EffectType::Compressor, 2},
                                            BlockCase{"Compressor3", EffectType::Compressor, 3},
-                                           BlockCase{"Trimmer", EffectType::Trimmer, 0}),
+                                           BlockCase{"Trimmer", EffectType::Trimmer, 0},
+                                           BlockCase{"Tape", EffectType::Tape, 0}),
                          CaseName);
 
 }  // namespace

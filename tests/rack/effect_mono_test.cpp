@@ -47,7 +47,13 @@ INSTANTIATE_TEST_SUITE_P(Blocks, EffectMono,
                                            MonoCase{"WidthHighBand", EffectType::Width, 1},
                                            MonoCase{"Trimmer", EffectType::Trimmer, 0},
                                            MonoCase{"Clip", EffectType::Clip, 0},
-                                           MonoCase{"Delay", EffectType::Delay, 17}),
+                                           MonoCase{"Delay", EffectType::Delay, 17},
+                                           MonoCase{"SaturatorLowSplit", EffectType::Saturator, 0},
+                                           MonoCase{"Saturator", EffectType::Saturator, 5},
+                                           MonoCase{"Tape", EffectType::Tape, 0},
+                                           MonoCase{"Air", EffectType::Air, 0},
+                                           MonoCase{"Plate", EffectType::Plate, 0},
+                                           MonoCase{"Shimmer", EffectType::Shimmer, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

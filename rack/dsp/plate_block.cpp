@@ -1,0 +1,347 @@
+#include "rack/dsp/plate_block.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+#include "rack/dsp/clamp_unit.h"
+#include "rack/dsp/dsp_math.h"
+
+namespace {
+
+constexpr double kReferenceRate = 44100.0;
+constexpr double kPreDelaySeconds = 2.0;
+constexpr std::int32_t kShortestPreDelay = 16;
+
+constexpr std::array<double, 6> kLeftTaps = {441.0, 661.0, 882.0, 1102.0, 1323.0, 1543.0};
+constexpr std::array<double, 6> kRightTaps = {529.0, 749.0, 970.0, 1190.0, 1411.0, 1631.0};
+constexpr std::array<double, 6> kTapGains = {0.5, 0.4, 0.3, 0.25, 0.2, 0.15};
+
+constexpr std::array<double, 16> kCombLengths = {1116.0, 1188.0, 1277.0, 1356.0, 1422.0, 1491.0, 1557.0, 1617.0,
+                                                 1139.0, 1211.0, 1300.0, 1379.0, 1445.0, 1514.0, 1580.0, 1640.0};
+constexpr std::array<double, 8> kCombRateFactors = {0.8,         0.857142857, 0.914285714, 0.971428571,
+                                                    1.028571429, 1.085714286, 1.142857143, 0.8};
+constexpr double kCombLfoHz = 0.7;
+constexpr double kCombDepthSamples = 2.0;
+constexpr std::int32_t kCombPad = 8;
+constexpr std::int32_t kShortestComb = 8;
+constexpr double kCombMix = 0.125;
+constexpr double kHighestCombFeedback = 0.96;
+constexpr double kCombFeedbackPerAmount = 0.08;
+
+constexpr std::int32_t kShortestLine = 4;
+
+constexpr std::int32_t kTankAllpassLength = 4096;
+constexpr std::array<double, 2> kTankDecayLengths = {1102.0, 970.0};
+constexpr std::array<double, 2> kTankDiffuserLengths = {1323.0, 1190.0};
+constexpr std::int32_t kTankPad = 4;
+constexpr double kTankLfoHz = 0.7;
+constexpr double kTankReadPad = 2.0;
+// Keeps both read paths of the tank's modulated allpass inside its line, whatever the tuning.
+constexpr double kShortestTankRead = 2.0;
+constexpr double kLongestTankRead = kTankAllpassLength - 2.0;
+constexpr double kSmallTankDecayBase = 0.857;
+constexpr double kSmallTankDecayPerAmount = 0.08;
+constexpr double kHighestSmallTankDecay = 0.97;
+constexpr double kRightExcursionFactor = 1.3;
+
+constexpr std::array<double, 8> kChainLengths = {266.0, 2974.0, 1913.0, 1996.0, 1990.0, 187.0, 1066.0, 353.0};
+constexpr std::array<double, 8> kChainGains = {0.5, 0.6, 0.5, 0.6, 0.625, 0.5, 0.6, 0.5};
+constexpr std::int32_t kChainPad = 16;
+constexpr double kHighestChainGain = 0.95;
+
+constexpr double kFigureEightModeFrom = 1.5;
+constexpr double kFigureEightGain = 1.85;
+constexpr double kLowestInputLowPassHz = 20.0;
+constexpr double kInputLowPassHz = 6000.0;
+constexpr double kInputLowPassHzPerAmount = 12000.0;
+constexpr double kHighestCornerShareOfRate = 0.49;
+constexpr double kInputLowPassQ = 0.707;
+constexpr double kLowestHighPassHz = 5.0;
+constexpr double kHighPassOffBelowHz = 1.0;
+
+std::atomic<double> combRounding{0.0};
+
+double WrapPhase(double phase) {
+    return phase >= 1.0 ? phase - 1.0 : phase;
+}
+
+}  // namespace
+
+double PlateCombRounding() {
+    return combRounding.load(std::memory_order_relaxed);
+}
+
+void SetPlateCombRounding(double value) {
+    combRounding.store(value, std::memory_order_relaxed);
+}
+
+void PlateTuning::Read(const TuningEnvironment& environment) {
+    environment.ReadReal("TARNWELL_PLATE_WET", wetGain);
+    environment.ReadReal("TARNWELL_PLATE_ERFB", reflectionFeedback);
+    environment.ReadReal("TARNWELL_PLATE_EROUT", reflectionOut);
+    environment.ReadReal("TARNWELL_PLATE_FBBASE", feedbackBase);
+    environment.ReadReal("TARNWELL_PLATE_MOD", combModDepth);
+    environment.ReadReal("TARNWELL_PLATE_DAMPBASE", dampBase);
+    environment.ReadReal("TARNWELL_PLATE_DAMPSLOPE", dampSlope);
+    environment.ReadReal("TARNWELL_PLATE_TANK", tankMode);
+    if (environment.ReadReal("TARNWELL_PLATE_TANKDECAY", tankDecayBase)) {
+        tankDecaySlope = 0.0;
+    }
+    environment.ReadReal("TARNWELL_PLATE_TANKDAMP", tankDamp);
+    environment.ReadReal("TARNWELL_PLATE_MODDEPTH", tankModDepth);
+    environment.ReadReal("TARNWELL_PLATE_CHAIN", chainAmount);
+    environment.ReadReal("TARNWELL_PLATE_CHAINCOEF", chainCoef);
+    environment.ReadReal("TARNWELL_PLATE_TANKTOWET", tankToWet);
+    environment.ReadReal("TARNWELL_PLATE_CHAINLOOP", chainLoop);
+    environment.ReadReal("TARNWELL_PLATE_DCHZ", dcHz);
+    environment.ReadReal("TARNWELL_PLATE_HPHZ", highPassHz);
+    environment.ReadReal("TARNWELL_PLATE_TANKMOD", tankMod);
+    environment.ReadReal("TARNWELL_PLATE_TANKMODINT", tankModInteger);
+    environment.ReadReal("TARNWELL_PLATE_ERDIFF", reflectionDiffusion);
+    double rounding = PlateCombRounding();
+    if (environment.ReadReal("TARNWELL_PLATE_COMBMODINT", rounding)) {
+        SetPlateCombRounding(rounding);
+    }
+}
+
+void PlateBlock::Prepare(double sampleRate, const PlateTuning& tuning) {
+    sampleRate_ = sampleRate;
+    tuning_ = tuning;
+    const double scale = sampleRate / kReferenceRate;
+    dcCoef_ = 1.0 - std::exp(-kTwoPi * tuning.dcHz / sampleRate);
+
+    const auto preDelayLength = static_cast<std::int32_t>(kPreDelaySeconds * sampleRate);
+    for (RingDelay& line : preDelay_) {
+        line.Resize(preDelayLength);
+    }
+    for (std::size_t i = 0; i < kTaps; ++i) {
+        leftTapDelays_[i] = static_cast<std::int32_t>(kLeftTaps[i] * sampleRate / kReferenceRate);
+        rightTapDelays_[i] = static_cast<std::int32_t>(kRightTaps[i] * sampleRate / kReferenceRate);
+    }
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        combLines_[i].Resize(ScaledLength(kCombLengths[i], scale, kCombPad, kShortestComb));
+    }
+    inputDiffusers_.Prepare(scale);
+    reflectionDiffusers_.Prepare(scale);
+    for (std::size_t h = 0; h < tank_.size(); ++h) {
+        TankHalf& half = tank_[h];
+        half.allpass.Resize(kTankAllpassLength);
+        half.decay.Resize(ScaledLength(kTankDecayLengths[h], scale, kTankPad, kShortestLine));
+        half.diffuser.Resize(ScaledLength(kTankDiffuserLengths[h], scale, kTankPad, kShortestLine));
+        half.baseDelay = 1;
+    }
+    tankPhaseStep_ = kTankLfoHz / sampleRate;
+    for (std::size_t i = 0; i < chain_.size(); ++i) {
+        chain_[i].Resize(ScaledLength(kChainLengths[i], scale, kChainPad, kShortestLine));
+    }
+    // The large tank's lines are sized only when it is selected.
+    if (tuning.tankMode >= kFigureEightModeFrom) {
+        figureEight_.Prepare(sampleRate);
+    } else {
+        figureEight_.Release();
+    }
+    designedSize_ = -1.0;
+    Reset();
+}
+
+void PlateBlock::SetSize(double amount) {
+    const double c = ClampToUnit(amount);
+    sizeAmount_ = c;
+    if (c == designedSize_) {
+        return;
+    }
+    designedSize_ = c;
+    Biquad design;
+    const double lowPassHz = std::min(kHighestCornerShareOfRate * sampleRate_,
+                                      std::max(kLowestInputLowPassHz, kInputLowPassHz + kInputLowPassHzPerAmount * c));
+    DesignLowPass(design, sampleRate_, lowPassHz, kInputLowPassQ);
+    inputLowPass_.SetCoefficients(design);
+    DesignHighPass(design, sampleRate_, std::max(kLowestHighPassHz, tuning_.highPassHz), highPassQ_);
+    outputHighPass_.SetCoefficients(design);
+
+    figureEightDecay_ = tuning_.tankDecayBase + c * tuning_.tankDecaySlope;
+    combFeedback_ = std::min(kHighestCombFeedback, std::max(0.0, tuning_.feedbackBase + kCombFeedbackPerAmount * c));
+    combDamping_ = tuning_.dampBase - c * tuning_.dampSlope;
+    smallTankDecay_ = std::min(kHighestSmallTankDecay, kSmallTankDecayBase + kSmallTankDecayPerAmount * c);
+
+    combDepth_ = kCombDepthSamples * tuning_.combModDepth;
+    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
+        combPhaseStep_[i] = kCombLfoHz * kCombRateFactors[i] / sampleRate_;
+    }
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        combBaseDelay_[i] = std::floor(kCombLengths[i] * (sampleRate_ / kReferenceRate));
+    }
+    tank_[0].excursion = 2;
+    tank_[1].excursion = static_cast<std::int32_t>(std::floor(2.0 * kRightExcursionFactor));
+
+    const double chainScale = tuning_.chainAmount * tuning_.chainCoef;
+    for (std::size_t i = 0; i < chainGains_.size(); ++i) {
+        chainGains_[i] = std::min(kHighestChainGain, kChainGains[i] * chainScale);
+    }
+}
+
+StereoSample PlateBlock::EarlyReflections() const {
+    StereoSample sum{};
+    for (std::size_t i = 0; i < kTaps; ++i) {
+        sum[0] += kTapGains[i] * preDelay_[0].Tap(leftTapDelays_[i]);
+        if (leftTapDelays_[i] > 0) {
+            sum[1] += kTapGains[i] * preDelay_[1].Tap(rightTapDelays_[i]);
+        }
+    }
+    return sum;
+}
+
+StereoSample PlateBlock::RunCombs(const StereoSample& input) {
+    std::array<double, kCombsPerSide> lfo;
+    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
+        lfo[i] = std::sin(kTwoPi * combPhase_[i]);
+        combPhase_[i] = WrapPhase(combPhase_[i] + combPhaseStep_[i]);
+    }
+    std::array<double, kCombs> delay;
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        delay[i] = combBaseDelay_[i] + lfo[i % kCombsPerSide] * combDepth_;
+    }
+    if (roundCombDelays_) {
+        for (double& d : delay) {
+            d = std::floor(d + 0.5);
+        }
+    }
+    std::array<double, kCombs> read;
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        read[i] = ReadCubic(combLines_[i], delay[i]);
+    }
+    const double d = combDamping_;
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        combLowPass_[i] = read[i] * (1.0 - d) + d * combLowPass_[i];
+        combSmooth_[i] = (1.0 - d / 2.0) * combLowPass_[i] + (d / 2.0) * combSmooth_[i];
+    }
+    StereoSample sum{};
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        const std::size_t side = i / kCombsPerSide;
+        combLines_[i].Push(combSmooth_[i] * combFeedback_ + input[side]);
+        sum[side] += combSmooth_[i];
+    }
+    return {sum[0] * kCombMix, sum[1] * kCombMix};
+}
+
+double PlateBlock::RunTankHalf(TankHalf& half, double input) {
+    double delay = half.baseDelay + kTankReadPad +
+                   half.excursion * tuning_.tankMod * (std::sin(kTwoPi * half.phase) + 1.0) / 2.0;
+    half.phase = WrapPhase(half.phase + tankPhaseStep_);
+    if (!(delay >= kShortestTankRead)) {
+        delay = kShortestTankRead;
+    }
+    delay = std::min(delay, kLongestTankRead);
+    const double f = tuning_.tankModInteger > 0.5 ? half.allpass.Tap(static_cast<std::int32_t>(delay))
+                                                  : ReadCubic(half.allpass, delay);
+    const double g = combDamping_;
+    const double fed = f * g + input;
+    half.allpass.Push(fed);
+    const double decayed = (f - g * fed) * smallTankDecay_;
+    const double tap = half.decay.Step(decayed);
+    half.output = AllpassStep(half.diffuser, decayed, g);
+    return tap;
+}
+
+void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
+    if (preDelay_[0].Length() < kShortestPreDelay) {
+        return;
+    }
+    roundCombDelays_ = PlateCombRounding() > 0.5;
+    const bool figureEight = tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
+    const bool chain = tuning_.chainAmount > 0.0;
+    const bool diffuseReflections = tuning_.reflectionDiffusion > 0.0;
+    const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
+    const double c = sizeAmount_;
+    const double wetScale = (0.3 * c * c + 0.7 * c) * tuning_.wetGain;
+
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const StereoSample dry{left[i], right[i]};
+        const StereoSample filtered = inputLowPass_.Run(dry);
+        preDelay_[0].Push(filtered[0]);
+        preDelay_[1].Push(filtered[1]);
+        StereoSample reflections = EarlyReflections();
+
+        StereoSample combInput;
+        for (std::size_t s = 0; s < 2; ++s) {
+            combInput[s] = reflections[s] * tuning_.reflectionFeedback + filtered[s] + chainFeedback_;
+        }
+        const StereoSample combs = RunCombs(combInput);
+
+        // Both sides pass through the same four lines, left first.
+        const double diffusedLeft = inputDiffusers_.Run(combs[0]);
+        const double diffusedRight = inputDiffusers_.Run(combs[1]);
+        const double leftTankInput = diffusedLeft + tank_[1].output;
+        const double rightTankInput = diffusedRight + tank_[0].output;
+        StereoSample taps{RunTankHalf(tank_[0], leftTankInput), RunTankHalf(tank_[1], rightTankInput)};
+
+        const double mid = (combs[0] + combs[1]) / 2.0;
+        if (figureEight) {
+            const StereoSample tank =
+                figureEight_.Process(mid, figureEightDecay_, tuning_.tankDamp, tuning_.tankModDepth);
+            taps = {kFigureEightGain * tank[0], kFigureEightGain * tank[1]};
+        }
+        if (chain) {
+            const double e = AllpassSeries(chain_, chainGains_, mid);
+            chainFeedback_ = e * tuning_.chainLoop;
+            taps = {tuning_.tankToWet * taps[0] + e, tuning_.tankToWet * taps[1] + e};
+        } else {
+            chainFeedback_ = 0.0;
+        }
+        if (diffuseReflections) {
+            reflections[0] = reflectionDiffusers_.Run(reflections[0]);
+            reflections[1] = reflectionDiffusers_.Run(reflections[1]);
+        }
+
+        StereoSample wet{tuning_.reflectionOut * 0.5 * reflections[0] + 0.5 * taps[0],
+                         tuning_.reflectionOut * 0.5 * reflections[1] + 0.5 * taps[1]};
+        if (highPass) {
+            wet = outputHighPass_.Run(wet);
+        }
+        StereoSample out;
+        for (std::size_t s = 0; s < 2; ++s) {
+            dcState_[s] = (1.0 - dcCoef_) * dcState_[s] + dcCoef_ * wet[s];
+            out[s] = dry[s] + (wet[s] - dcState_[s]) * wetScale;
+        }
+        right[i] = out[1];
+        left[i] = out[0];
+    }
+}
+
+void PlateBlock::Reset() {
+    ClearLines(preDelay_);
+    ClearLines(combLines_);
+    combLowPass_ = {};
+    combSmooth_ = {};
+    inputDiffusers_.Clear();
+    for (std::size_t h = 0; h < tank_.size(); ++h) {
+        TankHalf& half = tank_[h];
+        half.allpass.Clear();
+        half.decay.Clear();
+        half.diffuser.Clear();
+        half.output = 0.0;
+        half.phase = h == 0 ? 0.0 : 0.5;
+    }
+    figureEight_.Reset();
+    ClearLines(chain_);
+    chainFeedback_ = 0.0;
+    reflectionDiffusers_.Clear();
+    inputLowPass_.Clear();
+    outputHighPass_.Clear();
+    dcState_ = {};
+}
+
+void PlateBlock::Release() {
+    ReleaseLines(preDelay_);
+    ReleaseLines(combLines_);
+    inputDiffusers_.Release();
+    for (TankHalf& half : tank_) {
+        half.allpass.Release();
+        half.decay.Release();
+        half.diffuser.Release();
+    }
+    figureEight_.Release();
+    ReleaseLines(chain_);
+    reflectionDiffusers_.Release();
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "rack/dsp/figure_eight_tank.h"
+#include "rack/dsp/plate_lines.h"
+#include "rack/dsp/ring_delay.h"
+#include "rack/dsp/stereo_biquad.h"
+#include "rack/dsp/tuning_env.h"
+
+// Developer tuning of the plate, from the TARNWELL_PLATE variables.
+struct PlateTuning {
+    double wetGain = 1.4;
+    double reflectionFeedback = 0.4;
+    double reflectionOut = 0.4;
+    double feedbackBase = 0.875;
+    double combModDepth = 1.0;
+    double dampBase = 0.15;
+    double dampSlope = 0.05;
+    // 1.5 or more selects the figure-eight tank.
+    double tankMode = 1.0;
+    double tankDecayBase = 0.45;
+    // Zeroed, for good, by setting the decay base.
+    double tankDecaySlope = 0.38;
+    double tankDamp = 0.45;
+    double tankModDepth = 8.0;
+    double chainAmount = 1.0;
+    double chainCoef = 1.0;
+    double tankToWet = 1.0;
+    double chainLoop = 0.0;
+    double dcHz = 20.0;
+    // 1 Hz or less switches the output high-pass off.
+    double highPassHz = 60.0;
+    double tankMod = 1.0;
+    double tankModInteger = 1.0;
+    double reflectionDiffusion = 1.0;
+
+    // Also sets the process-wide comb rounding when TARNWELL_PLATE_COMBMODINT exists.
+    void Read(const TuningEnvironment& environment);
+};
+
+// Above 0.5 every plate of the process rounds its comb delays to whole samples. Shared by all
+// instances, so it is atomic: one instance's prepare may run while another processes.
+double PlateCombRounding();
+void SetPlateCombRounding(double value);
+
+// Stereo plate reverb added on top of the dry signal: input low-pass, pre-delay with six early
+// reflections per side, eight modulated damped combs per side, shared input diffusers, a small
+// cross-coupled tank (or the figure-eight tank), a shared allpass chain, diffused reflections, an
+// output high-pass and a DC blocker. The amount sets size, decay and wet level.
+class PlateBlock {
+public:
+    // Sizes every line (prepare-time only; may throw std::bad_alloc) and clears all state.
+    void Prepare(double sampleRate, const PlateTuning& tuning);
+    // Once per block, with the bay's amount; clamps it to 0..1 and applies it at once.
+    void SetSize(double amount);
+    // Audio thread. Left and right may be the same buffer (mono). Passes audio unchanged before a prepare.
+    void Process(double* left, double* right, std::int32_t frames);
+    void Reset();
+    void Release();
+
+private:
+    static constexpr std::size_t kCombsPerSide = 8;
+    static constexpr std::size_t kCombs = 2 * kCombsPerSide;
+    static constexpr std::size_t kTaps = 6;
+
+    // One half of the small tank: modulated allpass, decay delay (the half's tap), allpass.
+    struct TankHalf {
+        RingDelay allpass;
+        RingDelay decay;
+        RingDelay diffuser;
+        std::int32_t baseDelay = 1;
+        std::int32_t excursion = 2;
+        double phase = 0.0;
+        double output = 0.0;
+    };
+
+    StereoSample EarlyReflections() const;
+    // Returns the mean of each side's comb outputs.
+    StereoSample RunCombs(const StereoSample& input);
+    // Returns the half's tap; its output goes to the other half next frame.
+    double RunTankHalf(TankHalf& half, double input);
+
+    PlateTuning tuning_;
+    double sampleRate_ = 48000.0;
+    bool roundCombDelays_ = false;
+    StereoBiquad inputLowPass_;
+    StereoBiquad outputHighPass_;
+    double highPassQ_ = 0.707;
+    StereoSample dcState_{};
+    double dcCoef_ = 0.0013;
+
+    std::array<RingDelay, 2> preDelay_;
+    std::array<std::int32_t, kTaps> leftTapDelays_{};
+    std::array<std::int32_t, kTaps> rightTapDelays_{};
+
+    // Combs, left side first; structure of arrays so the filter updates vectorise.
+    std::array<RingDelay, kCombs> combLines_;
+    std::array<double, kCombs> combBaseDelay_{};
+    // Comb n of the left side and comb n of the right run at the same rate from the same phase, so
+    // one LFO serves both.
+    std::array<double, kCombsPerSide> combPhase_{};
+    std::array<double, kCombsPerSide> combPhaseStep_{};
+    std::array<double, kCombs> combLowPass_{};
+    std::array<double, kCombs> combSmooth_{};
+    double combDepth_ = 0.0;
+    double combFeedback_ = 0.7;
+    double combDamping_ = 0.45;
+
+    PlateDiffusers inputDiffusers_;
+    std::array<TankHalf, 2> tank_;
+    double tankPhaseStep_ = 0.0;
+    double smallTankDecay_ = 0.74;
+    FigureEightTank figureEight_;
+    double figureEightDecay_ = 0.45;
+    std::array<RingDelay, 8> chain_;
+    std::array<double, 8> chainGains_{};
+    double chainFeedback_ = 0.0;
+    PlateDiffusers reflectionDiffusers_;
+
+    double sizeAmount_ = 0.0;
+    // The amount the size-dependent settings were made for; -1 forces the next.
+    double designedSize_ = -1.0;
+};

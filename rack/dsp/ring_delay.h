@@ -1,0 +1,123 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+// A circular delay line. Every Step reads the oldest sample, writes the new one in its place and
+// advances, so a line of length L delays by exactly L samples.
+class RingDelay {
+public:
+    // Prepare-time only: reuses the capacity when the length is unchanged (prepare may run on the
+    // audio thread in some hosts). May throw std::bad_alloc. Clears the content.
+    void Resize(std::int32_t length) {
+        length_ = length > 0 ? length : 0;
+        buffer_.assign(static_cast<std::size_t>(length_), 0.0);
+        position_ = 0;
+    }
+
+    void Clear() {
+        std::fill(buffer_.begin(), buffer_.end(), 0.0);
+        position_ = 0;
+    }
+
+    void Release() {
+        std::vector<double>().swap(buffer_);
+        length_ = 0;
+        position_ = 0;
+    }
+
+    std::int32_t Length() const { return length_; }
+    std::int32_t Position() const { return position_; }
+
+    double Oldest() const { return buffer_[static_cast<std::size_t>(position_)]; }
+
+    void Push(double x) {
+        buffer_[static_cast<std::size_t>(position_)] = x;
+        if (++position_ == length_) {
+            position_ = 0;
+        }
+    }
+
+    double Step(double x) {
+        const double out = Oldest();
+        Push(x);
+        return out;
+    }
+
+    // The sample at an index within one length either side of the buffer.
+    double At(std::int32_t index) const {
+        index += index < 0 ? length_ : 0;
+        index -= index >= length_ ? length_ : 0;
+        return buffer_[static_cast<std::size_t>(index)];
+    }
+
+    // Whole-sample tap `delay` (0..length - 1) samples back from the write position.
+    double Tap(std::int32_t delay) const { return At(position_ - delay); }
+
+private:
+    std::vector<double> buffer_;
+    std::int32_t length_ = 0;
+    std::int32_t position_ = 0;
+};
+
+template <std::size_t N>
+void ClearLines(std::array<RingDelay, N>& lines) {
+    for (RingDelay& line : lines) {
+        line.Clear();
+    }
+}
+
+template <std::size_t N>
+void ReleaseLines(std::array<RingDelay, N>& lines) {
+    for (RingDelay& line : lines) {
+        line.Release();
+    }
+}
+
+// Allpass around a line: the line takes x + g w, the output is w - g (x + g w), w the line's oldest sample.
+inline double AllpassStep(RingDelay& line, double x, double gain) {
+    const double w = line.Oldest();
+    const double fed = x + gain * w;
+    line.Push(fed);
+    return w - gain * fed;
+}
+
+// Allpasses in series, each around its own line with its own gain.
+template <std::size_t N>
+double AllpassSeries(std::array<RingDelay, N>& lines, const std::array<double, N>& gains, double x) {
+    for (std::size_t i = 0; i < N; ++i) {
+        x = AllpassStep(lines[i], x, gains[i]);
+    }
+    return x;
+}
+
+// Four-point cubic through y(-1), y(0), y(1), y(2): y(0) at t = 0, y(1) at t = 1.
+inline double CubicInterpolate(double before, double at, double next, double afterNext, double t) {
+    return at + t * (next - before) * 0.5 +
+           t * t * (before - 2.5 * at + 2.0 * next - 0.5 * afterNext) +
+           t * t * t * ((afterNext - before) * 0.5 + 1.5 * (at - next));
+}
+
+// Cubic read between the samples at index and index + 1, `t` of the way; the index may lie up to
+// one length either side of the buffer.
+inline double ReadCubicAt(const RingDelay& line, std::int32_t index, double t) {
+    return CubicInterpolate(line.At(index - 1), line.At(index), line.At(index + 1), line.At(index + 2), t);
+}
+
+// Cubic read `delay` samples back, 0 being the newest sample. The delay is held to 2..length - 2 so
+// all four points are distinct samples of the line; a NaN delay reads at 2. As t grows the value
+// moves from delay i towards delay i - 1 (the read runs ahead of a plain delay by t).
+inline double ReadCubic(const RingDelay& line, double delay) {
+    const double longest = static_cast<double>(line.Length()) - 2.0;
+    if (!(delay >= 2.0)) {
+        delay = 2.0;
+    }
+    if (delay > longest) {
+        delay = longest;
+    }
+    const double whole = std::floor(delay);
+    return ReadCubicAt(line, line.Position() - 1 - static_cast<std::int32_t>(whole), delay - whole);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "rack/dsp/stereo_biquad.h"
+
+// Tape-style colour: low-shelf lift, a linked soft-knee compressor feeding an asymmetric tanh
+// saturator, a low-pass whose corner falls with the amount, a presence peak and a 5 Hz DC blocker.
+// One amount drives every setting; it has no tuning variables.
+class TapeBlock {
+public:
+    void Prepare(double sampleRate);
+    // Stores the bay's amount (unclamped) and designs the filters for it clamped to 0..1.
+    void SetAmount(double amount);
+    // Audio thread. Left and right may be the same buffer (mono).
+    void Process(double* left, double* right, std::int32_t frames);
+    void Reset();
+
+private:
+    // Sets every coefficient for an amount in 0..1.
+    void Design(double x);
+
+    double amount_ = 0.0;
+    StereoBiquad lowShelf_;
+    StereoBiquad lowPass_;
+    StereoBiquad presence_;
+    StereoSample dcState_{};
+    double envelope_ = 0.0;
+    double smoothAmount_ = 0.0;
+    double sampleRate_ = 48000.0;
+    double smoothCoef_ = 0.999;
+    double attackCoef_ = 0.999;
+    double releaseCoef_ = 0.9999;
+    double thresholdDb_ = -6.0;
+    double slope_ = 0.0;
+    double makeupGain_ = 1.0;
+    double saturationMix_ = 0.0;
+    double drive_ = 1.0;
+    // Unsigned so that hours of processing wrap instead of overflowing; only its low bits matter.
+    std::uint32_t sampleCounter_ = 0;
+};
