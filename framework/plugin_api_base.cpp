@@ -40,6 +40,7 @@ void IPluginAPIBase::OnIdleTimerTick() {
   SysExRecord record;
   for (int32_t n = sysExToUI_.ElementsAvailable(); n > 0 && sysExToUI_.Pop(record); --n)
     SendSysExToUI(ViewOfSysExRecord(record));
+  DeliverDeferredHostNotifications();
   OnIdleTick();
 }
 

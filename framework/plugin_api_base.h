@@ -73,6 +73,9 @@ class IPluginAPIBase : public IPluginBase {
   virtual void EndParamGestureToHost(int32_t) {}
   virtual void SendParamValueToHost(int32_t, double) {}
   virtual bool ResizeHostView(int32_t, int32_t, bool) { return false; }
+  // Notifications for the host that were asked for where it must not be called (the audio
+  // thread); the binding delivers them here, on each idle tick before the plug-in's hook.
+  virtual void DeliverDeferredHostNotifications() {}
 
   // --- Plug-in hooks.
   virtual void HostSpecificSetup() {}

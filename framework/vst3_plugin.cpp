@@ -261,7 +261,7 @@ void IPluginVST3::SetLatencySamples(int32_t samples) noexcept {
     latencyRestartPending_.store(true, std::memory_order_release);
 }
 
-void IPluginVST3::OnIdleTick() {
+void IPluginVST3::DeliverDeferredHostNotifications() {
   if (latencyRestartPending_.exchange(false, std::memory_order_acq_rel)) RestartForLatency();
 }
 

@@ -92,9 +92,9 @@ class IPluginVST3 : public IPluginAPIBase,
   // Records the latency, then tells the host: at once on the UI thread, at the next idle
   // tick when asked on the audio thread or inside a process call.
   void SetLatencySamples(int32_t samples) noexcept override;
-  // Delivers a latency restart asked for on the audio thread. A plug-in class that
-  // overrides this calls IPluginVST3::OnIdleTick() first.
-  void OnIdleTick() override;
+  // Delivers a latency restart asked for on the audio thread; final, so that a plug-in
+  // class's idle hook cannot lose it.
+  void DeliverDeferredHostNotifications() final;
 
   // The open view (for ResizeHostView); the view clears it when destroyed.
   IPluginVST3View* CurrentView() const noexcept { return currentView_; }

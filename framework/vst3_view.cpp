@@ -1,5 +1,8 @@
 #include "framework/vst3_view.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "framework/vst3_keys.h"
 #include "framework/vst3_plugin.h"
 #include "platform/view_platform_type.h"
@@ -78,10 +81,15 @@ tresult PLUGIN_API IPluginVST3View::canResize() {
 
 tresult PLUGIN_API IPluginVST3View::checkSizeConstraint(ViewRect* rect) {
   if (rect == nullptr) return kInvalidArgument;
-  int32_t width = rect->getWidth(), height = rect->getHeight();
+  // A host's rectangle may lie anywhere in the int32 range: its sums are taken in 64 bits.
+  auto clamp32 = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  int32_t width = clamp32(int64_t{rect->right} - rect->left);
+  int32_t height = clamp32(int64_t{rect->bottom} - rect->top);
   if (!plugin_.ConstrainEditorSize(width, height)) {
-    rect->right = rect->left + width;
-    rect->bottom = rect->top + height;
+    rect->right = clamp32(int64_t{rect->left} + width);
+    rect->bottom = clamp32(int64_t{rect->top} + height);
   }
   return kResultOk;
 }

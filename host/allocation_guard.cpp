@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "platform/allocation_hook.h"
 #include "platform/import_hook.h"
 
 namespace tarnwell::host {
@@ -60,13 +61,25 @@ void FreeAligned(void* p) {
 
 }  // namespace
 
-AllocationGuard::AllocationGuard() : start_(armedAllocations), wasArmed_(armed) { armed = true; }
+// malloc and realloc calls that do not pass through operator new (C code, realloc-grown
+// buffers) are seen through the runtime's allocation hook where there is one.
+bool InstallProcessHookOnce() {
+  static const bool installed = plugkit::platform::InstallAllocationHook(&Note);
+  return installed;
+}
+
+AllocationGuard::AllocationGuard() : start_(armedAllocations), wasArmed_(armed) {
+  InstallProcessHookOnce();
+  armed = true;
+}
 
 AllocationGuard::~AllocationGuard() { armed = wasArmed_; }
 
 uint64_t AllocationGuard::Count() const { return armedAllocations - start_; }
 
 uint64_t ArmedAllocationsOnThisThread() { return armedAllocations; }
+
+bool CHeapCallsAreWatched() { return InstallProcessHookOnce(); }
 
 bool WatchModuleAllocations(void* moduleHandle) {
   using plugkit::platform::HookModuleImport;

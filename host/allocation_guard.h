@@ -26,6 +26,10 @@ class AllocationGuard {
 // runtime of their own. Returns false when there was nothing to watch.
 bool WatchModuleAllocations(void* moduleHandle);
 
+// True when plain malloc/calloc/realloc calls of the whole process are counted too (the
+// runtime offers a hook); otherwise only operator new and watched modules are.
+bool CHeapCallsAreWatched();
+
 // Allocations counted on this thread while armed, over the thread's life.
 uint64_t ArmedAllocationsOnThisThread();
 

@@ -39,7 +39,8 @@ tresult PLUGIN_API MemoryStream::seek(int64 pos, int32 mode, int64* result) {
   else if (mode != kIBSeekSet)
     return kInvalidArgument;
   int64 target = base + pos;
-  if (target < 0) return kInvalidArgument;  // no clamping: a bad seek is an error
+  if (target < 0 && !seekClampsNegative) return kInvalidArgument;
+  if (target < 0) target = 0;
   position_ = target;
   if (result) *result = position_;
   return kResultOk;

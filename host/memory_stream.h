@@ -23,6 +23,7 @@ class MemoryStream : public Steinberg::IBStream {
   bool readsReportFailure = false;  // reads deliver their bytes but answer kResultFalse
   bool writesFail = false;          // writes store nothing and answer kResultFalse
   int64_t writeLimit = -1;          // writes stop (short) once the stream holds this many bytes
+  bool seekClampsNegative = false;  // a seek before the start lands on 0 and answers Ok
 
   Steinberg::tresult PLUGIN_API read(void* buffer, Steinberg::int32 numBytes,
                                      Steinberg::int32* numBytesRead) override;

@@ -103,6 +103,12 @@ template <typename Sample>
 tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs,
                                    int frames, const ProcessContext* context) {
   if (!processing_) return kNotInitialized;
+  // A call may be longer than the block size the plug-in was set up with (hosts do that);
+  // the host's own scratch grows here, before the guard is armed.
+  const size_t scratchFrames = static_cast<size_t>(std::max(frames, maxBlock_));
+  for (BusBuffers* bufs : {&in_, &out_})
+    for (auto& channel : bufs->scratch)
+      if (channel.size() < scratchFrames) channel.resize(scratchFrames);
   // Every channel the caller does not supply reads silence (inputs) or goes to scratch (outputs).
   for (BusBuffers* bufs : {&in_, &out_}) {
     const std::vector<Sample*>& given = bufs == &in_ ? inputs : outputs;
@@ -114,7 +120,7 @@ tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std
         if (channel < given.size() && given[channel] != nullptr) {
           pointers[c] = given[channel];
         } else {
-          std::memset(scratch, 0, sizeof(double) * static_cast<size_t>(maxBlock_));
+          std::memset(scratch, 0, sizeof(double) * scratchFrames);
           pointers[c] = scratch;
         }
       }

@@ -334,6 +334,13 @@ TEST_F(FixturePlugin, StateStreamFaultsAreReportedAndKeepWhatWasRead) {
   EXPECT_EQ(component->setState(&rejected), kResultFalse);
   EXPECT_EQ(plugin.Controller()->getParamNormalized(kBypass), 0.0);
 
+  // A stream that clamps a seek before its start to 0 must not turn a rejected chunk into
+  // a bypass flag read from the chunk's first bytes.
+  MemoryStream clamping(std::vector<uint8_t>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  clamping.seekClampsNegative = true;
+  EXPECT_EQ(component->setState(&clamping), kResultFalse);
+  EXPECT_EQ(plugin.Controller()->getParamNormalized(kBypass), 0.0);
+
   // Without the bypass flag: refused, but the parameters that were read keep their values.
   MemoryStream noFlag(std::vector<uint8_t>(chunk.begin(), chunk.end() - 4));
   EXPECT_EQ(component->setState(&noFlag), kResultFalse);
@@ -381,6 +388,13 @@ TEST_F(FixturePlugin, EditorViewAttachesSizesAndClosesAndKeepsThePlugInAlive) {
   EXPECT_EQ(view->checkSizeConstraint(&wanted), kResultOk);
   EXPECT_EQ(Edges(wanted), Edges(ViewRect(10, 20, 237, 323)));
   EXPECT_EQ(view->checkSizeConstraint(nullptr), kInvalidArgument);
+  // Rectangles at the ends of the int32 range are constrained without overflow.
+  ViewRect farRight(INT32_MAX - 10, 0, INT32_MAX, 10);
+  EXPECT_EQ(view->checkSizeConstraint(&farRight), kResultOk);
+  EXPECT_EQ(Edges(farRight), Edges(ViewRect(INT32_MAX - 10, 0, INT32_MAX, 303)));
+  ViewRect everything(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+  EXPECT_EQ(view->checkSizeConstraint(&everything), kResultOk);
+  EXPECT_EQ(Edges(everything), Edges(ViewRect(INT32_MIN, INT32_MIN, INT32_MIN + 227, INT32_MIN + 303)));
   EXPECT_EQ(view->onSize(&wanted), kResultFalse);  // the editor has a fixed size
   EXPECT_EQ(view->canResize(), kResultFalse);
   FUnknownPtr<IPlugViewContentScaleSupport> scale(view);

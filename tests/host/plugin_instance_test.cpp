@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "host/allocation_guard.h"
@@ -48,6 +49,14 @@ TEST_F(PluginInstanceTest, AudioPassesBitExactInPlaceAndSeparate) {
   EXPECT_EQ(plugin_.AllocationsDuringProcess(), 0u);
 }
 
+TEST_F(PluginInstanceTest, CallLongerThanTheBlockSizeWithChannelsLeftToTheHost) {
+  // Set up for 256 frames; a 1000-frame call with the right channels left to the host's
+  // scratch must be carried whole, in and out.
+  std::vector<float> left = Ramp(1000, 0.5f), outL(1000);
+  ASSERT_EQ(plugin_.Process({left.data()}, {outL.data()}, 1000), Steinberg::kResultOk);
+  EXPECT_EQ(outL, left);
+}
+
 TEST_F(PluginInstanceTest, GuardCatchesAPluginThatAllocatesInProcess) {
   Steinberg::Vst::ParamID id = 0;
   ASSERT_TRUE(plugin_.FindParameter("Allocate In Process", &id));
@@ -70,8 +79,22 @@ TEST(AllocationGuard, CountsOnlyWhileArmedOnItsOwnThread) {
     counted = guard.Count();
     delete inside;
   }
-  EXPECT_EQ(counted, 1u);
+  EXPECT_GE(counted, 1u);  // operator new, and its malloc where the runtime hooks the heap
   delete outside;
+}
+
+TEST(AllocationGuard, SeesMallocAndReallocWhereTheRuntimeHasAHook) {
+  if (!CHeapCallsAreWatched()) GTEST_SKIP() << "this runtime offers no process-wide heap hook";
+  uint64_t counted = 0;
+  void* block = nullptr;
+  {
+    AllocationGuard guard;
+    block = std::malloc(16);
+    block = std::realloc(block, 4096);
+    counted = guard.Count();
+  }
+  std::free(block);
+  EXPECT_GE(counted, 2u);
 }
 
 TEST(WavFile, FloatRoundTripAndRefusals) {
