@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "rack/dsp/denormal_guard.h"
+#include "framework/denormal_mode.h"
 #include "rack/dsp/dsp_math.h"
 
 namespace {
@@ -122,7 +122,7 @@ void RackEngine::Process(double* const* channels, std::int32_t channelCount, std
         gainReductionDb_ = 0.0;
         return;
     }
-    const ScopedFlushDenormals flushDenormals;
+    const plugkit::ScopedDenormalsOff flushDenormals;
 
     // Mono runs every stage on the one buffer, as the left of a pair whose right is identical.
     double* left = channels[0];
