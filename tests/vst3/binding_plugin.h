@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "framework/vst3_plugin.h"
+#include "framework/vst3/plugin.h"
 
 namespace plugkit::test {
 

@@ -8,7 +8,7 @@
 
 #include "framework/grow_buffer.h"
 #include "framework/ring_queue.h"
-#include "framework/vst3_processor.h"
+#include "framework/vst3/processor.h"
 #include "host/allocation_guard.h"
 #include "host/event_list.h"
 #include "host/parameter_changes.h"

@@ -1,6 +1,6 @@
 // Keys from a VST 3 host: key codes to Windows virtual keys, characters to UTF-8, and the
 // keyboard layout's answer for character keys.
-#include "framework/vst3_keys.h"
+#include "framework/vst3/keys.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The parameters, units and bypass switch a host sees, exported into the SDK's own
 // controller containers.
-#include "framework/vst3_parameter_export.h"
+#include "framework/vst3/parameter_export.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "framework/vst3_ids.h"
-#include "framework/vst3_midi_controllers.h"
+#include "framework/vst3/ids.h"
+#include "framework/vst3/midi_controllers.h"
 #include "vst3_test_text.h"
 
 namespace plugkit {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "binding_plugin.h"
-#include "framework/vst3_ids.h"
-#include "framework/vst3_view.h"
+#include "framework/vst3/ids.h"
+#include "framework/vst3/view.h"
 #include "host/component_handler.h"
 #include "host/host_application.h"
 #include "host/memory_stream.h"

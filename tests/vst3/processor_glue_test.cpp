@@ -9,7 +9,7 @@
 #include <xmmintrin.h>
 
 #include "framework/denormal_mode.h"
-#include "framework/vst3_ids.h"
+#include "framework/vst3/ids.h"
 #include "glue_processor.h"
 
 namespace plugkit {

@@ -1,4 +1,4 @@
-#include "framework/vst3_text.h"
+#include "framework/vst3/text.h"
 
 namespace plugkit {
 

@@ -1,12 +1,12 @@
-#include "framework/vst3_parameter.h"
+#include "framework/vst3/parameter.h"
 
 #include <cmath>
 #include <new>
 #include <string_view>
 
 #include "framework/grow_string.h"
-#include "framework/vst3_ids.h"
-#include "framework/vst3_text.h"
+#include "framework/vst3/ids.h"
+#include "framework/vst3/text.h"
 #include "platform/code_page_text.h"
 
 namespace plugkit {

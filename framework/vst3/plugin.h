@@ -14,8 +14,8 @@
 
 #include "framework/plugin_api_base.h"
 #include "framework/plugin_setup.h"
-#include "framework/vst3_parameter.h"
-#include "framework/vst3_processor.h"
+#include "framework/vst3/parameter.h"
+#include "framework/vst3/processor.h"
 #include "pluginterfaces/vst/ivstchannelcontextinfo.h"
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
 #include "vst3/singlecomponenteffect.h"

@@ -1,12 +1,12 @@
-#include "framework/vst3_parameter_export.h"
+#include "framework/vst3/parameter_export.h"
 
 #include <cstring>
 #include <new>
 
 #include "framework/grow_buffer.h"
-#include "framework/vst3_ids.h"
-#include "framework/vst3_midi_controllers.h"
-#include "framework/vst3_text.h"
+#include "framework/vst3/ids.h"
+#include "framework/vst3/midi_controllers.h"
+#include "framework/vst3/text.h"
 
 namespace plugkit {
 

@@ -1,9 +1,9 @@
-#include "framework/vst3_midi_events.h"
+#include "framework/vst3/midi_events.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "framework/vst3_ids.h"
+#include "framework/vst3/ids.h"
 #include "pluginterfaces/vst/ivstmidicontrollers.h"
 
 namespace plugkit {

@@ -1,10 +1,10 @@
-#include "framework/vst3_view.h"
+#include "framework/vst3/view.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "framework/vst3_keys.h"
-#include "framework/vst3_plugin.h"
+#include "framework/vst3/keys.h"
+#include "framework/vst3/plugin.h"
 #include "platform/view_platform_type.h"
 
 namespace plugkit {

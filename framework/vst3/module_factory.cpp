@@ -1,11 +1,11 @@
 // GetPluginFactory and the create function: linked into each module.
-#include "framework/module_factory.h"
+#include "framework/vst3/module_factory.h"
 
 #include <cstring>
 
 #include "base/source/fobject.h"
 #include "framework/creation_lock.h"
-#include "framework/plugin_class.h"
+#include "framework/vst3/plugin_class.h"
 #include "platform/module_handle.h"
 #include "pluginterfaces/base/funknown.h"
 #include "vst3/moduleentry.h"

@@ -1,4 +1,4 @@
-#include "framework/vst3_plugin.h"
+#include "framework/vst3/plugin.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,11 +8,11 @@
 
 #include "framework/grow_string.h"
 #include "framework/state_blob.h"
-#include "framework/vst3_ids.h"
-#include "framework/vst3_midi_controllers.h"
-#include "framework/vst3_parameter_export.h"
-#include "framework/vst3_text.h"
-#include "framework/vst3_view.h"
+#include "framework/vst3/ids.h"
+#include "framework/vst3/midi_controllers.h"
+#include "framework/vst3/parameter_export.h"
+#include "framework/vst3/text.h"
+#include "framework/vst3/view.h"
 #include "platform/thread_identity.h"
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"

@@ -1,8 +1,8 @@
-#include "framework/vst3_midi_controllers.h"
+#include "framework/vst3/midi_controllers.h"
 
 #include <cstdio>
 
-#include "framework/vst3_ids.h"
+#include "framework/vst3/ids.h"
 
 namespace plugkit {
 namespace {

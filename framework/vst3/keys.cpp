@@ -1,4 +1,4 @@
-#include "framework/vst3_keys.h"
+#include "framework/vst3/keys.h"
 
 #include "platform/keyboard_layout.h"
 

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "framework/param.h"
-#include "framework/vst3_parameter.h"
+#include "framework/vst3/parameter.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
 namespace plugkit {

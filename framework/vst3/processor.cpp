@@ -1,11 +1,11 @@
-#include "framework/vst3_processor.h"
+#include "framework/vst3/processor.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "framework/denormal_mode.h"
-#include "framework/vst3_ids.h"
-#include "framework/vst3_midi_events.h"
+#include "framework/vst3/ids.h"
+#include "framework/vst3/midi_events.h"
 #include "platform/thread_identity.h"
 
 namespace plugkit {
