@@ -66,20 +66,85 @@ bool PluginInstance::Start(double sampleRate, int maxBlock, bool doublePrecision
   if (processor_ == nullptr || maxBlock <= 0) return false;
   for (MediaType type : {kAudio, kEvent})
     for (BusDirection dir : {kInput, kOutput})
-      for (int32 i = 0; i < component_->getBusCount(type, dir); ++i) component_->activateBus(type, dir, i, true);
+      for (int32 i = 0; i < component_->getBusCount(type, dir); ++i)
+        type == kAudio ? ActivateBus(dir, i, true) : component_->activateBus(type, dir, i, true);
+  if (SetupProcessing(sampleRate, maxBlock, doublePrecision, offline) != kResultOk) return false;
+  if (SetActive(true) != kResultOk) return false;
+  SetProcessing(true);  // hosts ignore the answer; many plug-ins answer NotImplemented
+  return true;
+}
+
+tresult PluginInstance::InitializeAsController() {
+  if (controller_ == nullptr) return kNoInterface;
+  initializedAsController_ = true;
+  return controller_->initialize(&hostApp_);
+}
+
+tresult PluginInstance::ActivateBus(BusDirection direction, int32 index, bool state) {
+  if (component_ == nullptr) return kNotInitialized;
+  const tresult result = component_->activateBus(kAudio, direction, index, state);
+  std::vector<bool>& active = direction == kInput ? activeInputs_ : activeOutputs_;
+  if (index >= 0 && result == kResultOk) {
+    if (active.size() <= static_cast<size_t>(index)) active.resize(static_cast<size_t>(index) + 1, false);
+    active[static_cast<size_t>(index)] = state;
+  }
+  return result;
+}
+
+tresult PluginInstance::SetBusArrangements(std::vector<SpeakerArrangement> inputs,
+                                           std::vector<SpeakerArrangement> outputs) {
+  if (processor_ == nullptr) return kNotInitialized;
+  const tresult result = processor_->setBusArrangements(inputs.data(), static_cast<int32>(inputs.size()),
+                                                        outputs.data(), static_cast<int32>(outputs.size()));
+  PrepareBuses();  // an accepted request may have rebuilt the buses
+  return result;
+}
+
+tresult PluginInstance::SetupProcessing(double sampleRate, int maxBlock, bool doublePrecision, bool offline) {
+  if (processor_ == nullptr) return kNotInitialized;
   ProcessSetup setup{};
   setup.processMode = offline ? kOffline : kRealtime;
   setup.symbolicSampleSize = doublePrecision ? kSample64 : kSample32;
   setup.maxSamplesPerBlock = maxBlock;
   setup.sampleRate = sampleRate;
-  if (processor_->setupProcessing(setup) != kResultOk) return false;
-  maxBlock_ = maxBlock;
+  const tresult result = processor_->setupProcessing(setup);
+  if (result != kResultOk) return result;
+  maxBlock_ = std::max(maxBlock, 1);
+  processMode_ = setup.processMode;
   PrepareBuses();
-  if (component_->setActive(true) != kResultOk) return false;
-  active_ = true;
-  processor_->setProcessing(true);  // hosts ignore the answer; many plug-ins answer NotImplemented
-  processing_ = true;
-  return true;
+  return result;
+}
+
+tresult PluginInstance::SetActive(bool state) {
+  if (component_ == nullptr) return kNotInitialized;
+  const tresult result = component_->setActive(state);
+  active_ = state && result == kResultOk;
+  if (!state) processing_ = false;
+  return result;
+}
+
+tresult PluginInstance::SetProcessing(bool state) {
+  if (processor_ == nullptr) return kNotInitialized;
+  processing_ = state;
+  return processor_->setProcessing(state);
+}
+
+bool PluginInstance::HostActivatedBus(BusDirection direction, int32 index) const {
+  const std::vector<bool>& active = direction == kInput ? activeInputs_ : activeOutputs_;
+  return index >= 0 && static_cast<size_t>(index) < active.size() && active[static_cast<size_t>(index)];
+}
+
+void PluginInstance::PassBusChannels(BusDirection direction, int32 bus, int32 channels) {
+  std::erase_if(channelOverrides_, [&](const ChannelOverride& o) { return o.direction == direction && o.bus == bus; });
+  if (channels >= 0) channelOverrides_.push_back({direction, bus, channels});
+  if (component_ != nullptr) PrepareBuses();
+}
+
+int32 PluginInstance::ChannelsPassed(BusDirection direction, int32 bus) const {
+  for (const ChannelOverride& o : channelOverrides_)
+    if (o.direction == direction && o.bus == bus) return o.channels;
+  BusInfo info{};
+  return component_->getBusInfo(kAudio, direction, bus, info) == kResultOk ? info.channelCount : 0;
 }
 
 void PluginInstance::PrepareBuses() {
@@ -91,10 +156,10 @@ void PluginInstance::PrepareBuses() {
     for (int32 b = 0; b < count; ++b) {
       BusInfo info{};
       component_->getBusInfo(kAudio, dir, b, info);
-      bufs->channelPointers[static_cast<size_t>(b)].assign(static_cast<size_t>(info.channelCount), nullptr);
-      bufs->buses[static_cast<size_t>(b)].numChannels = info.channelCount;
-      for (int32 c = 0; c < info.channelCount; ++c)
-        bufs->scratch.emplace_back(static_cast<size_t>(maxBlock_), 0.0);
+      const int32 channels = std::max(ChannelsPassed(dir, b), 0);
+      bufs->channelPointers[static_cast<size_t>(b)].assign(static_cast<size_t>(channels), nullptr);
+      bufs->buses[static_cast<size_t>(b)].numChannels = channels;
+      for (int32 c = 0; c < channels; ++c) bufs->scratch.emplace_back(static_cast<size_t>(maxBlock_), 0.0);
     }
   }
 }
@@ -102,7 +167,7 @@ void PluginInstance::PrepareBuses() {
 template <typename Sample>
 tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs,
                                    int frames, const ProcessContext* context) {
-  if (!processing_) return kNotInitialized;
+  if (!active_) return kNotInitialized;
   // A call may be longer than the block size the plug-in was set up with (hosts do that);
   // the host's own scratch grows here, before the guard is armed.
   const size_t scratchFrames = static_cast<size_t>(std::max(frames, maxBlock_));
@@ -115,6 +180,7 @@ tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std
     size_t channel = 0;  // across the buses, in order
     for (size_t b = 0; b < bufs->buses.size(); ++b) {
       auto& pointers = bufs->channelPointers[b];
+      uint64 silence = 0;  // hosts flag the input channels they fill with silence
       for (size_t c = 0; c < pointers.size(); ++c, ++channel) {
         void* scratch = bufs->scratch[channel].data();
         if (channel < given.size() && given[channel] != nullptr) {
@@ -122,17 +188,19 @@ tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std
         } else {
           std::memset(scratch, 0, sizeof(double) * scratchFrames);
           pointers[c] = scratch;
+          if (bufs == &in_ && c < 64) silence |= uint64{1} << c;
         }
       }
-      bufs->buses[b].silenceFlags = 0;
+      bufs->buses[b].silenceFlags = silence;
+      Sample** channels = pointers.empty() ? nullptr : reinterpret_cast<Sample**>(pointers.data());
       if constexpr (sizeof(Sample) == 4)
-        bufs->buses[b].channelBuffers32 = reinterpret_cast<Sample32**>(pointers.data());
+        bufs->buses[b].channelBuffers32 = channels;
       else
-        bufs->buses[b].channelBuffers64 = reinterpret_cast<Sample64**>(pointers.data());
+        bufs->buses[b].channelBuffers64 = channels;
     }
   }
   ProcessData data{};
-  data.processMode = kRealtime;
+  data.processMode = processMode_;
   data.symbolicSampleSize = sizeof(Sample) == 4 ? kSample32 : kSample64;
   data.numSamples = frames;
   data.numInputs = static_cast<int32>(in_.buses.size());
@@ -237,12 +305,20 @@ void PluginInstance::Stop() {
   active_ = false;
 }
 
+std::vector<tresult> PluginInstance::Terminate() {
+  std::vector<tresult> results;
+  if (initializedAsController_ && controller_) results.push_back(controller_->terminate());
+  if (initialized_ && component_) results.push_back(component_->terminate());
+  initialized_ = false;
+  initializedAsController_ = false;
+  return results;
+}
+
 void PluginInstance::Destroy() {
   CloseEditor();
   Stop();
   if (controller_) controller_->setComponentHandler(nullptr);
-  if (initialized_ && component_) component_->terminate();
-  initialized_ = false;
+  Terminate();
   ReleaseAndClear(controller_);
   ReleaseAndClear(processor_);
   ReleaseAndClear(component_);

@@ -33,12 +33,34 @@ class PluginInstance {
   // Activates every bus, sets up processing and starts it.
   bool Start(double sampleRate, int maxBlock, bool doublePrecision = false, bool offline = false);
   void Stop();
+
+  // The life-cycle steps one at a time, as hosts order them in their own ways (a plug-in
+  // scan stops what it never started; a bounce sets up again while inactive). Each answers
+  // the plug-in's result.
+  // initialize once more, through the controller interface, as hosts that treat the one
+  // object as component and controller do; Destroy then terminates twice as well.
+  Steinberg::tresult InitializeAsController();
+  Steinberg::tresult ActivateBus(Steinberg::Vst::BusDirection direction, Steinberg::int32 index, bool state);
+  Steinberg::tresult SetBusArrangements(std::vector<Steinberg::Vst::SpeakerArrangement> inputs,
+                                        std::vector<Steinberg::Vst::SpeakerArrangement> outputs);
+  Steinberg::tresult SetupProcessing(double sampleRate, int maxBlock, bool doublePrecision = false,
+                                     bool offline = false);
+  Steinberg::tresult SetActive(bool state);
+  Steinberg::tresult SetProcessing(bool state);
+  // The host's own record of which audio buses it activated (the plug-in does not tell).
+  bool HostActivatedBus(Steinberg::Vst::BusDirection direction, Steinberg::int32 index) const;
+  // How many channels process calls hand for an audio bus, whatever the bus reports
+  // (0: an empty bus with no channel pointers); -1 goes back to the bus's own count.
+  void PassBusChannels(Steinberg::Vst::BusDirection direction, Steinberg::int32 bus, Steinberg::int32 channels);
+  // Terminates as often as the plug-in was initialized (controller first) and answers each
+  // result; the interfaces stay held until Destroy.
+  std::vector<Steinberg::tresult> Terminate();
   // Terminates and releases everything (also done by the destructor).
   void Destroy();
 
   // Runs one process call on non-interleaved channels. `inputs` fill the input buses in
   // order (the main bus first, then a side-chain), `outputs` the output buses likewise;
-  // channels left over get silent scratch buffers. Parameter
+  // channels left over get silent scratch buffers, flagged silent. Parameter
   // changes and events set up before the call are passed with it and cleared after it.
   // Returns the plug-in's answer. Counts allocations made during the call.
   Steinberg::tresult Process(const std::vector<float*>& inputs, const std::vector<float*>& outputs, int frames,
@@ -80,6 +102,7 @@ class PluginInstance {
   Steinberg::tresult RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs,
                                 int frames, const Steinberg::Vst::ProcessContext* context);
   void PrepareBuses();
+  Steinberg::int32 ChannelsPassed(Steinberg::Vst::BusDirection direction, Steinberg::int32 bus) const;
 
   const Module* module_ = nullptr;
   HostApplication hostApp_;
@@ -97,7 +120,17 @@ class PluginInstance {
   bool initialized_ = false;
   bool active_ = false;
   bool processing_ = false;
+  bool initializedAsController_ = false;
   int maxBlock_ = 0;
+  Steinberg::int32 processMode_ = Steinberg::Vst::kRealtime;
+  struct ChannelOverride {
+    Steinberg::Vst::BusDirection direction;
+    Steinberg::int32 bus;
+    Steinberg::int32 channels;
+  };
+  std::vector<ChannelOverride> channelOverrides_;
+  std::vector<bool> activeInputs_;
+  std::vector<bool> activeOutputs_;
   uint64_t processAllocations_ = 0;
 
   struct BusBuffers {
