@@ -1,24 +1,33 @@
-#include <chrono>
+#include <string>
 
+#include "platform/performance_clock.h"
+#include "platform/shared_memory.h"
 #include "rack/tempo_block_source.h"
 
 namespace tarnwell {
 
 namespace {
 
-// Until the platform offers the named mapping, no block is found.
 class SharedTempoBlockSource final : public TempoBlockSource {
  public:
-  const unsigned char* Open() override { return nullptr; }
-  void Close(const unsigned char*) override {}
-  int64_t NowMs() const noexcept override {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+  explicit SharedTempoBlockSource(const char* name) : name_(name != nullptr ? name : "") {}
+
+  const unsigned char* Open() override {
+    if (!memory_.OpenReadOnly(name_.c_str(), kTempoBlockSize)) return nullptr;
+    return static_cast<const unsigned char*>(memory_.Data());
   }
+  void Close(const unsigned char*) override { memory_.Close(); }
+  int64_t NowMs() const noexcept override { return plugkit::platform::PerformanceClockNowMs(); }
+
+ private:
+  std::string name_;
+  plugkit::platform::SharedMemory memory_;
 };
 
 }  // namespace
 
-std::unique_ptr<TempoBlockSource> MakeSharedTempoBlockSource() { return std::make_unique<SharedTempoBlockSource>(); }
+std::unique_ptr<TempoBlockSource> MakeSharedTempoBlockSource(const char* name) {
+  return std::make_unique<SharedTempoBlockSource>(name);
+}
 
 }  // namespace tarnwell

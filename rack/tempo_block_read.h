@@ -4,14 +4,15 @@
 // Templated over the block's memory so that tests can script what each load returns.
 #pragma once
 
-#include <bit>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <optional>
 
+#include "tempo/tempo_block.h"
+
 namespace tarnwell {
 
-inline constexpr uint32_t kTempoBlockMagic = 0x54544D50;  // "TTMP", first letter most significant
 inline constexpr int kTempoReadTries = 4;
 inline constexpr uint64_t kTempoMaxAgeMs = 1999;
 inline constexpr float kTempoMinConfidence = 0.3f;
@@ -40,31 +41,21 @@ std::optional<float> ReadFollowedTempo(const Block& block, int64_t nowMs) noexce
   return std::nullopt;
 }
 
-// The 40-byte block as mapped read-only from shared memory. Only plain loads: a read-only
-// view cannot take the stores an exchange-based atomic load would make.
+// The block as mapped read-only from shared memory, read through the layout's own loads.
 class MappedTempoBlock {
  public:
-  static constexpr int32_t kSize = 40;
+  explicit MappedTempoBlock(const TempoBlock& block) noexcept : block_(block) {}
 
-  explicit MappedTempoBlock(const unsigned char* view) noexcept : view_(view) {}
-
-  uint32_t Magic() const noexcept { return Load32(4, __ATOMIC_RELAXED); }
-  uint32_t AcquireSequence() const noexcept { return Load32(0, __ATOMIC_ACQUIRE); }
-  float Bpm() const noexcept { return BitsToFloat(Load32(12, __ATOMIC_RELAXED)); }
-  float Confidence() const noexcept { return BitsToFloat(Load32(16, __ATOMIC_RELAXED)); }
-  int64_t TimestampMs() const noexcept {
-    return __atomic_load_n(reinterpret_cast<const int64_t*>(view_ + 24), __ATOMIC_RELAXED);
-  }
-  void AcquireFence() const noexcept { __atomic_thread_fence(__ATOMIC_ACQUIRE); }
-  uint32_t Sequence() const noexcept { return Load32(0, __ATOMIC_RELAXED); }
+  uint32_t Magic() const noexcept { return LoadTempoField(block_.magic); }
+  uint32_t AcquireSequence() const noexcept { return LoadTempoField(block_.sequence, std::memory_order_acquire); }
+  float Bpm() const noexcept { return LoadTempoField(block_.bpm); }
+  float Confidence() const noexcept { return LoadTempoField(block_.confidence); }
+  int64_t TimestampMs() const noexcept { return LoadTempoField(block_.timestampMs); }
+  void AcquireFence() const noexcept { std::atomic_thread_fence(std::memory_order_acquire); }
+  uint32_t Sequence() const noexcept { return LoadTempoField(block_.sequence); }
 
  private:
-  uint32_t Load32(int offset, int order) const noexcept {
-    return __atomic_load_n(reinterpret_cast<const uint32_t*>(view_ + offset), order);
-  }
-  static float BitsToFloat(uint32_t bits) noexcept { return std::bit_cast<float>(bits); }
-
-  const unsigned char* view_;
+  const TempoBlock& block_;
 };
 
 }  // namespace tarnwell

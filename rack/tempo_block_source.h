@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "tempo/tempo_block.h"
+
 namespace tarnwell {
 
 class TempoBlockSource {
@@ -19,7 +21,8 @@ class TempoBlockSource {
   virtual int64_t NowMs() const noexcept = 0;
 };
 
-// The named mapping "Tarnwell_Tempo_v1" of this logon session.
-std::unique_ptr<TempoBlockSource> MakeSharedTempoBlockSource();
+// The named mapping of this logon session that the tempo plug-in writes; tests give a name of
+// their own.
+std::unique_ptr<TempoBlockSource> MakeSharedTempoBlockSource(const char* name = kTempoBlockName);
 
 }  // namespace tarnwell

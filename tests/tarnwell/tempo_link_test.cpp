@@ -20,7 +20,7 @@ using tarnwell::TempoLink;
 struct ScriptedBlock {
   mutable std::vector<uint32_t> sequences;
   mutable size_t next = 0;
-  uint32_t magic = tarnwell::kTempoBlockMagic;
+  uint32_t magic = kTempoBlockMagic;
   float bpm = 128.0f;
   float confidence = 0.9f;
   int64_t stamp = 1000;
@@ -73,15 +73,15 @@ TEST(TempoBlockRead, ReadingMustBeFreshConfidentAndATempo) {
     bool followed;
   };
   const Case cases[] = {
-      {"1999 ms old, confidence 0.3", 128.0f, 0.3f, 1000, 2999, tarnwell::kTempoBlockMagic, true},
-      {"2000 ms old", 128.0f, 0.3f, 1000, 3000, tarnwell::kTempoBlockMagic, false},
-      {"confidence 0.29", 128.0f, 0.29f, 1000, 1000, tarnwell::kTempoBlockMagic, false},
-      {"bpm 0", 0.0f, 0.9f, 1000, 1000, tarnwell::kTempoBlockMagic, false},
-      {"negative bpm", -90.0f, 0.9f, 1000, 1000, tarnwell::kTempoBlockMagic, false},
-      {"confidence 0", 128.0f, 0.0f, 1000, 1000, tarnwell::kTempoBlockMagic, false},
-      {"stamp from the future", 128.0f, 0.9f, 1001, 1000, tarnwell::kTempoBlockMagic, false},
-      {"bpm NaN", nan, 0.9f, 1000, 1000, tarnwell::kTempoBlockMagic, false},
-      {"bpm infinite", inf, 0.9f, 1000, 1000, tarnwell::kTempoBlockMagic, false},
+      {"1999 ms old, confidence 0.3", 128.0f, 0.3f, 1000, 2999, kTempoBlockMagic, true},
+      {"2000 ms old", 128.0f, 0.3f, 1000, 3000, kTempoBlockMagic, false},
+      {"confidence 0.29", 128.0f, 0.29f, 1000, 1000, kTempoBlockMagic, false},
+      {"bpm 0", 0.0f, 0.9f, 1000, 1000, kTempoBlockMagic, false},
+      {"negative bpm", -90.0f, 0.9f, 1000, 1000, kTempoBlockMagic, false},
+      {"confidence 0", 128.0f, 0.0f, 1000, 1000, kTempoBlockMagic, false},
+      {"stamp from the future", 128.0f, 0.9f, 1001, 1000, kTempoBlockMagic, false},
+      {"bpm NaN", nan, 0.9f, 1000, 1000, kTempoBlockMagic, false},
+      {"bpm infinite", inf, 0.9f, 1000, 1000, kTempoBlockMagic, false},
       {"foreign magic", 128.0f, 0.9f, 1000, 1000, 0x504D5454, false},
   };
   for (const Case& c : cases) {
@@ -102,8 +102,8 @@ TEST(TempoBlockRead, ReadingMustBeFreshConfidentAndATempo) {
 TEST(TempoBlockRead, MappedBlockReadsTheLittleEndianLayout) {
   test::FakeTempoState state;
   state.Write(97.5f, 0.75f, 5000, 8);
-  const tarnwell::MappedTempoBlock block(state.block);
-  EXPECT_EQ(block.Magic(), tarnwell::kTempoBlockMagic);
+  const tarnwell::MappedTempoBlock block(*reinterpret_cast<const TempoBlock*>(state.block));
+  EXPECT_EQ(block.Magic(), kTempoBlockMagic);
   EXPECT_EQ(state.block[4], 'P');  // "TTMP" with its first letter most significant
   EXPECT_EQ(block.AcquireSequence(), 8u);
   EXPECT_EQ(block.Bpm(), 97.5f);
