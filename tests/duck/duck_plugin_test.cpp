@@ -1,0 +1,319 @@
+// TarnwellDuck through its built module, driven by the host with key and main signals made
+// here: what it exports, depth, look-ahead delay, "On" and bypass, the side-chain inactive,
+// a copy of the main input, mono or silent, state, and no allocation in any process call.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "base/source/fobject.h"
+#include "host/module.h"
+#include "host/plugin_instance.h"
+#include "host/text.h"
+#include "pluginterfaces/vst/vstspeaker.h"
+
+namespace {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+using tarnwell::host::Module;
+using tarnwell::host::PluginInstance;
+
+constexpr ParamID kAmount = 0, kCharacter = 1, kOn = 2, kBypass = 0x10000;
+constexpr double kSing = 0.0, kSpeak = 1.0;
+
+std::string Narrow(const TChar* text) { return tarnwell::host::Utf16ToUtf8(text, 128); }
+
+std::vector<double> Sine(size_t n, double hz, double amplitude, double rate) {
+  std::vector<double> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate);
+  return v;
+}
+
+// Four input channels (main left, right, key left, right; an empty one gets no buffer of
+// ours) and the two outputs, run in blocks of 64-bit samples.
+struct Signals {
+  std::vector<std::vector<double>> in;
+  std::vector<std::vector<double>> out;
+};
+
+class DuckPlugin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(module_.Load(DUCK_BUNDLE, &error)) << error;
+  }
+
+  void Open(PluginInstance& plugin, double rate = 48000.0, bool sideChainRouted = true) {
+    std::string error;
+    ASSERT_TRUE(plugin.Create(module_, "Test Host", &error)) << error;
+    ASSERT_TRUE(plugin.Start(rate, 512, true));
+    if (!sideChainRouted) {
+      plugin.SetProcessing(false);
+      plugin.SetActive(false);
+      plugin.ActivateBus(kInput, 1, false);
+      ASSERT_EQ(plugin.SetActive(true), kResultOk);
+      plugin.SetProcessing(true);
+    }
+  }
+
+  static void Set(PluginInstance& plugin, ParamID id, double normalised) { plugin.InputChanges().Add(id, 0, normalised); }
+
+  static std::vector<std::vector<double>> RunBlocks(PluginInstance& plugin, std::vector<std::vector<double>> in, int block = 512) {
+    const size_t n = in[0].size();
+    std::vector<std::vector<double>> out(2, std::vector<double>(n));
+    for (size_t start = 0; start < n; start += static_cast<size_t>(block)) {
+      const int frames = static_cast<int>(std::min(n - start, static_cast<size_t>(block)));
+      std::vector<double*> inPtrs, outPtrs;
+      for (auto& channel : in) inPtrs.push_back(channel.empty() ? nullptr : channel.data() + start);
+      for (auto& channel : out) outPtrs.push_back(channel.data() + start);
+      EXPECT_EQ(plugin.Process64(inPtrs, outPtrs, frames), kResultOk);
+    }
+    return out;
+  }
+
+  Module module_;
+};
+
+TEST_F(DuckPlugin, ExportsItsClassParametersBusesNoLatencyAndAFixedEditor) {
+  PClassInfo info{};
+  ASSERT_EQ(module_.Factory()->countClasses(), 1);
+  ASSERT_EQ(module_.Factory()->getClassInfo(0, &info), kResultOk);
+  EXPECT_STREQ(info.name, "Tarnwell Duck");
+  TUID expected;
+  FUID(0xF2AEE70D, 0x00DE4F4E, 0x54774175 /* TwAu */, 0x5464636B /* Tdck */).toTUID(expected);
+  EXPECT_EQ(std::memcmp(info.cid, expected, sizeof expected), 0);
+
+  PluginInstance plugin;
+  Open(plugin);
+  IEditController* controller = plugin.Controller();
+  ASSERT_EQ(controller->getParameterCount(), 4);
+  const struct {
+    ParamID id;
+    const char* title;
+    const char* units;
+    int32 stepCount;
+    double defaultValue;
+    double probe;
+    const char* probeText;
+  } params[] = {{kAmount, "Amount", "%", 0, 0.5, 0.73, "73"},
+                {kCharacter, "Character", "", 1, 0.0, 1.0, "Speak"},
+                {kOn, "On", "", 1, 1.0, 0.0, "off"}};
+  for (const auto& expectedParam : params) {
+    ParameterInfo p{};
+    ASSERT_EQ(controller->getParameterInfo(static_cast<int32>(expectedParam.id) + 1, p), kResultOk);
+    EXPECT_EQ(p.id, expectedParam.id);
+    EXPECT_EQ(Narrow(p.title), expectedParam.title);
+    EXPECT_EQ(Narrow(p.units), expectedParam.units);
+    EXPECT_EQ(p.stepCount, expectedParam.stepCount) << expectedParam.title;
+    EXPECT_EQ(p.defaultNormalizedValue, expectedParam.defaultValue) << expectedParam.title;
+    EXPECT_NE(p.flags & ParameterInfo::kCanAutomate, 0) << expectedParam.title;
+    String128 text{};
+    ASSERT_EQ(controller->getParamStringByValue(expectedParam.id, expectedParam.probe, text), kResultOk);
+    EXPECT_EQ(Narrow(text), expectedParam.probeText);
+  }
+  String128 sing{};
+  controller->getParamStringByValue(kCharacter, 0.0, sing);
+  EXPECT_EQ(Narrow(sing), "Sing");
+
+  IComponent* component = plugin.Component();
+  ASSERT_EQ(component->getBusCount(kAudio, kInput), 2);
+  ASSERT_EQ(component->getBusCount(kAudio, kOutput), 1);
+  const struct {
+    BusDirection direction;
+    int32 index;
+    const char* name;
+    BusType type;
+  } buses[] = {{kInput, 0, "Main", kMain}, {kInput, 1, "Aux", kAux}, {kOutput, 0, "Output", kMain}};
+  for (const auto& bus : buses) {
+    BusInfo b{};
+    ASSERT_EQ(component->getBusInfo(kAudio, bus.direction, bus.index, b), kResultOk);
+    EXPECT_EQ(Narrow(b.name), bus.name);
+    EXPECT_EQ(b.busType, bus.type);
+    EXPECT_EQ(b.channelCount, 2);
+  }
+  SpeakerArrangement stereo[] = {SpeakerArr::kStereo, SpeakerArr::kStereo};
+  SpeakerArrangement mono[] = {SpeakerArr::kMono, SpeakerArr::kMono};
+  EXPECT_EQ(plugin.Processor()->setBusArrangements(stereo, 2, stereo, 1), kResultOk);
+  EXPECT_EQ(plugin.Processor()->setBusArrangements(stereo, 1, stereo, 1), kResultFalse);  // the key bus stays
+  EXPECT_EQ(plugin.Processor()->setBusArrangements(stereo, 2, mono, 1), kResultFalse);
+  EXPECT_EQ(plugin.Processor()->getLatencySamples(), 0u);
+  EXPECT_EQ(plugin.Processor()->getTailSamples(), 0u);
+
+  IPlugView* view = controller->createView(ViewType::kEditor);
+  ASSERT_NE(view, nullptr);
+  ViewRect size{};
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 227);
+  EXPECT_EQ(size.getHeight(), 303);
+  ViewRect wanted(0, 0, 500, 100);
+  EXPECT_EQ(view->checkSizeConstraint(&wanted), kResultOk);
+  EXPECT_EQ(wanted.getWidth(), 227);
+  EXPECT_EQ(wanted.getHeight(), 303);
+  EXPECT_EQ(view->canResize(), kResultFalse);
+  view->release();
+}
+
+TEST_F(DuckPlugin, ALoudKeyDucksByTheAmountScaledByTheCharacter) {
+  const struct {
+    double amount, character, expectedDb;
+  } cases[] = {{50, kSpeak, -12.0}, {50, kSing, -7.44}, {100, kSing, -14.88}, {100, kSpeak, -24.0}, {0, kSpeak, 0.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "Amount " << c.amount << ", character " << c.character);
+    PluginInstance plugin;
+    Open(plugin);
+    Set(plugin, kAmount, c.amount / 100.0);
+    Set(plugin, kCharacter, c.character);
+    const size_t n = 48000;
+    const std::vector<double> key = Sine(n, 1000.0, 0.5, 48000);
+    auto out = RunBlocks(plugin, {std::vector<double>(n, 0.5), std::vector<double>(n, 0.5), key, key});
+    EXPECT_NEAR(20.0 * std::log10(out[0].back() / 0.5), c.expectedDb, 1e-6);
+    EXPECT_NEAR(20.0 * std::log10(out[1].back() / 0.5), c.expectedDb, 1e-6);
+    EXPECT_EQ(plugin.AllocationsDuringProcess(), 0u);
+  }
+}
+
+// A quiet impulse (below the threshold) keys nothing, so it comes out whole, late by the
+// look-ahead, while the host is told of no latency. At 8 kHz and below the ducker keeps
+// its 48 kHz timing.
+TEST_F(DuckPlugin, OutputIsLateByTheLookAheadAndTheReportedLatencyStaysZero) {
+  const struct {
+    double rate, character;
+    size_t delay;
+  } cases[] = {{48000, kSing, 241}, {48000, kSpeak, 145}, {44100, kSing, 221}, {96000, kSpeak, 289}, {8000, kSing, 241},
+               {8000, kSpeak, 145}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.rate << " Hz, character " << c.character);
+    PluginInstance plugin;
+    Open(plugin, c.rate, false);
+    Set(plugin, kCharacter, c.character);
+    std::vector<double> impulse(2000, 0.0);
+    impulse[3] = 0.01;
+    auto out = RunBlocks(plugin, {impulse, impulse, {}, {}}, 333);
+    for (size_t i = 0; i < impulse.size(); ++i) ASSERT_EQ(out[0][i], i == 3 + c.delay ? 0.01 : 0.0) << i;
+    EXPECT_EQ(out[1], out[0]);
+    EXPECT_EQ(plugin.Processor()->getLatencySamples(), 0u);
+  }
+}
+
+TEST_F(DuckPlugin, OnOffAndBypassPassTheInputUnchangedAndUndelayed) {
+  const size_t n = 4096;
+  const std::vector<double> left = Sine(n, 440.0, 0.5, 48000), right = Sine(n, 330.0, 0.4, 48000);
+  const std::vector<double> key = Sine(n, 1000.0, 0.9, 48000);
+  for (ParamID control : {kOn, kBypass}) {
+    for (bool wide : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << (control == kOn ? "On off" : "bypassed") << (wide ? ", 64-bit" : ", 32-bit"));
+      PluginInstance plugin;
+      std::string error;
+      ASSERT_TRUE(plugin.Create(module_, "Test Host", &error)) << error;
+      ASSERT_TRUE(plugin.Start(48000, 512, wide));
+      Set(plugin, control, control == kOn ? 0.0 : 1.0);
+      if (wide) {
+        auto out = RunBlocks(plugin, {left, right, key, key});
+        EXPECT_EQ(out[0], left);
+        EXPECT_EQ(out[1], right);
+      } else {
+        std::vector<float> l(left.begin(), left.end()), r(right.begin(), right.end()), k(key.begin(), key.end());
+        std::vector<float> outL(n), outR(n);
+        ASSERT_EQ(plugin.Process({l.data(), r.data(), k.data(), k.data()}, {outL.data(), outR.data()}, static_cast<int>(n)),
+                  kResultOk);
+        EXPECT_EQ(outL, l);
+        EXPECT_EQ(outR, r);
+      }
+      EXPECT_EQ(plugin.AllocationsDuringProcess(), 0u);
+    }
+  }
+}
+
+// While "On" is off the ducker stands still: turned on again it goes on from the delay
+// contents it had.
+TEST_F(DuckPlugin, TurnedOnAgainTheDuckerResumesFromWhereItStopped) {
+  PluginInstance plugin;
+  Open(plugin, 48000, false);
+  Set(plugin, kCharacter, kSpeak);
+  const std::vector<double> first = Sine(1000, 300.0, 0.01, 48000);  // quiet: gain stays 1
+  RunBlocks(plugin, {first, first, {}, {}});
+  Set(plugin, kOn, 0.0);
+  const std::vector<double> whileOff(700, 0.02);
+  RunBlocks(plugin, {whileOff, whileOff, {}, {}});
+  Set(plugin, kOn, 1.0);
+  const std::vector<double> again(400, 0.0);
+  auto out = RunBlocks(plugin, {again, again, {}, {}});
+  for (size_t i = 0; i < 145; ++i) ASSERT_EQ(out[0][i], first[first.size() - 145 + i]) << i;
+  for (size_t i = 145; i < out[0].size(); ++i) ASSERT_EQ(out[0][i], 0.0) << i;
+}
+
+// The main input is a loud constant, so that keyed by itself it ducks; the last output
+// sample against it is the gain each channel ended on.
+TEST_F(DuckPlugin, SideChainInactiveCopiedMonoSilentOrSeparateKeysTheRightChannels) {
+  const size_t n = 24000;
+  const std::vector<double> main(n, 0.5), loud = Sine(n, 1000.0, 0.5, 48000), silent(n, 0.0);
+  const double ducked = std::pow(10.0, -12.0 / 20.0);
+  const struct {
+    const char* routing;
+    bool routed;
+    int32 keyChannels;
+    std::vector<double> keyLeft, keyRight;
+    double leftGain, rightGain;
+  } cases[] = {
+      {"inactive, handed silence", false, 2, {}, {}, ducked, ducked},
+      {"a copy of the main input", true, 2, main, main, ducked, ducked},
+      {"mono", true, 1, loud, {}, ducked, ducked},
+      {"silent", true, 2, silent, silent, 1.0, 1.0},
+      {"left key only", true, 2, loud, silent, ducked, 1.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.routing);
+    PluginInstance plugin;
+    Open(plugin, 48000, c.routed);
+    plugin.PassBusChannels(kInput, 1, c.keyChannels);
+    Set(plugin, kCharacter, kSpeak);
+    auto out = RunBlocks(plugin, {main, main, c.keyLeft, c.keyRight});
+    EXPECT_NEAR(out[0].back() / 0.5, c.leftGain, 1e-9);
+    EXPECT_NEAR(out[1].back() / 0.5, c.rightGain, 1e-9);
+    EXPECT_EQ(plugin.AllocationsDuringProcess(), 0u);
+  }
+}
+
+TEST_F(DuckPlugin, CharacterAmountAndOnAutomatedEveryBlockNeverAllocate) {
+  PluginInstance plugin;
+  Open(plugin);
+  const size_t n = 512;
+  const std::vector<double> main = Sine(n, 440.0, 0.5, 48000), key = Sine(n, 1000.0, 0.7, 48000);
+  for (int block = 0; block < 120; ++block) {
+    Set(plugin, kCharacter, block % 2);
+    Set(plugin, kAmount, (block % 7) / 6.0);
+    Set(plugin, kOn, block % 5 == 4 ? 0.0 : 1.0);
+    auto out = RunBlocks(plugin, {main, main, key, key});
+    ASSERT_TRUE(std::isfinite(out[0].back()));
+  }
+  EXPECT_EQ(plugin.AllocationsDuringProcess(), 0u);
+}
+
+TEST_F(DuckPlugin, StateHoldsTheThreeParametersAndTheBypassFlag) {
+  PluginInstance plugin;
+  Open(plugin);
+  Set(plugin, kAmount, 0.73);
+  Set(plugin, kCharacter, kSpeak);
+  Set(plugin, kOn, 0.0);
+  Set(plugin, kBypass, 1.0);
+  RunBlocks(plugin, {std::vector<double>(64, 0.1), std::vector<double>(64, 0.1), {}, {}});
+  std::vector<uint8_t> chunk;
+  ASSERT_TRUE(plugin.SaveState(&chunk));
+  ASSERT_EQ(chunk.size(), 3 * 8 + 4u);
+  double amount = 0;
+  std::memcpy(&amount, chunk.data(), 8);
+  EXPECT_DOUBLE_EQ(amount, 73.0);
+
+  PluginInstance restored;
+  Open(restored);
+  ASSERT_TRUE(restored.LoadState(chunk));
+  EXPECT_DOUBLE_EQ(restored.Controller()->getParamNormalized(kAmount), 0.73);
+  EXPECT_DOUBLE_EQ(restored.Controller()->getParamNormalized(kCharacter), 1.0);
+  EXPECT_DOUBLE_EQ(restored.Controller()->getParamNormalized(kOn), 0.0);
+  EXPECT_DOUBLE_EQ(restored.Controller()->getParamNormalized(kBypass), 1.0);
+}
+
+}  // namespace
