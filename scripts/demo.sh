@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: shows what every built module tells a host, in both builds.
+# The main job: shows what every built module tells a host, in both builds, then renders a
+# synthesised vocal take through Tarnwell's "Present" factory preset into build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for bundle in build/linux/bundles/*.vst3; do
@@ -12,3 +13,19 @@ for bundle in build/windows/bundles/*.vst3; do
   echo "== windows: $bundle"
   "$wine_bin" build/windows/host/tarnwell-host.exe info "Z:$PWD/$bundle"
 done
+
+demo=build/demo
+mkdir -p "$demo"
+host=build/linux/host/tarnwell-host
+
+# render_demo <bundle> <input.wav> <output.wav> [render options]
+render_demo() {
+  local bundle=$1 input=$2 output=$3
+  shift 3
+  echo "== demo: $output"
+  "$host" render "build/linux/bundles/$bundle" "$input" "$output" "$@"
+}
+
+build/linux/rack/demo/tarnwell-demo-input "$demo/vocal-take.wav" "$demo/tarnwell-present.state" present
+render_demo Tarnwell.vst3 "$demo/vocal-take.wav" "$demo/tarnwell-present.wav" --state "$demo/tarnwell-present.state"
+echo "demo input: $demo/vocal-take.wav; through Tarnwell (Present): $demo/tarnwell-present.wav"
