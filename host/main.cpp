@@ -18,6 +18,9 @@ int Usage() {
                "  --state <file>              load a saved state first\n"
                "  --save-state <file>         write the state after rendering\n"
                "  --block <frames>            block size (default 512)\n"
+               "  --blocks <n,n,...>          block sizes taken in turn (the largest is the maximum)\n"
+               "  --offline                   set up and render in offline mode, as a bounce\n"
+               "  --start <sample>            project time of the first sample (may be negative)\n"
                "  --rate <hz>                 sample rate (default: the input file's)\n"
                "  --host <name>               the host name the plug-in is given\n"
                "  --bypass                    render with the plug-in bypassed\n";
@@ -56,6 +59,12 @@ int Render(int argc, char** argv) {
       options.saveStateFile = argv[++i];
     } else if (arg == "--block" && hasValue) {
       options.blockSize = std::atoi(argv[++i]);
+    } else if (arg == "--blocks" && hasValue) {
+      if (!tarnwell::host::ParseBlockSizes(argv[++i], &options.blockSizes)) return Usage();
+    } else if (arg == "--offline") {
+      options.offline = true;
+    } else if (arg == "--start" && hasValue) {
+      options.startSample = std::atoll(argv[++i]);
     } else if (arg == "--rate" && hasValue) {
       options.sampleRate = std::atof(argv[++i]);
     } else if (arg == "--host" && hasValue) {

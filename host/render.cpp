@@ -39,6 +39,20 @@ bool FindBypass(IEditController* controller, ParamID* id) {
 
 }  // namespace
 
+bool ParseBlockSizes(const std::string& text, std::vector<int>* sizes) {
+  sizes->clear();
+  size_t at = 0;
+  while (at <= text.size()) {
+    const size_t comma = std::min(text.find(',', at), text.size());
+    int size = 0;
+    const auto [end, ec] = std::from_chars(text.data() + at, text.data() + comma, size);
+    if (ec != std::errc() || end != text.data() + comma || size <= 0) return false;
+    sizes->push_back(size);
+    at = comma + 1;
+  }
+  return !sizes->empty();
+}
+
 bool Render(const Module& module, const AudioFile& input, const RenderOptions& options, AudioFile* output,
             std::string* error) {
   PluginInstance plugin;
@@ -50,8 +64,11 @@ bool Render(const Module& module, const AudioFile& input, const RenderOptions& o
     if (!plugin.LoadState(chunk)) return Fail(error, "the plug-in refused the saved state");
   }
   const double rate = options.sampleRate > 0 ? options.sampleRate : input.sampleRate;
-  const int block = std::max(1, options.blockSize);
-  if (!plugin.Start(rate, block)) return Fail(error, "the plug-in refused the processing set-up");
+  std::vector<int> sizes = options.blockSizes.empty() ? std::vector<int>{options.blockSize} : options.blockSizes;
+  for (int& size : sizes) size = std::max(1, size);
+  const int block = *std::max_element(sizes.begin(), sizes.end());
+  if (!plugin.Start(rate, block, false, options.offline))
+    return Fail(error, "the plug-in refused the processing set-up");
 
   // Parameters and bypass go in with the first block, as host automation would.
   for (const auto& [name, text] : options.parameters) {
@@ -93,14 +110,17 @@ bool Render(const Module& module, const AudioFile& input, const RenderOptions& o
   context.tempo = 120.0;
   context.timeSigNumerator = 4;
   context.timeSigDenominator = 4;
-  context.state = ProcessContext::kPlaying | ProcessContext::kTempoValid | ProcessContext::kTimeSigValid;
-  for (size_t start = 0; start < frames; start += static_cast<size_t>(block)) {
-    const int n = static_cast<int>(std::min<size_t>(static_cast<size_t>(block), frames - start));
+  context.state = ProcessContext::kPlaying | ProcessContext::kTempoValid | ProcessContext::kTimeSigValid |
+                  ProcessContext::kProjectTimeMusicValid;
+  size_t turn = 0;
+  for (size_t start = 0, n = 0; start < frames; start += n) {
+    n = std::min<size_t>(static_cast<size_t>(sizes[turn++ % sizes.size()]), frames - start);
     for (size_t c = 0; c < channels; ++c)
       std::copy_n(input.channels[c].begin() + static_cast<std::ptrdiff_t>(start), n, in[c].begin());
     for (size_t c = 0; c < outPtrs.size(); ++c) outPtrs[c] = output->channels[c].data() + start;
-    context.projectTimeSamples = static_cast<int64>(start);
-    if (plugin.Process(inPtrs, outPtrs, n, &context) != kResultOk)
+    context.projectTimeSamples = options.startSample + static_cast<int64>(start);
+    context.projectTimeMusic = static_cast<double>(context.projectTimeSamples) / rate * (context.tempo / 60.0);
+    if (plugin.Process(inPtrs, outPtrs, static_cast<int>(n), &context) != kResultOk)
       return Fail(error, "the plug-in failed a process call");
   }
   if (plugin.AllocationsDuringProcess() != 0)

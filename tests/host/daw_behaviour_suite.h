@@ -1,10 +1,11 @@
 // What real DAWs do to a plug-in that our host does not do by default, as one suite that runs
 // against any built bundle: a scan that stops what it never started, initialize and
-// terminate twice, state set while active, bus arrangement rounds, an inactive side-chain
-// still handed buffers, changing block sizes from a negative project time, an offline bounce
-// at a larger maximum, and automation with a point at each end of every block. Every case
-// checks that the module survives: answers the host can work with, no allocation in any
-// process call, finite output, parameters and state intact.
+// terminate twice, state set while active, damaged state, bus arrangement rounds, an
+// inactive side-chain still handed buffers, changing block sizes from a negative project
+// time, an offline bounce at a larger maximum, and automation with a point at each end of
+// every block, with every process call on a thread of its own. Every case checks that the
+// module survives: answers the host can work with, no allocation in any process call, finite
+// output, parameters and state intact, and calls towards the host only on the UI thread.
 //
 // A module's test executable instantiates it once (tarnwell_add_daw_behaviour_test in
 // tests/host/CMakeLists.txt does that from a bundle target), or by hand:

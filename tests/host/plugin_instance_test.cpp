@@ -137,4 +137,23 @@ TEST(Render, FixturePassesAFileThroughUnchangedInOddBlocks) {
   EXPECT_NE(error.find("No Such Parameter"), std::string::npos);
 }
 
+TEST(Render, BlockSizesTakenInTurnOfflineFromAPreRollCarryTheWholeFile) {
+  Module module;
+  std::string error;
+  ASSERT_TRUE(module.Load(FIXTURE_BUNDLE, &error)) << error;
+  AudioFile input, output;
+  input.sampleRate = 48000;
+  input.channels = {Ramp(5000, 0.5f), Ramp(5000, -0.3f)};
+  RenderOptions options;
+  ASSERT_TRUE(ParseBlockSizes("1024,752,272,1", &options.blockSizes));
+  options.offline = true;
+  options.startSample = -3000;
+  ASSERT_TRUE(Render(module, input, options, &output, &error)) << error;
+  EXPECT_EQ(output.channels, input.channels);
+
+  std::vector<int> sizes;
+  for (const char* bad : {"", ",", "12,", "0", "-5", "12,x", "1 2", "99999999999"})
+    EXPECT_FALSE(ParseBlockSizes(bad, &sizes)) << bad;
+}
+
 }  // namespace
