@@ -100,7 +100,15 @@ bool Render(const Module& module, const AudioFile& input, const RenderOptions& o
   const size_t frames = input.Frames();
   const size_t channels = input.channels.size();
   output->sampleRate = rate;
-  output->channels.assign(std::max<size_t>(channels, 2), std::vector<float>(frames));
+  // As many output channels as the plug-in's output buses have; input channels past the main
+  // bus go to its side-chain.
+  size_t outputChannels = 0;
+  for (int32 b = 0; b < plugin.Component()->getBusCount(kAudio, kOutput); ++b) {
+    BusInfo info{};
+    if (plugin.Component()->getBusInfo(kAudio, kOutput, b, info) == kResultOk)
+      outputChannels += static_cast<size_t>(std::max(info.channelCount, 0));
+  }
+  output->channels.assign(std::max<size_t>(outputChannels, 1), std::vector<float>(frames));
   std::vector<std::vector<float>> in(channels, std::vector<float>(static_cast<size_t>(block)));
   std::vector<float*> inPtrs, outPtrs(output->channels.size());
   for (auto& c : in) inPtrs.push_back(c.data());

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: shows what every built module tells a host, in both builds, then renders a
-# synthesised vocal take through Tarnwell's "Present" factory preset into build/demo/.
+# synthesised vocal take through Tarnwell's "Present" factory preset and a music bed under a
+# voice through TarnwellDuck into build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for bundle in build/linux/bundles/*.vst3; do
@@ -29,3 +30,8 @@ render_demo() {
 build/linux/rack/demo/tarnwell-demo-input "$demo/vocal-take.wav" "$demo/tarnwell-present.state" present
 render_demo Tarnwell.vst3 "$demo/vocal-take.wav" "$demo/tarnwell-present.wav" --state "$demo/tarnwell-present.state"
 echo "demo input: $demo/vocal-take.wav; through Tarnwell (Present): $demo/tarnwell-present.wav"
+
+# A music bed on the main channels, a voice on the side-chain: the bed ducks under it.
+build/linux/duck/demo/duck-demo-input "$demo/duck-bed-and-voice.wav"
+render_demo TarnwellDuck.vst3 "$demo/duck-bed-and-voice.wav" "$demo/duck-speak.wav" --param Character=Speak --param Amount=75
+echo "demo input: $demo/duck-bed-and-voice.wav (bed 1-2, voice 3-4); through TarnwellDuck (Speak, 75 %): $demo/duck-speak.wav"

@@ -5,12 +5,14 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <numbers>
 #include <vector>
 
 #include "base/source/fobject.h"
 #include "host/module.h"
 #include "host/plugin_instance.h"
+#include "host/render.h"
 #include "host/text.h"
 #include "pluginterfaces/vst/vstspeaker.h"
 
@@ -154,6 +156,7 @@ TEST_F(DuckPlugin, ExportsItsClassParametersBusesNoLatencyAndAFixedEditor) {
   EXPECT_EQ(wanted.getHeight(), 303);
   EXPECT_EQ(view->canResize(), kResultFalse);
   view->release();
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(DUCK_BUNDLE) / "Contents/Resources/web/index.html"));
 }
 
 TEST_F(DuckPlugin, ALoudKeyDucksByTheAmountScaledByTheCharacter) {
@@ -314,6 +317,25 @@ TEST_F(DuckPlugin, StateHoldsTheThreeParametersAndTheBypassFlag) {
   EXPECT_DOUBLE_EQ(restored.Controller()->getParamNormalized(kCharacter), 1.0);
   EXPECT_DOUBLE_EQ(restored.Controller()->getParamNormalized(kOn), 0.0);
   EXPECT_DOUBLE_EQ(restored.Controller()->getParamNormalized(kBypass), 1.0);
+}
+
+// A four-channel file renders its last two channels into the side-chain, and the file that
+// comes out has the plug-in's two outputs.
+TEST_F(DuckPlugin, RenderFeedsTheChannelsPastTheMainBusToTheSideChain) {
+  tarnwell::host::AudioFile input, output;
+  input.sampleRate = 48000;
+  const std::vector<double> key = Sine(24000, 1000.0, 0.5, 48000);
+  input.channels = {std::vector<float>(24000, 0.01f), std::vector<float>(24000, 0.01f),
+                    std::vector<float>(key.begin(), key.end()), std::vector<float>(key.begin(), key.end())};
+  tarnwell::host::RenderOptions options;
+  options.parameters = {{"Character", "Speak"}};
+  std::string error;
+  ASSERT_TRUE(tarnwell::host::Render(module_, input, options, &output, &error)) << error;
+  ASSERT_EQ(output.channels.size(), 2u);
+  EXPECT_NEAR(20.0 * std::log10(output.channels[0].back() / 0.01), -12.0, 1e-3);
+  input.channels.resize(2);  // the quiet main signal alone keys nothing
+  ASSERT_TRUE(tarnwell::host::Render(module_, input, options, &output, &error)) << error;
+  EXPECT_EQ(output.channels[0].back(), 0.01f);
 }
 
 }  // namespace
