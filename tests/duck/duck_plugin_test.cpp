@@ -178,6 +178,46 @@ TEST_F(DuckPlugin, ALoudKeyDucksByTheAmountScaledByTheCharacter) {
   }
 }
 
+// The main input is a constant, so that each output sample over it is the gain of that
+// sample. The key sounds for a second, then stops: the gain falls with the attack once
+// the key passes the threshold, stays down for the hold after the key's envelope has fallen
+// back under it, then rises with the release.
+TEST_F(DuckPlugin, AttackHoldAndReleaseTimesOfEachCharacter) {
+  const struct {
+    double character;
+    size_t attack, hold, release, detectorRelease;
+    double duck;
+  } cases[] = {{kSing, 1920, 5760, 16800, 5760, std::pow(10.0, -7.44 / 20.0)},
+               {kSpeak, 192, 12000, 9600, 2400, std::pow(10.0, -12.0 / 20.0)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "character " << c.character);
+    PluginInstance plugin;
+    Open(plugin);
+    Set(plugin, kCharacter, c.character);
+    const size_t keyOn = 1000, keyOff = 49000, n = 100000;
+    std::vector<double> key(n, 0.0);
+    for (size_t i = keyOn; i < keyOff; ++i) key[i] = 0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) / 48000);
+    const auto out = RunBlocks(plugin, {std::vector<double>(n, 0.5), std::vector<double>(n, 0.5), key, key}, 480);
+    std::vector<double> gain(n);
+    for (size_t i = 0; i < n; ++i) gain[i] = out[0][i] / 0.5;
+
+    size_t falls = 300;  // past the look-ahead's silence at the start
+    while (falls < n && gain[falls] == 1.0) ++falls;
+    ASSERT_GT(falls, keyOn);
+    ASSERT_LT(falls, keyOn + 480);  // the key passes -30 dB within its first cycles
+    EXPECT_NEAR((gain[falls + c.attack - 1] - c.duck) / (1.0 - c.duck), std::exp(-1.0), 0.01);
+    EXPECT_NEAR(gain[keyOff - 1], c.duck, 1e-9);
+
+    size_t rises = keyOff;
+    while (rises < n && std::fabs(gain[rises] - c.duck) < 1e-9) ++rises;
+    // The follower sits between 0.2 and 0.5 on this key, so it takes 2 to 2.8 detector
+    // release times (ln(level / 0.0316)) to fall under the threshold; the hold runs from there.
+    EXPECT_GE(rises - keyOff, c.hold + 2 * c.detectorRelease);
+    EXPECT_LE(rises - keyOff, c.hold + 3 * c.detectorRelease);
+    EXPECT_NEAR((1.0 - gain[rises + c.release - 1]) / (1.0 - c.duck), std::exp(-1.0), 0.01);
+  }
+}
+
 // A quiet impulse (below the threshold) keys nothing, so it comes out whole, late by the
 // look-ahead, while the host is told of no latency. At 8 kHz and below the ducker keeps
 // its 48 kHz timing.
@@ -278,6 +318,25 @@ TEST_F(DuckPlugin, SideChainInactiveCopiedMonoSilentOrSeparateKeysTheRightChanne
     EXPECT_NEAR(out[1].back() / 0.5, c.rightGain, 1e-9);
     EXPECT_EQ(plugin.AllocationsDuringProcess(), 0u);
   }
+}
+
+// A host that connects one output channel gets it ducked and delayed once, not twice.
+TEST_F(DuckPlugin, OneConnectedOutputIsDuckedAndDelayedOnce) {
+  PluginInstance plugin;
+  Open(plugin, 48000, false);
+  plugin.PassBusChannels(kOutput, 0, 1);
+  Set(plugin, kCharacter, kSpeak);
+  std::vector<double> quiet(2000, 0.0);
+  quiet[0] = 0.01;
+  std::vector<double> out(quiet.size());
+  ASSERT_EQ(plugin.Process64({quiet.data(), quiet.data()}, {out.data()}, static_cast<int>(quiet.size())), kResultOk);
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], i == 145 ? 0.01 : 0.0) << i;
+
+  std::vector<double> loud(24000, 0.5);
+  std::vector<double> ducked(loud.size());
+  ASSERT_EQ(plugin.Process64({loud.data(), loud.data()}, {ducked.data()}, static_cast<int>(loud.size())), kResultOk);
+  EXPECT_NEAR(20.0 * std::log10(ducked.back() / 0.5), -12.0, 1e-6);
+  EXPECT_EQ(plugin.AllocationsDuringProcess(), 0u);
 }
 
 TEST_F(DuckPlugin, CharacterAmountAndOnAutomatedEveryBlockNeverAllocate) {
