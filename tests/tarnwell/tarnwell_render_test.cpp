@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/vocal_signal.h"
@@ -136,6 +137,31 @@ TEST_P(TarnwellRender, SavedStateRendersTheSameInAFreshInstance) {
   for (size_t i = 0; i < a.left.size(); ++i)
     if (a.left[i] != b.left[i] || a.right[i] != b.right[i]) ++differing;
   EXPECT_EQ(differing, 0u);
+}
+
+// Host automation arrives on the audio thread; the new latency is the processor's at once,
+// but the host hears of it only at the next idle tick, on its UI thread.
+TEST(TarnwellModule, AutomatedLatencyReachesTheHostFromTheIdleTick) {
+  Module module;
+  std::string error;
+  ASSERT_TRUE(module.Load(TARNWELL_BUNDLE, &error)) << error;
+  PluginInstance plugin;
+  ASSERT_TRUE(plugin.Create(module, "Test Host", &error)) << error;
+  ASSERT_TRUE(plugin.Start(kRate, kBlock));
+  plugin.Handler().ClearCalls();
+  plugin.InputChanges().Add(4, 0, 15.0 / 17.0);  // Bay 1 Effect: Clip
+  plugin.InputChanges().Add(3, 0, 1.0);          // Bay 1 On
+  std::vector<float> inL(kBlock, 0.1f), inR(kBlock, 0.1f), outL(kBlock), outR(kBlock);
+  ASSERT_EQ(plugin.Process({inL.data(), inR.data()}, {outL.data(), outR.data()}, kBlock), kResultOk);
+  EXPECT_EQ(plugin.Processor()->getLatencySamples(), 72u);
+  EXPECT_TRUE(plugin.Handler().Calls().empty());
+  plugin.RunUiLoopFor(100);
+  const auto calls = plugin.Handler().Calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].kind, tarnwell::host::ComponentHandler::Kind::Restart);
+  EXPECT_EQ(calls[0].flags & kLatencyChanged, kLatencyChanged);
+  EXPECT_EQ(calls[0].thread, std::this_thread::get_id());
+  EXPECT_EQ(plugin.AllocationsDuringProcess(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(FactoryPresets, TarnwellRender, ::testing::Values(0, 1, 2, 3),
