@@ -3,9 +3,10 @@
 
 namespace plugkit::platform {
 
-// The address of CreateCoreWebView2EnvironmentWithOptions in WebView2Loader.dll, looked for
-// first beside this module and then by bare name; null when the DLL or the export is
-// missing (always null where there is no such browser). The DLL stays loaded once found.
+// The address of CreateCoreWebView2EnvironmentWithOptions in WebView2Loader.dll (on Linux
+// libWebView2Loader.so, which only the test browser provides), looked for first beside this
+// module and then by bare name; null when the library or the export is missing. The library
+// stays loaded once found.
 void* FindWebView2EnvironmentEntry() noexcept;
 
 }  // namespace plugkit::platform
