@@ -7,6 +7,7 @@ packages=(
   wine wine64
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev juce-modules-source-data
+  chromium-headless-shell fonts-dejavu-core  # the real-browser tests and the page screenshots
 )
 missing=()
 for p in "${packages[@]}"; do
