@@ -28,8 +28,14 @@ function(tarnwell_add_bundle target)
     target_link_options(${target} PRIVATE -Wl,--no-undefined)
   endif()
   if(B_WEB)
-    add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E copy_directory "${B_WEB}" "${contents}/Resources/web")
+    # Copied at every build, not only when the module links again, so that an edited page
+    # never leaves a stale copy in the bundle. The pages' shared scripts go beside each page.
+    add_custom_target(${target}_web ALL
+      COMMAND ${CMAKE_COMMAND} -E copy_directory "${B_WEB}" "${contents}/Resources/web"
+      COMMAND ${CMAKE_COMMAND} -E copy_directory "${CMAKE_SOURCE_DIR}/resources/web/common"
+              "${contents}/Resources/web/common"
+      VERBATIM)
+    add_dependencies(${target} ${target}_web)
   else()
     add_custom_command(TARGET ${target} POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E make_directory "${contents}/Resources")

@@ -36,7 +36,12 @@ Json DevTools::Call(const std::string& method, const Json& params, const std::st
     Json message = Json::parse(text, nullptr, false);
     if (message.is_discarded()) continue;
     if (message.value("id", int64_t{-1}) != id) {
-      inbox_.push_back(std::move(message));
+      // A paused request holds the page, and with it the answer we wait for: it is served
+      // now, ahead of what is queued.
+      if (message.value("method", std::string()) == "Fetch.requestPaused")
+        Dispatch(message);
+      else
+        inbox_.push_back(std::move(message));
       continue;
     }
     if (message.contains("error"))

@@ -1,7 +1,8 @@
 // The DevTools protocol over the pipe: commands with ids, their answers and the events of
 // each attached session. Everything runs on the thread that pumps (the host's UI thread).
 // Messages that arrive while a command waits for its answer stay queued in arrival order
-// and are dispatched by the next Pump, so no handler ever runs inside another call.
+// and are dispatched by the next Pump; only a paused request is served at once, since the
+// page can answer nothing until it is.
 #pragma once
 
 #include <nlohmann/json.hpp>
