@@ -35,3 +35,16 @@ echo "demo input: $demo/vocal-take.wav; through Tarnwell (Present): $demo/tarnwe
 build/linux/duck/demo/duck-demo-input "$demo/duck-bed-and-voice.wav"
 render_demo TarnwellDuck.vst3 "$demo/duck-bed-and-voice.wav" "$demo/duck-speak.wav" --param Character=Speak --param Amount=75
 echo "demo input: $demo/duck-bed-and-voice.wav (bed 1-2, voice 3-4); through TarnwellDuck (Speak, 75 %): $demo/duck-speak.wav"
+
+# The editors' pages as a user sees them, rendered by headless Chromium through the modules
+# (the tests skip without Chromium, and then there are none).
+screenshots="$demo/screenshots"
+rm -rf "$screenshots"
+TARNWELL_SCREENSHOTS="$PWD/$screenshots" build/linux/tests/browser/browser_page_tests \
+  --gtest_filter='*Screenshot*' --gtest_brief=1 >/dev/null || true
+if compgen -G "$screenshots/*.png" >/dev/null; then
+  echo "editor screenshots: $(echo "$screenshots"/*.png)"
+else
+  echo "no editor screenshots: install chromium-headless-shell (scripts/install-deps.sh does)"
+fi
+echo "WAV files: $(echo "$demo"/*.wav)"
