@@ -77,7 +77,20 @@ class IPluginProcessor {
 
   // --- Bypass and latency.
   bool IsBypassed() const noexcept { return bypassed_.load(std::memory_order_relaxed); }
-  void SetBypassed(bool bypassed) noexcept { bypassed_.store(bypassed, std::memory_order_relaxed); }
+  void SetBypassed(bool bypassed) noexcept {
+    bypassed_.store(bypassed, std::memory_order_relaxed);
+    restoredBypass_.store(kNoRestoredBypass, std::memory_order_relaxed);
+  }
+  // A restored session's bypass flag, kept for the next save until the host's queue sets the
+  // switch: a session saved before any block runs must not lose it.
+  void HoldRestoredBypass(bool bypassed) noexcept {
+    restoredBypass_.store(bypassed ? 1 : 0, std::memory_order_relaxed);
+  }
+  // The flag a saved state carries: the held restored one, else the switch.
+  bool BypassForState() const noexcept {
+    const int8_t held = restoredBypass_.load(std::memory_order_relaxed);
+    return held == kNoRestoredBypass ? IsBypassed() : held != 0;
+  }
   // The latency reported to the host (any thread).
   int32_t LatencySamples() const noexcept { return latency_.load(std::memory_order_relaxed); }
   // The largest latency the plug-in will report, so the bypass delay can be reserved while
@@ -167,7 +180,9 @@ class IPluginProcessor {
   bool hasDelayLine_ = false;
   int32_t latencyReserve_ = 0;
   TransportInfo transport_;
+  static constexpr int8_t kNoRestoredBypass = -1;
   std::atomic<bool> bypassed_{false};
+  std::atomic<int8_t> restoredBypass_{kNoRestoredBypass};
   bool renderingOffline_ = false;
 };
 

@@ -189,7 +189,7 @@ tresult PLUGIN_API IPluginVST3::getState(IBStream* stream) {
   if (stream == nullptr) return kInvalidArgument;
   StateBlob blob;
   if (!SaveState(blob)) return kResultFalse;
-  const int32 bypass = IsBypassed() ? 1 : 0;
+  const int32 bypass = BypassForState() ? 1 : 0;
   if (!WriteAll(stream, blob.Data(), blob.Size()) || !WriteAll(stream, &bypass, sizeof bypass)) return kResultFalse;
   return kResultOk;
 }
@@ -221,6 +221,7 @@ tresult PLUGIN_API IPluginVST3::setState(IBStream* stream) {
     if (Parameter* object = parameters.getParameter(static_cast<ParamID>(i)))
       object->setNormalized(GetParam(i)->NormaliseValue(GetParam(i)->Value()));
   if (bypassParameter_ != nullptr) bypassParameter_->setNormalized(static_cast<ParamValue>(bypass));
+  HoldRestoredBypass(bypass != 0);
   OnStateRestored();
   return kResultOk;
 }

@@ -294,11 +294,17 @@ TEST_F(FixturePlugin, StateRoundTripsWithTheBypassFlagAndTheRestoredBypassWaitsF
   EXPECT_DOUBLE_EQ(restored.Controller()->getParamNormalized(kBypass), 1.0);
   EXPECT_EQ(restored.Processor()->getLatencySamples(), 5u);
   EXPECT_EQ(restarts(restored), 1);  // outside a process call the UI thread tells the host at once
-  // Only the host-visible switch follows the state; the processor follows the host's queue.
-  EXPECT_EQ(BypassFlagOf(Saved(restored)), 0);
-  restored.InputChanges().Add(kBypass, 0, restored.Controller()->getParamNormalized(kBypass));
-  Block(restored, Signal(8, 0), Signal(8, 1));
+  // The processor follows the host's queue, but a save before any block keeps the flag.
   EXPECT_EQ(Saved(restored), chunk);
+  const std::vector<float> dry = Signal(8, 0);
+  std::vector<std::vector<float>> out = Block(restored, dry, Signal(8, 1));
+  std::vector<float> bypassCopy(dry.size(), 0.0f);
+  std::copy(dry.begin(), dry.end() - 5, bypassCopy.begin() + 5);
+  EXPECT_NE(out[0], bypassCopy) << "the switch waits for the queue";
+  EXPECT_EQ(Saved(restored), chunk);
+  restored.InputChanges().Add(kBypass, 0, 0.0);
+  Block(restored, Signal(8, 0), Signal(8, 1));
+  EXPECT_EQ(BypassFlagOf(Saved(restored)), 0);
 }
 
 TEST_F(FixturePlugin, StateStreamFaultsAreReportedAndKeepWhatWasRead) {
