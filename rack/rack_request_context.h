@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "rack/factory_presets.h"
+#include "rack/session_token_store.h"
 
 namespace tarnwell {
 
@@ -30,6 +31,8 @@ class RackRequestContext {
   virtual void MarkPresetIdChanged() = 0;
   // Queues a reply for the next idle tick while the editor is open; dropped while it is closed.
   virtual void QueueUIReply(int32_t msgTag, const nlohmann::json& reply) = 0;
+  // The user's account session token, shared by every instance.
+  virtual SessionTokenStore& SessionTokens() = 0;
 
  protected:
   ~RackRequestContext() = default;

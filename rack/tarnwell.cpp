@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/folder_paths.h"
 #include "platform/thread_identity.h"
 #include "rack/engine_snapshot.h"
 #include "rack/state_chunk.h"
@@ -27,12 +28,20 @@ constexpr float kPeakMove = 0.001f;
 constexpr float kReductionMoveDb = 0.1f;
 constexpr double kFallbackRate = 48000.0;
 
+std::string LocalAppDataFolder() {
+  plugkit::GrowString folder;
+  plugkit::AppDataFolder(folder, false);
+  return folder.Get();
+}
+
 }  // namespace
 
 Tarnwell::Tarnwell(std::unique_ptr<tarnwell::TempoBlockSource> tempoSource)
     : IPluginVST3(tarnwell::TarnwellSetup()),
       tempoLink_(std::move(tempoSource)),
       currentPresetId_(tarnwell::kDefaultPresetId),
+      credentials_(plugkit::platform::MakeUserCredentialStore()),
+      sessionTokens_(*credentials_, LocalAppDataFolder()),
       uiThread_(plugkit::platform::CurrentThreadId()) {
   tarnwell::DefineParameters(*this);
   tempoLink_.Map();

@@ -54,6 +54,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   void SetCurrentPresetId(std::string id) override { currentPresetId_ = std::move(id); }
   void MarkPresetIdChanged() override { uiDirty_.store(true, std::memory_order_release); }
   void QueueUIReply(int32_t msgTag, const nlohmann::json& reply) override;
+  tarnwell::SessionTokenStore& SessionTokens() override { return sessionTokens_; }
 
   // A fresh settings snapshot; reads the tempo link on the way. hostTempoBpm <= 1 means 120.
   EngineSettings GetEngineSettings(double hostTempoBpm) noexcept;
@@ -91,5 +92,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   std::array<float, 2> sentTempoLink_ = {-1.0f, -1.0f};
   bool versionSent_ = false;
   std::string currentPresetId_;
+  std::unique_ptr<plugkit::platform::CredentialStore> credentials_;
+  tarnwell::SessionTokenStore sessionTokens_;
   const uint64_t uiThread_;
 };

@@ -161,6 +161,7 @@ struct FakeContext final : tarnwell::RackRequestContext {
   void SetCurrentPresetId(std::string value) override { id = std::move(value); }
   void MarkPresetIdChanged() override {}
   void QueueUIReply(int32_t msgTag, const nlohmann::json& reply) override { replies.push_back({msgTag, reply}); }
+  tarnwell::SessionTokenStore& SessionTokens() override { throw std::logic_error("no session store here"); }
   std::vector<int32_t> selected;
   std::string id;
   std::vector<std::pair<int32_t, nlohmann::json>> replies;
