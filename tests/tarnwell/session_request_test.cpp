@@ -58,6 +58,16 @@ TEST(SessionRequests, AStoreRefusalReachesThePageAsItsError) {
             R"({"error":"cannot write token","ok":false,"request_id":"s"})");
 }
 
+// Another program may have stored any bytes in the credential; they reach the page with
+// replacement characters instead of breaking the reply.
+TEST(SessionRequests, ACredentialThatIsNotUtf8IsSentWithReplacements) {
+  test::FakeCredentials credentials;
+  credentials.items[tarnwell::kSessionCredentialTarget] = std::string(15, 'a') + "\xFF";
+  tarnwell::SessionTokenStore store(credentials, "");
+  EXPECT_EQ(tarnwell::CompactJson(tarnwell::SessionReply(store, Request(R"({"request_id":"g"})"))),
+            "{\"ok\":true,\"request_id\":\"g\",\"token\":\"aaaaaaaaaaaaaaa\xEF\xBF\xBD\"}");
+}
+
 TEST(SessionRequests, ThePluginAnswersUnderTheReplyTagAtTheNextTick) {
   test::ScratchFolder folder;
   test::UserFolderRedirect redirect(folder.Path());
