@@ -112,7 +112,7 @@ bool SessionTokenStore::SetSessionToken(std::string_view token, std::string& err
     return false;
   }
   if (credentials_.Write(credentialTarget_, kSessionCredentialUser, token)) {
-    plugkit::platform::RemoveFile(SessionFilePath());
+    RemoveSessionFile();
     return true;
   }
   try {
@@ -123,6 +123,8 @@ bool SessionTokenStore::SetSessionToken(std::string_view token, std::string& err
     }
     const std::string path = SessionFilePath();
     const std::string text = nlohmann::json{{"token_dpapi", HexEncode(sealed)}}.dump(2);
+    // Our own file, marked read-only by someone else, would refuse to be replaced.
+    plugkit::platform::ClearReadOnly(path);
     if (path.empty() ||
         !plugkit::platform::WriteFileAtomically(path, text, plugkit::platform::FileAccess::OwnerOnly)) {
       error = "cannot write token";
@@ -140,9 +142,16 @@ bool SessionTokenStore::SetSessionToken(std::string_view token, std::string& err
 
 void SessionTokenStore::ClearSessionToken() {
   credentials_.Delete(credentialTarget_);
+  RemoveSessionFile();
+}
+
+// A read-only file would survive the delete on Windows and hand its token out again.
+void SessionTokenStore::RemoveSessionFile() const noexcept {
   try {
     const std::string path = SessionFilePath();
-    if (!path.empty()) plugkit::platform::RemoveFile(path);
+    if (path.empty()) return;
+    plugkit::platform::ClearReadOnly(path);
+    plugkit::platform::RemoveFile(path);
   } catch (...) {
   }
 }

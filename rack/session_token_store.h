@@ -41,6 +41,7 @@ class SessionTokenStore {
 
  private:
   std::string TokenFromSessionFile() const;
+  void RemoveSessionFile() const noexcept;
 
   plugkit::platform::CredentialStore& credentials_;
   std::string appDataFolder_;

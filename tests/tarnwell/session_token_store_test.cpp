@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -161,6 +162,22 @@ TEST_F(SessionStore, ClearRemovesTheCredentialAndTheFile) {
   EXPECT_FALSE(plugkit::platform::PathExists(SessionFile()));
   EXPECT_EQ(store.GetSessionToken(), "");
   store.ClearSessionToken();  // nothing left to remove
+  EXPECT_EQ(store.GetSessionToken(), "");
+}
+
+TEST_F(SessionStore, AReadOnlySessionFileIsStillReplacedAndRemoved) {
+  const auto makeReadOnly = [this] {
+    std::filesystem::permissions(std::filesystem::u8path(SessionFile()), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+  };
+  credentials.refuseWrites = true;
+  WriteSessionFile(R"({"token":")" + kOlderToken + R"("})");
+  makeReadOnly();
+  EXPECT_EQ(Set(kToken), "");
+  EXPECT_EQ(store.GetSessionToken(), kToken);
+  makeReadOnly();
+  store.ClearSessionToken();
+  EXPECT_FALSE(plugkit::platform::PathExists(SessionFile()));
   EXPECT_EQ(store.GetSessionToken(), "");
 }
 
