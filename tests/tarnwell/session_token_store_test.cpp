@@ -145,6 +145,8 @@ TEST_F(SessionStore, SessionFilesThatYieldNoToken) {
       {"not an object", R"(["token"])", ""},
       {"not JSON", "token=" + kToken, ""},
       {"empty file", "", ""},
+      {"deeply nested value beside the token",
+       R"({"token":")" + kToken + R"(","x":)" + std::string(30000, '[') + std::string(30000, ']') + "}", kToken},
       {"exactly 64 KiB", plain + std::string(65536 - plain.size(), ' '), kToken},
       {"one byte more than 64 KiB", plain + std::string(65537 - plain.size(), ' '), ""},
   };
