@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Builds both builds and runs every test of both (Windows tests under Wine).
+# Builds both builds and runs every test of both (Windows tests under Wine), and a short
+# run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/build-all.sh
 echo "== linux tests"
 ctest --preset linux
+echo "== fuzz targets (a short run of each from its seeds)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz
 echo "== windows tests (under Wine)"
 source scripts/wine-session.sh "$PWD/build/windows/wineprefix"
 trap wine_session_end EXIT

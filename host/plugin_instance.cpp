@@ -43,7 +43,20 @@ bool PluginInstance::Create(const Module& module, const std::string& hostName, s
     if (error) *error = "the module created no audio effect";
     return false;
   }
+  IComponent* created = component_;
+  component_ = nullptr;
+  if (!Adopt(created, hostName, error)) return false;
   module_ = &module;
+  return true;
+}
+
+bool PluginInstance::Adopt(IComponent* component, const std::string& hostName, std::string* error) {
+  Destroy();
+  component_ = component;
+  if (component_ == nullptr) {
+    if (error) *error = "no plug-in object";
+    return false;
+  }
   hostApp_.SetName(hostName);
   if (component_->initialize(&hostApp_) != kResultOk) {
     if (error) *error = "the plug-in refused to initialize";

@@ -30,6 +30,9 @@ class PluginInstance {
   // Creates the module's first audio effect class and initializes it with a host of the
   // given name; attaches the component handler. False (with *error) on any refusal.
   bool Create(const Module& module, const std::string& hostName, std::string* error);
+  // The same for a plug-in object made in this process (fuzzers); takes over the caller's
+  // reference. Without a module the UI loop delivers only the host's own timers.
+  bool Adopt(Steinberg::Vst::IComponent* component, const std::string& hostName, std::string* error);
   // Activates every bus, sets up processing and starts it.
   bool Start(double sampleRate, int maxBlock, bool doublePrecision = false, bool offline = false);
   void Stop();

@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev juce-modules-source-data
   chromium-headless-shell fonts-dejavu-core  # the real-browser tests and the page screenshots
+  clang libclang-rt-14-dev  # the fuzz targets (libFuzzer)
 )
 missing=()
 for p in "${packages[@]}"; do

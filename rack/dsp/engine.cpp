@@ -11,7 +11,6 @@ namespace {
 
 constexpr double kLowestSampleRate = 8000.0;
 constexpr double kFallbackSampleRate = 48000.0;
-constexpr double kMaxDelaySeconds = 2.5;
 constexpr double kMeterFloorDb = -240.0;
 constexpr double kMeterOffset = 1e-12;
 constexpr std::int32_t kEmpty = static_cast<std::int32_t>(EffectType::Empty);

@@ -13,6 +13,9 @@
 // the level readings for the meters. Works in place on 64-bit samples.
 class RackEngine {
 public:
+    // The longest delay any block may need: delay lines are sized for it at every prepare.
+    static constexpr double kMaxDelaySeconds = 2.5;
+
     // Without a lookup the tuning variables come from the live process environment.
     explicit RackEngine(EnvLookup tuningLookup = nullptr);
 

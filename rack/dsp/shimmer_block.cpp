@@ -83,6 +83,8 @@ void ShimmerBlock::Prepare(double sampleRate, const ShimmerTuning& tuning) {
     pitchBuffer_.Resize(LineLength(sampleRate, kPitchBufferMs, kShortestLine));
     coefficientAmount_ = -1.0;
     grainCountdown_ = 0.0;
+    // A grain grown at a higher rate can be longer than this rate's pitch buffer.
+    grainLength_ = 1.0;
     grainBase_ = 0.0;
     randomState_ = 1;
     Reset();

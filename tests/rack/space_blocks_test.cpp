@@ -257,6 +257,27 @@ TEST(Shimmer, NoAmountIsBitExactAndAboveOneActsAsOne) {
               RenderBlock({EffectType::Shimmer, 1.0}, input).left);
 }
 
+// Grains grown at a high rate are longer than the pitch buffer of a lower one; a prepare at
+// the lower rate must start its grains afresh instead of reading far outside the buffer.
+TEST(Shimmer, PreparedAgainAtALowerRateReadsInsideItsPitchBuffer) {
+    const struct {
+        double from, to;
+    } changes[] = {{96000.0, 44100.0}, {192000.0, 8000.0}};
+    for (const auto& change : changes) {
+        auto shimmer = std::make_unique<ShimmerBlock>();
+        shimmer->Prepare(change.from, ShimmerTuning{});
+        shimmer->SetAmount(1.0);
+        StereoSignal signal = LoudNoise(static_cast<std::int32_t>(change.from / 2));
+        shimmer->Process(signal.left.data(), signal.right.data(), static_cast<std::int32_t>(signal.left.size()));
+        shimmer->Prepare(change.to, ShimmerTuning{});
+        signal = LoudNoise(static_cast<std::int32_t>(change.to / 2));
+        shimmer->Process(signal.left.data(), signal.right.data(), static_cast<std::int32_t>(signal.left.size()));
+        for (const double s : signal.left) {
+            ASSERT_TRUE(std::isfinite(s) && std::fabs(s) < 100.0) << change.from << " Hz to " << change.to << " Hz";
+        }
+    }
+}
+
 TEST(Shimmer, FirstEchoComesFromShortestLine) {
     // At 44.1 kHz the shortest line is 1014 samples; the impulse reaches it through the four input
     // allpasses (0.7^4) and leaves scaled by sin(0.35 pi) x 0.213 x -8.55 dB at amount 1.

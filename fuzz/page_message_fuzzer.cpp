@@ -1,0 +1,29 @@
+// Messages the page posts, through the page protocol of a Tarnwell with its editor open, each
+// followed by an idle tick (replies, meters) and a block of audio.
+#include <string>
+
+#include "fuzz/fuzz_folders.h"
+#include "fuzz/fuzzed_tarnwell.h"
+
+namespace {
+
+tarnwell::fuzz::FuzzedTarnwell& Session() {
+  static const auto scratch = tarnwell::fuzz::UseScratchUserFolders();
+  static tarnwell::fuzz::FuzzedTarnwell session;
+  static const bool opened = session.fuzzed->Instance().OpenEditor();
+  (void)scratch;
+  (void)opened;
+  return session;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tarnwell::fuzz::FuzzedTarnwell& session = Session();
+  const std::string json(reinterpret_cast<const char*>(data), size);
+  session.plugin->OnPageMessage(json.c_str());
+  session.plugin->OnIdleTick();
+  session.fuzzed->CheckParametersInRange();
+  session.fuzzed->ProcessAndCheck(64);
+  return 0;
+}
