@@ -1,7 +1,7 @@
-// The stand-in follows the XDG base directories: local data in $XDG_DATA_HOME
-// (~/.local/share), roaming data in $XDG_CONFIG_HOME (~/.config), the desktop in
-// $XDG_DESKTOP_DIR (~/Desktop) and common data in the first entry of $XDG_DATA_DIRS
-// (/usr/local/share). Every folder can thus be redirected, which keeps tests out of the
+// The stand-in follows the XDG base directories: local data in $LOCALAPPDATA (named as on
+// Windows) or else $XDG_DATA_HOME (~/.local/share), roaming data in $XDG_CONFIG_HOME
+// (~/.config), the desktop in $XDG_DESKTOP_DIR (~/Desktop) and common data in the first
+// entry of $XDG_DATA_DIRS (/usr/local/share). Every folder can thus be redirected, which keeps tests out of the
 // real home folder. Relative values are ignored, as the XDG rules ask.
 #include "platform/special_folder.h"
 
@@ -51,7 +51,10 @@ std::string SpecialFolderPath(SpecialFolder folder) noexcept {
     switch (folder) {
       case SpecialFolder::Desktop: return UnderHome("XDG_DESKTOP_DIR", "Desktop");
       case SpecialFolder::RoamingAppData: return UnderHome("XDG_CONFIG_HOME", ".config");
-      case SpecialFolder::LocalAppData: return UnderHome("XDG_DATA_HOME", ".local/share");
+      case SpecialFolder::LocalAppData: {
+        std::string local = AbsoluteEnvironmentPath("LOCALAPPDATA");
+        return !local.empty() ? local : UnderHome("XDG_DATA_HOME", ".local/share");
+      }
       case SpecialFolder::CommonAppData: return FirstCommonDataFolder();
     }
   } catch (...) {

@@ -1,5 +1,5 @@
 // Points the user's local application data folder at a test's scratch folder for the test's
-// lifetime. The POSIX stand-in follows XDG_DATA_HOME; Windows keeps its own folder, so there
+// lifetime. The POSIX stand-in follows the folder's variables; Windows keeps its own folder, so there
 // it does nothing, and tests that need the scratch folder pass it explicitly.
 #pragma once
 
@@ -17,6 +17,7 @@ class UserFolderRedirect {
 
  private:
   std::optional<std::string> saved_;
+  std::optional<std::string> savedLocal_;
 };
 
 }  // namespace test

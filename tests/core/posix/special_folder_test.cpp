@@ -13,7 +13,8 @@
 namespace plugkit {
 namespace {
 
-constexpr const char* kVariables[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_DIRS"};
+constexpr const char* kVariables[] = {"HOME",          "XDG_DATA_HOME", "XDG_CONFIG_HOME",
+                                      "XDG_DESKTOP_DIR", "XDG_DATA_DIRS", "LOCALAPPDATA"};
 
 struct Folders {
   std::string local, common, desktop, cache;
@@ -28,7 +29,7 @@ void PrintTo(const Folders& f, std::ostream* os) {
 // Values for HOME and the XDG variables, in the order of kVariables; null unsets.
 struct EnvironmentCase {
   const char* what;
-  const char* values[5];
+  const char* values[6];
   Folders expected;
 };
 
@@ -77,6 +78,12 @@ TEST_F(SpecialFolders, FollowTheEnvironment) {
        {"/home/tester", "relative/data", "", "../desk", "relative:/usr/share"},
        {"/home/tester/.local/share", "/usr/local/share", "/home/tester/Desktop",
         "/home/tester/.config/Tarnwell/WebViewCache"}},
+      {"local data named as on Windows",
+       {"/home/tester", "/data/local", nullptr, nullptr, nullptr, "/win/local/"},
+       {"/win/local", "/usr/local/share", "/home/tester/Desktop", "/home/tester/.config/Tarnwell/WebViewCache"}},
+      {"relative local data as on Windows ignored",
+       {"/home/tester", "/data/local", nullptr, nullptr, nullptr, "win/local"},
+       {"/data/local", "/usr/local/share", "/home/tester/Desktop", "/home/tester/.config/Tarnwell/WebViewCache"}},
       // Never "/Tarnwell/WebViewCache" on a failed query.
       {"no home", {nullptr, nullptr, nullptr, nullptr, nullptr}, {"", "/usr/local/share", "", ""}},
       {"empty home", {"", nullptr, nullptr, nullptr, nullptr}, {"", "/usr/local/share", "", ""}},
