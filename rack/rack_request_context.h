@@ -29,6 +29,9 @@ class RackRequestContext {
   virtual void SetCurrentPresetId(std::string id) = 0;
   // Has the current preset id sent to the page at the next idle tick.
   virtual void MarkPresetIdChanged() = 0;
+  // The user's local application-data folder (UTF-8), "" when the platform names none. Read
+  // afresh by every request that needs it.
+  virtual std::string LocalAppDataFolder() const = 0;
   // Queues a reply for the next idle tick while the editor is open; dropped while it is closed.
   virtual void QueueUIReply(int32_t msgTag, const nlohmann::json& reply) = 0;
   // The user's account session token, shared by every instance.

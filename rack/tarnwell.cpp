@@ -28,7 +28,7 @@ constexpr float kPeakMove = 0.001f;
 constexpr float kReductionMoveDb = 0.1f;
 constexpr double kFallbackRate = 48000.0;
 
-std::string LocalAppDataFolder() {
+std::string LocalAppDataFolderPath() {
   plugkit::GrowString folder;
   plugkit::AppDataFolder(folder, false);
   return folder.Get();
@@ -41,7 +41,7 @@ Tarnwell::Tarnwell(std::unique_ptr<tarnwell::TempoBlockSource> tempoSource)
       tempoLink_(std::move(tempoSource)),
       currentPresetId_(tarnwell::kDefaultPresetId),
       credentials_(plugkit::platform::MakeUserCredentialStore()),
-      sessionTokens_(*credentials_, LocalAppDataFolder()),
+      sessionTokens_(*credentials_, LocalAppDataFolderPath()),
       uiThread_(plugkit::platform::CurrentThreadId()) {
   tarnwell::DefineParameters(*this);
   tempoLink_.Map();
@@ -207,6 +207,8 @@ bool Tarnwell::HandleUIMessage(int32_t msgTag, int32_t ctrlTag, int32_t dataSize
 void Tarnwell::QueueUIReply(int32_t msgTag, const nlohmann::json& reply) {
   if (editorOpen_) uiOutbox_.Queue(msgTag, reply);
 }
+
+std::string Tarnwell::LocalAppDataFolder() const { return LocalAppDataFolderPath(); }
 
 void Tarnwell::NotifyCurrentPreset() {
   if (!editorOpen_) return;

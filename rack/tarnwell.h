@@ -55,6 +55,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   void MarkPresetIdChanged() override { uiDirty_.store(true, std::memory_order_release); }
   void QueueUIReply(int32_t msgTag, const nlohmann::json& reply) override;
   tarnwell::SessionTokenStore& SessionTokens() override { return sessionTokens_; }
+  std::string LocalAppDataFolder() const override;
 
   // A fresh settings snapshot; reads the tempo link on the way. hostTempoBpm <= 1 means 120.
   EngineSettings GetEngineSettings(double hostTempoBpm) noexcept;

@@ -1,7 +1,8 @@
 // Every request the page can send, by tag. Each handler lives beside the feature it serves.
-#include "rack/ui_requests.h"
-#include "rack/ui_msg_tag.h"
+#include "rack/preset_requests.h"
 #include "rack/session_request.h"
+#include "rack/ui_msg_tag.h"
+#include "rack/ui_requests.h"
 
 namespace tarnwell {
 
@@ -18,6 +19,17 @@ void ServeSession(RackRequestContext& context, const UIRequest& request) {
 constexpr UIRequestRoute kRoutes[] = {
     {TagValue(UIMsgTag::SelectFactoryPresetRequest), ServeSelectFactoryPreset, 0, nullptr},
     {TagValue(UIMsgTag::SessionRequest), ServeSession, TagValue(UIMsgTag::SessionReply), SessionFailureReply},
+    // Preset files.
+    {TagValue(UIMsgTag::SavePresetRequest), ServeSavePreset, TagValue(UIMsgTag::SavePresetReply), SaveFailedReply},
+    {TagValue(UIMsgTag::ListPresetsRequest), ServeListPresets, TagValue(UIMsgTag::ListPresetsReply),
+     EmptyPresetListReply},
+    {TagValue(UIMsgTag::LoadPresetRequest), ServeLoadPreset, TagValue(UIMsgTag::LoadPresetReply), LoadFailedReply},
+    {TagValue(UIMsgTag::DeletePresetRequest), ServeDeletePreset, TagValue(UIMsgTag::DeletePresetReply),
+     DeleteFailedReply},
+    {TagValue(UIMsgTag::ImportPresetRequest), ServeImportPreset, TagValue(UIMsgTag::ImportPresetReply),
+     ImportFailedReply},
+    {TagValue(UIMsgTag::ExportPresetRequest), ServeExportPreset, TagValue(UIMsgTag::ExportPresetReply),
+     ExportFailedReply},
 };
 
 }  // namespace

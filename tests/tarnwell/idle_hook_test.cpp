@@ -160,6 +160,7 @@ struct FakeContext final : tarnwell::RackRequestContext {
   const std::string& CurrentPresetId() const override { return id; }
   void SetCurrentPresetId(std::string value) override { id = std::move(value); }
   void MarkPresetIdChanged() override {}
+  std::string LocalAppDataFolder() const override { return {}; }
   void QueueUIReply(int32_t msgTag, const nlohmann::json& reply) override { replies.push_back({msgTag, reply}); }
   tarnwell::SessionTokenStore& SessionTokens() override { throw std::logic_error("no session store here"); }
   std::vector<int32_t> selected;
