@@ -13,6 +13,7 @@
 #include "host/module.h"
 #include "host/plugin_instance.h"
 #include "host/render.h"
+#include "host/module_expectations.h"
 #include "host/text.h"
 #include "pluginterfaces/vst/vstspeaker.h"
 
@@ -26,7 +27,7 @@ using tarnwell::host::PluginInstance;
 constexpr ParamID kAmount = 0, kCharacter = 1, kOn = 2, kBypass = 0x10000;
 constexpr double kSing = 0.0, kSpeak = 1.0;
 
-std::string Narrow(const TChar* text) { return tarnwell::host::Utf16ToUtf8(text, 128); }
+using tarnwell::test::Narrow;
 
 std::vector<double> Sine(size_t n, double hz, double amplitude, double rate) {
   std::vector<double> v(n);
@@ -80,42 +81,14 @@ class DuckPlugin : public ::testing::Test {
 };
 
 TEST_F(DuckPlugin, ExportsItsClassParametersBusesNoLatencyAndAFixedEditor) {
-  PClassInfo info{};
-  ASSERT_EQ(module_.Factory()->countClasses(), 1);
-  ASSERT_EQ(module_.Factory()->getClassInfo(0, &info), kResultOk);
-  EXPECT_STREQ(info.name, "Tarnwell Duck");
-  TUID expected;
-  FUID(0xF2AEE70D, 0x00DE4F4E, 0x54774175 /* TwAu */, 0x5464636B /* Tdck */).toTUID(expected);
-  EXPECT_EQ(std::memcmp(info.cid, expected, sizeof expected), 0);
-
+  tarnwell::test::ExpectOneClass(module_, "Tarnwell Duck", 0x5464636B /* Tdck */);
   PluginInstance plugin;
   Open(plugin);
   IEditController* controller = plugin.Controller();
   ASSERT_EQ(controller->getParameterCount(), 4);
-  const struct {
-    ParamID id;
-    const char* title;
-    const char* units;
-    int32 stepCount;
-    double defaultValue;
-    double probe;
-    const char* probeText;
-  } params[] = {{kAmount, "Amount", "%", 0, 0.5, 0.73, "73"},
-                {kCharacter, "Character", "", 1, 0.0, 1.0, "Speak"},
-                {kOn, "On", "", 1, 1.0, 0.0, "off"}};
-  for (const auto& expectedParam : params) {
-    ParameterInfo p{};
-    ASSERT_EQ(controller->getParameterInfo(static_cast<int32>(expectedParam.id) + 1, p), kResultOk);
-    EXPECT_EQ(p.id, expectedParam.id);
-    EXPECT_EQ(Narrow(p.title), expectedParam.title);
-    EXPECT_EQ(Narrow(p.units), expectedParam.units);
-    EXPECT_EQ(p.stepCount, expectedParam.stepCount) << expectedParam.title;
-    EXPECT_EQ(p.defaultNormalizedValue, expectedParam.defaultValue) << expectedParam.title;
-    EXPECT_NE(p.flags & ParameterInfo::kCanAutomate, 0) << expectedParam.title;
-    String128 text{};
-    ASSERT_EQ(controller->getParamStringByValue(expectedParam.id, expectedParam.probe, text), kResultOk);
-    EXPECT_EQ(Narrow(text), expectedParam.probeText);
-  }
+  tarnwell::test::ExpectParameters(controller, {{kAmount, "Amount", "%", 0, 0.5, 0.73, "73"},
+                                                {kCharacter, "Character", "", 1, 0.0, 1.0, "Speak"},
+                                                {kOn, "On", "", 1, 1.0, 0.0, "off"}});
   String128 sing{};
   controller->getParamStringByValue(kCharacter, 0.0, sing);
   EXPECT_EQ(Narrow(sing), "Sing");
@@ -144,18 +117,7 @@ TEST_F(DuckPlugin, ExportsItsClassParametersBusesNoLatencyAndAFixedEditor) {
   EXPECT_EQ(plugin.Processor()->getLatencySamples(), 0u);
   EXPECT_EQ(plugin.Processor()->getTailSamples(), 0u);
 
-  IPlugView* view = controller->createView(ViewType::kEditor);
-  ASSERT_NE(view, nullptr);
-  ViewRect size{};
-  ASSERT_EQ(view->getSize(&size), kResultOk);
-  EXPECT_EQ(size.getWidth(), 227);
-  EXPECT_EQ(size.getHeight(), 303);
-  ViewRect wanted(0, 0, 500, 100);
-  EXPECT_EQ(view->checkSizeConstraint(&wanted), kResultOk);
-  EXPECT_EQ(wanted.getWidth(), 227);
-  EXPECT_EQ(wanted.getHeight(), 303);
-  EXPECT_EQ(view->canResize(), kResultFalse);
-  view->release();
+  tarnwell::test::ExpectFixedEditor(controller, 227, 303);
   EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(DUCK_BUNDLE) / "Contents/Resources/web/index.html"));
 }
 
