@@ -1,6 +1,7 @@
 // The module's one plug-in class.
 #include "framework/vst3/plugin_class.h"
 #include "rack/tarnwell.h"
+#include "tempo/tempo_block_name.h"
 
 const plugkit::PluginClassIdentity& plugkit::ThisPluginClass() {
   static const PluginClassIdentity identity{"Tarnwell", FourCharCode("bhR9"), FourCharCode("TwAu")};
@@ -8,5 +9,6 @@ const plugkit::PluginClassIdentity& plugkit::ThisPluginClass() {
 }
 
 Steinberg::Vst::IAudioProcessor* plugkit::ConstructPlugin() {
-  return static_cast<Steinberg::Vst::IAudioProcessor*>(new Tarnwell());
+  return static_cast<Steinberg::Vst::IAudioProcessor*>(
+      new Tarnwell(tarnwell::MakeSharedTempoBlockSource(TempoBlockNameFromEnvironment().c_str())));
 }
