@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: shows what every built module tells a host, in both builds, then renders a
-# synthesised vocal take through Tarnwell's "Present" factory preset and a music bed under a
-# voice through TarnwellDuck into build/demo/.
+# synthesised vocal take through Tarnwell's "Present" factory preset, a music bed under a
+# voice through TarnwellDuck and a drum loop through TarnwellTempo into build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for bundle in build/linux/bundles/*.vst3; do
@@ -35,6 +35,12 @@ echo "demo input: $demo/vocal-take.wav; through Tarnwell (Present): $demo/tarnwe
 build/linux/duck/demo/duck-demo-input "$demo/duck-bed-and-voice.wav"
 render_demo TarnwellDuck.vst3 "$demo/duck-bed-and-voice.wav" "$demo/duck-speak.wav" --param Character=Speak --param Amount=75
 echo "demo input: $demo/duck-bed-and-voice.wav (bed 1-2, voice 3-4); through TarnwellDuck (Speak, 75 %): $demo/duck-speak.wav"
+
+# A drum loop at 124 BPM through TarnwellTempo, publishing to a tempo block of the demo's own;
+# the detected tempo is read back from it.
+build/linux/tempo/demo/tempo-demo loop "$demo/tempo-drums-124.wav" 124
+TARNWELL_TEMPO_BLOCK=TarnwellDemo_Tempo render_demo TarnwellTempo.vst3 "$demo/tempo-drums-124.wav" "$demo/tempo-drums-124-out.wav"
+echo "demo input: $demo/tempo-drums-124.wav (124 BPM); $(build/linux/tempo/demo/tempo-demo published TarnwellDemo_Tempo)"
 
 # The editors' pages as a user sees them, rendered by headless Chromium through the modules
 # (the tests skip without Chromium, and then there are none).
