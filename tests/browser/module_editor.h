@@ -27,7 +27,7 @@ class ScratchUserFolders {
     root_ = std::filesystem::temp_directory_path() /
             ("tarnwell-browser-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
     std::filesystem::remove_all(root_);
-    for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DESKTOP_DIR"}) {
+    for (const char* variable : {"LOCALAPPDATA", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DESKTOP_DIR"}) {
       const char* old = std::getenv(variable);
       saved_[variable] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
       const std::filesystem::path folder = root_ / variable;
@@ -44,6 +44,8 @@ class ScratchUserFolders {
     std::filesystem::remove_all(root_, ignored);
   }
   const std::filesystem::path& Root() const { return root_; }
+  // Where the plug-in keeps its presets under the scratch local application data folder.
+  std::filesystem::path Presets() const { return root_ / "LOCALAPPDATA" / "Tarnwell" / "Presets"; }
 
  private:
   static inline int counter_ = 0;

@@ -1,10 +1,12 @@
 // Tarnwell's real page in headless Chromium, the built module loaded by our host: the page
 // shows the rack as the plug-in holds it, a moved control changes the parameter in the
 // plug-in and tells the host, a parameter changed by the host moves the control, a factory
-// preset chosen in the page is applied, and the meters follow the audio.
+// preset chosen in the page is applied, a preset saved in the page is listed and loads back,
+// and the meters follow the audio.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -127,6 +129,43 @@ TEST_F(TarnwellPage, AFactoryPresetChosenInThePageIsApplied) {
   EXPECT_TRUE(PageShows("document.getElementById('current-preset').textContent === 'Present'"));
   EXPECT_TRUE(PageShows("document.querySelector(\"[data-bay='8'] .effect\").value === '11'"));
   EXPECT_EQ(Text("#output-gain-value"), "-3.8 dB");
+}
+
+TEST_F(TarnwellPage, APresetSavedInThePageIsListedAndLoadsBack) {
+  // Enough presets already there that the list reply is far longer than one script call
+  // used to carry; it must reach the page whole.
+  std::filesystem::create_directories(folders.Presets() / "Takes");
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = "Earlier take number " + std::to_string(i) + " with a long descriptive name";
+    std::ofstream(folders.Presets() / "Takes" / (name + ".json")) << Json{{"name", name}, {"slots", Json::array()}};
+  }
+  Choose("[data-bay='2'] .effect", 11);  // Plate
+  editor.page->Click("[data-bay='2'] .bay-on");
+  ASSERT_TRUE(editor.WaitFor([&] { return editor.Normalized(Id("Bay 2 On")) == 1.0; }));
+
+  editor.Eval("document.getElementById('save-name').value = 'Plate Take'");
+  editor.page->Click("#save");
+  ASSERT_TRUE(PageShows("!!document.querySelector(\"[data-id='user:Plate Take.json']\")"));
+  EXPECT_TRUE(PageShows("document.querySelectorAll(\".preset-row[data-id^='user:Takes/']\").length === 60"));
+  EXPECT_TRUE(PageShows("document.getElementById('current-preset').textContent === 'Plate Take'"));
+  std::ifstream saved(folders.Presets() / "Plate Take.json");
+  const Json file = Json::parse(saved);
+  EXPECT_EQ(file["name"], "Plate Take");
+  EXPECT_EQ(file["slots"][1]["type"], 11);
+  EXPECT_EQ(file["slots"][1]["on"], true);
+
+  // Another rack, then the saved one chosen from the list.
+  editor.page->Click("[data-id='factory:speech']");
+  editor.page->Click("#load");
+  ASSERT_TRUE(editor.WaitFor([&] { return editor.Normalized(Id("Bay 2 Effect")) == 1.0 / 17.0; }));  // De-Mud
+  editor.page->Click("[data-id='user:Plate Take.json']");
+  editor.page->Click("#load");
+  ASSERT_TRUE(editor.WaitFor([&] { return editor.Normalized(Id("Bay 2 Effect")) == 11.0 / 17.0; }));
+  EXPECT_EQ(editor.Normalized(Id("Bay 2 On")), 1.0);
+  EXPECT_EQ(editor.Normalized(Id("Bay 1 On")), 0.0);
+  EXPECT_TRUE(PageShows("document.getElementById('current-preset').textContent === 'Plate Take'"));
+  EXPECT_TRUE(PageShows("document.querySelector(\"[data-bay='2'] .effect\").value === '11'"));
+  EXPECT_TRUE(editor.page->ScriptErrors().empty()) << editor.page->ScriptErrors().front();
 }
 
 TEST_F(TarnwellPage, TheMetersFollowTheAudio) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "preset_fixture.h"
 
@@ -99,6 +100,17 @@ TEST_F(PresetExchange, UserImportsNeverLandInTheCloudFolderAsTheDiskSeesIt) {
   EXPECT_EQ(Read("Cloud/A.json"), cloudFile);
 }
 
+TEST_F(PresetExchange, SavesNeverLandInTheCloudFolderAsTheDiskSeesIt) {
+  ASSERT_EQ(Import({{"kind", "cloud"}, {"path", "Cloud/A.json"}, {"json", kPreset}}), "ok");
+  const bool folds = FoldsCase();
+  for (const char* folder : {"cloud", "CLOUD", "cLoUd"}) {
+    EXPECT_EQ(OutcomeWith(UIMsgTag::SavePresetRequest, json{{"name", "A"}, {"path", folder}, {"overwrite", true}}),
+              folds ? "cloud preset is read-only" : "ok")
+        << folder;
+  }
+  EXPECT_EQ(json::parse(Read("Cloud/A.json")), kPreset);
+}
+
 TEST_F(PresetExchange, ExportAnswersTheFileAsAnObject) {
   Write("Vocals/A.json", R"({"name": "A", "slots": [{"index": 0}]})");
   Write("Cloud/Pack/A.json", R"({"name": "C"})");
@@ -145,6 +157,10 @@ TEST_F(PresetExchange, DeleteRemovesOnlyUserPresetsInsideTheFolder) {
       {"\xFF.json", "invalid preset path"},
   };
   for (const auto& [path, outcome] : cases) EXPECT_EQ(Delete(path), outcome) << path;
+  // Where names fold, these spell the Cloud folder; elsewhere they name nothing.
+  const bool folds = FoldsCase();
+  for (const char* path : {"cloud/A.json", "CLOUD\\A.json", "Cloud./A.json", "Cloud /A.json"})
+    EXPECT_EQ(Delete(path), folds ? "cloud preset is read-only" : "preset not found") << path;
   EXPECT_TRUE(Exists("Cloud/A.json"));
   EXPECT_TRUE(Exists("Vocals/A.json"));
   EXPECT_EQ(AskText(UIMsgTag::DeletePresetRequest, ""), R"({"error":"delete failed","ok":false})");
@@ -173,20 +189,29 @@ TEST_F(PresetExchange, DeletingTheLoadedPresetMakesTheEmptyOneCurrentAndKeepsThe
   EXPECT_EQ(plugin->CurrentPresetId(), "user:B.json");
 }
 
-TEST_F(PresetExchange, LinksNeverLeadDeletesOrWritesOutOfTheirPlace) {
-  Write("Cloud/A.json", "{}");
+TEST_F(PresetExchange, ALinkToAFileOutsideIsNeverDeleted) {
+  Write("Vocals/A.json", "{}");
   const auto outside = Presets().parent_path() / "outside.json";
   { std::ofstream(outside) << "{}"; }
   ASSERT_TRUE(std::filesystem::exists(outside));
-  std::error_code error;
-  std::filesystem::create_symlink(outside, File("Out.json"), error);
-  if (!error) std::filesystem::create_directory_symlink(File("Cloud"), File("Alias"), error);
-  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  if (!test::MakeLink(test::Utf8Of(outside), test::Utf8Of(File("Out.json")), false) || Read("Out.json") != "{}")
+    GTEST_SKIP() << "no links to files here";
   EXPECT_EQ(Delete("Out.json"), "invalid preset path");
+  EXPECT_TRUE(std::filesystem::exists(outside));
+}
+
+TEST_F(PresetExchange, ALinkToTheCloudFolderIsTheCloudFolder) {
+  Write("Cloud/A.json", "{}");
+  if (!test::MakeLink(test::Utf8Of(File("Cloud")), test::Utf8Of(File("Alias")), true) || !Exists("Alias/A.json"))
+    GTEST_SKIP() << "no links to folders here";
+  // The walk does not follow the link: the cloud preset is listed once.
+  const json listing = Ask(UIMsgTag::ListPresetsRequest, "");
+  std::vector<std::string> ids;
+  for (const json& entry : listing["presets"]) ids.push_back(entry["id"]);
+  EXPECT_EQ(ids, std::vector<std::string>{"cloud:Cloud/A.json"});
   EXPECT_EQ(Delete("Alias/A.json"), "cloud preset is read-only");
   EXPECT_EQ(Import({{"path", "Alias/B.json"}, {"json", kPreset}}), "cloud preset is read-only");
   EXPECT_EQ(OutcomeWith(UIMsgTag::SavePresetRequest, json{{"name", "B"}, {"path", "Alias"}}), "cloud preset is read-only");
-  EXPECT_TRUE(std::filesystem::exists(outside));
   EXPECT_TRUE(Exists("Cloud/A.json"));
   EXPECT_FALSE(Exists("Cloud/B.json"));
 }

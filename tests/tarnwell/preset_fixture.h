@@ -23,6 +23,8 @@ namespace test {
 
 // Sets a file's last-write time (milliseconds since 1970 UTC); false when it cannot.
 bool SetLastWriteTimeMs(const std::string& utf8Path, int64_t ms);
+// A symbolic link at link to target (a folder when folder is true); false when it cannot.
+bool MakeLink(const std::string& utf8Target, const std::string& utf8Link, bool folder);
 
 inline std::filesystem::path PathOf(std::string_view utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

@@ -16,4 +16,12 @@ bool SetLastWriteTimeMs(const std::string& utf8Path, int64_t ms) {
   return ok != 0;
 }
 
+bool MakeLink(const std::string& utf8Target, const std::string& utf8Link, bool folder) {
+  const std::wstring target = PathOf(utf8Target).wstring();
+  const std::wstring link = PathOf(utf8Link).wstring();
+  // 0x2: allowed without elevation where developer mode is on.
+  const DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | 0x2;
+  return CreateSymbolicLinkW(link.c_str(), target.c_str(), flags) != 0;
+}
+
 }  // namespace test
