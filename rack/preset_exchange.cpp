@@ -101,9 +101,7 @@ bool DeletePreset(RackRequestContext& context, std::string_view relativePath, st
   }
   std::string_view last;
   if (!elements.empty() && !IsSeparator(relativePath.back())) last = elements.back();
-  const size_t dot = last.rfind('.');
-  if (dot == std::string_view::npos || dot == 0 || last.substr(dot) != kPresetExtension)
-    return Fail(error, "not a user preset");
+  if (!HasPresetExtension(last)) return Fail(error, "not a user preset");
 
   const std::string root = PresetsFolderOf(context);
   if (root.empty()) return Fail(error, "preset not found");

@@ -19,8 +19,6 @@ struct Folder {
   size_t next = 0;
 };
 
-bool IsCloudFolder(const std::string& relDir) { return relDir == kCloudFolder || relDir.rfind("Cloud/", 0) == 0; }
-
 // A string key's value, the fallback when it is missing; false when it is there but no string.
 bool StringKey(const nlohmann::json& preset, const char* key, std::string& out) {
   const auto found = preset.find(key);
@@ -34,17 +32,16 @@ void AddEntry(nlohmann::json& entries, const std::string& file, const std::strin
               const std::string& relDir) {
   const fs::FileStatus status = fs::StatusOf(file);
   if (status.kind != fs::FileKind::File || status.size > kPresetFileLimit) return;
-  const size_t dot = fileName.rfind('.');
-  if (dot == std::string::npos || dot == 0 || fileName.compare(dot, std::string::npos, kPresetExtension) != 0) return;
+  if (!HasPresetExtension(fileName)) return;
   // A name the page could never send back: no load or delete would find it.
   if (!IsValidUtf8(fileName)) return;
   try {
     nlohmann::json preset;
     if (ReadPresetFile(file, preset) != PresetRead::Ok || !preset.is_object()) return;
-    std::string name = fileName.substr(0, dot);
+    std::string name = fileName.substr(0, fileName.rfind('.'));
     std::string nameZh;
     if (!StringKey(preset, "name", name) || !StringKey(preset, "nameZh", nameZh)) return;
-    const bool cloud = IsCloudFolder(relDir);
+    const bool cloud = IsCloudText(relDir);
     const std::string relFile = relDir == "." ? fileName : relDir + "/" + fileName;
     // Packs take the whole folder path below Cloud, however deep.
     const std::string pack = !cloud ? "User" : relDir.size() <= 6 ? kCloudFolder : relDir.substr(6);

@@ -19,13 +19,12 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The extension rule: from the last "." that is not the first character.
+}  // namespace
+
 bool HasPresetExtension(std::string_view element) {
   const size_t dot = element.rfind('.');
   return dot != std::string_view::npos && dot > 0 && element.substr(dot) == kPresetExtension;
 }
-
-}  // namespace
 
 bool IsCloudText(std::string_view text) {
   return text == kCloudFolder || (text.size() >= 6 && text.substr(0, 6) == "Cloud/");

@@ -40,6 +40,10 @@ bool IsDeviceName(std::string_view element);
 
 bool IsValidUtf8(std::string_view text);
 
+// The file name's extension is exactly ".json": from its last "." that is not its first
+// character, so ".json" alone has none.
+bool HasPresetExtension(std::string_view fileName);
+
 // "\" turned into "/".
 std::string WithForwardSlashes(std::string_view text);
 

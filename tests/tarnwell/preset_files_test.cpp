@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <string>
 
+#include "framework/folder_paths.h"
 #include "preset_fixture.h"
 #include "rack/preset_folder.h"
 #include "rack/tarnwell_params.h"
+#include "tests/platform/user_folder_redirect.h"
 
 namespace {
 
@@ -108,7 +110,9 @@ TEST_F(PresetFiles, SaveRefusalsAndTheirTexts) {
   };
   for (const Case& c : cases) EXPECT_EQ(Outcome(UIMsgTag::SavePresetRequest, c.payload), c.outcome) << c.payload;
   EXPECT_EQ(AskText(UIMsgTag::SavePresetRequest, ""), R"({"error":"save failed","ok":false})");
-  EXPECT_EQ(Outcome(UIMsgTag::SavePresetRequest, "not json").rfind("[json.exception.parse_error.101]", 0), 0u);
+  // The parser's message quotes what it read; a stray byte reaches the page replaced.
+  for (const char* payload : {"not json", "{\"name\":\"\xFF\"}"})
+    EXPECT_EQ(Outcome(UIMsgTag::SavePresetRequest, payload).rfind("[json.exception.parse_error.101]", 0), 0u) << payload;
   EXPECT_FALSE(Exists("Cloud"));
   EXPECT_FALSE(Exists("Cloudy"));
 }
@@ -292,6 +296,20 @@ TEST(PresetsFolder, LivesUnderTarnwellInTheApplicationDataFolderAndIsCreated) {
   EXPECT_EQ(test::PathOf(folder), scratch / "Tarnwell" / "Presets");
   EXPECT_TRUE(std::filesystem::is_directory(test::PathOf(folder)));
   EXPECT_EQ(tarnwell::PresetsFolderIn(""), "");
+  std::filesystem::remove_all(scratch);
+}
+
+// The plug-in itself asks the platform (under Wine: the prefix's AppData\Local).
+TEST(PresetsFolder, ThePlugInsIsInTheUsersLocalApplicationDataFolder) {
+  const auto scratch = std::filesystem::temp_directory_path() / "tarnwell-presets-app-data-test";
+  test::UserFolderRedirect redirect(test::Utf8Of(scratch));
+  plugkit::GrowString appData;
+  ASSERT_TRUE(plugkit::AppDataFolder(appData, false));
+  test::FakeTempoState tempo;
+  test::OwnedTarnwell plugin(tempo);
+  plugin->OnEditorOpened();
+  EXPECT_TRUE(plugin->HandleUIMessage(tarnwell::TagValue(UIMsgTag::ListPresetsRequest), 0, 0, nullptr));
+  EXPECT_TRUE(std::filesystem::is_directory(test::PathOf(appData.Get()) / "Tarnwell" / "Presets")) << appData.Get();
   std::filesystem::remove_all(scratch);
 }
 
