@@ -179,9 +179,19 @@ TEST_F(TarnwellPage, TheMetersFollowTheAudio) {
 }
 
 TEST_F(TarnwellPage, Screenshot) {
+  // A library as a user has it: a preset of their own and a cloud pack, listed again after a
+  // save from the page.
+  for (const auto& [file, name] : {std::pair{"Vocals/Lead.json", "Lead"}, {"Cloud/Studio Pack/Warm Voice.json", "Warm Voice"}}) {
+    std::filesystem::create_directories((folders.Presets() / file).parent_path());
+    std::ofstream(folders.Presets() / file) << Json{{"name", name}, {"slots", Json::array()}};
+  }
   editor.page->Click("[data-id='factory:present']");
   editor.page->Click("#load");
   ASSERT_TRUE(PageShows("document.getElementById('current-preset').textContent === 'Present'"));
+  editor.Eval("document.getElementById('save-name').value = 'My Present'");
+  editor.page->Click("#save");
+  ASSERT_TRUE(PageShows("!!document.querySelector(\"[data-id='user:My Present.json']\")"));
+  ASSERT_TRUE(PageShows("!!document.querySelector(\"[data-id='cloud:Cloud/Studio Pack/Warm Voice.json']\")"));
   Play(0.4f, 48);
   ASSERT_TRUE(PageShows("document.getElementById('meter-in-value').textContent !== '-inf'"));
   const auto path = ScreenshotFolder() / "tarnwell.png";

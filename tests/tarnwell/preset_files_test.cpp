@@ -123,6 +123,31 @@ TEST_F(PresetFiles, NulInANameNeverCutsThePath) {
   EXPECT_EQ(plugin->CurrentPresetId(), "user:x.json-/My-P.json");
 }
 
+TEST_F(PresetFiles, NonAsciiNamesRoundTripAsUtf8) {
+  const std::string name = "\xE8\xB4\xB4\xE8\x84\xB8\xE4\xBA\xBA\xE5\xA3\xB0";  // CJK
+  const std::string folder = "\xC3\x9C" "bung";
+  ASSERT_EQ(Save({{"name", name}, {"path", folder}}), "ok");
+  const std::string path = folder + "/" + name + ".json";
+  EXPECT_EQ(plugin->CurrentPresetId(), "user:" + path);
+  EXPECT_EQ(json::parse(Read(path))["name"], name);
+  const json presets = List();
+  ASSERT_EQ(presets.size(), 1u);
+  EXPECT_EQ(presets[0]["id"], "user:" + path);
+  EXPECT_EQ(presets[0]["name"], name);
+  EXPECT_EQ(Load(path), "ok");
+}
+
+TEST_F(PresetFiles, RequestsWhileTheEditorIsClosedAreCarriedOutWithoutAReply) {
+  plugin->DetachEditorWindow();
+  const std::string request = R"({"name":"Closed"})";
+  EXPECT_TRUE(plugin->HandleUIMessage(tarnwell::TagValue(UIMsgTag::SavePresetRequest), 0,
+                                      static_cast<int32_t>(request.size()), request.data()));
+  plugin->OnIdleTick();
+  EXPECT_TRUE(plugin->messages.empty());
+  EXPECT_TRUE(Exists("Closed.json"));
+  EXPECT_EQ(plugin->CurrentPresetId(), "user:Closed.json");
+}
+
 TEST_F(PresetFiles, AFailedSaveKeepsTheOldFile) {
   ASSERT_EQ(Save({{"name", "Keep"}}), "ok");
   const std::string before = Read("Keep.json");
