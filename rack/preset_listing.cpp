@@ -34,7 +34,7 @@ void AddEntry(nlohmann::json& entries, const std::string& file, const std::strin
   if (status.kind != fs::FileKind::File || status.size > kPresetFileLimit) return;
   if (!HasPresetExtension(fileName)) return;
   // A name the page could never send back: no load or delete would find it.
-  if (!IsValidUtf8(fileName)) return;
+  if (!IsValidUtf8(fileName) || !IsValidUtf8(relDir)) return;
   try {
     nlohmann::json preset;
     if (ReadPresetFile(file, preset) != PresetRead::Ok || !preset.is_object()) return;

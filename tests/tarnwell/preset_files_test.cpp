@@ -297,6 +297,16 @@ TEST_F(PresetFiles, LowerCaseCloudHoldsUserPresetsWhereNamesKeepTheirCase) {
   EXPECT_EQ(presets[0]["path"], "cloud");
 }
 
+TEST_F(PresetFiles, NamesThatAreNotUtf8AreLeftOut) {
+  if (std::filesystem::path::preferred_separator != '/') GTEST_SKIP() << "Windows names are always Unicode";
+  Write("\xFF.json", "{}");
+  Write("\xFE/A.json", "{}");
+  Write("Good.json", "{}");
+  const json presets = List();
+  ASSERT_EQ(presets.size(), 1u) << presets;
+  EXPECT_EQ(presets[0]["id"], "user:Good.json");
+}
+
 TEST_F(PresetFiles, EmptyFolderListsNothing) {
   EXPECT_EQ(AskText(UIMsgTag::ListPresetsRequest, ""), R"({"presets":[]})");
   EXPECT_TRUE(std::filesystem::is_directory(Presets()));
