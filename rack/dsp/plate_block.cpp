@@ -119,9 +119,11 @@ void PlateBlock::Prepare(double sampleRate, const PlateTuning& tuning) {
         leftTapDelays_[i] = static_cast<std::int32_t>(kLeftTaps[i] * sampleRate / kReferenceRate);
         rightTapDelays_[i] = static_cast<std::int32_t>(kRightTaps[i] * sampleRate / kReferenceRate);
     }
+    std::array<std::int32_t, kCombs> combLengths{};
     for (std::size_t i = 0; i < kCombs; ++i) {
-        combLines_[i].Resize(ScaledLength(kCombLengths[i], scale, kCombPad, kShortestComb));
+        combLengths[i] = ScaledLength(kCombLengths[i], scale, kCombPad, kShortestComb);
     }
+    combLines_.Resize(combLengths);
     inputDiffusers_.Prepare(scale);
     reflectionDiffusers_.Prepare(scale);
     for (std::size_t h = 0; h < tank_.size(); ++h) {
@@ -132,6 +134,8 @@ void PlateBlock::Prepare(double sampleRate, const PlateTuning& tuning) {
         half.baseDelay = 1;
     }
     tankPhaseStep_ = kTankLfoHz / sampleRate;
+    tankStepSine_ = std::sin(kTwoPi * tankPhaseStep_);
+    tankStepCosine_ = std::cos(kTwoPi * tankPhaseStep_);
     for (std::size_t i = 0; i < chain_.size(); ++i) {
         chain_[i].Resize(ScaledLength(kChainLengths[i], scale, kChainPad, kShortestLine));
     }
@@ -168,6 +172,8 @@ void PlateBlock::SetSize(double amount) {
     combDepth_ = kCombDepthSamples * tuning_.combModDepth;
     for (std::size_t i = 0; i < kCombsPerSide; ++i) {
         combPhaseStep_[i] = kCombLfoHz * kCombRateFactors[i] / sampleRate_;
+        combStepSine_[i] = std::sin(kTwoPi * combPhaseStep_[i]);
+        combStepCosine_[i] = std::cos(kTwoPi * combPhaseStep_[i]);
     }
     for (std::size_t i = 0; i < kCombs; ++i) {
         combBaseDelay_[i] = std::floor(kCombLengths[i] * (sampleRate_ / kReferenceRate));
@@ -178,6 +184,17 @@ void PlateBlock::SetSize(double amount) {
     const double chainScale = tuning_.chainAmount * tuning_.chainCoef;
     for (std::size_t i = 0; i < chainGains_.size(); ++i) {
         chainGains_[i] = std::min(kHighestChainGain, kChainGains[i] * chainScale);
+    }
+}
+
+void PlateBlock::AnchorOscillators() {
+    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
+        combSine_[i] = std::sin(kTwoPi * combPhase_[i]);
+        combCosine_[i] = std::cos(kTwoPi * combPhase_[i]);
+    }
+    for (TankHalf& half : tank_) {
+        half.sine = std::sin(kTwoPi * half.phase);
+        half.cosine = std::cos(kTwoPi * half.phase);
     }
 }
 
@@ -195,7 +212,10 @@ StereoSample PlateBlock::EarlyReflections() const {
 StereoSample PlateBlock::RunCombs(const StereoSample& input) {
     std::array<double, kCombsPerSide> lfo;
     for (std::size_t i = 0; i < kCombsPerSide; ++i) {
-        lfo[i] = std::sin(kTwoPi * combPhase_[i]);
+        lfo[i] = combSine_[i];
+        const double sine = combSine_[i] * combStepCosine_[i] + combCosine_[i] * combStepSine_[i];
+        combCosine_[i] = combCosine_[i] * combStepCosine_[i] - combSine_[i] * combStepSine_[i];
+        combSine_[i] = sine;
         combPhase_[i] = WrapPhase(combPhase_[i] + combPhaseStep_[i]);
     }
     std::array<double, kCombs> delay;
@@ -208,26 +228,29 @@ StereoSample PlateBlock::RunCombs(const StereoSample& input) {
         }
     }
     std::array<double, kCombs> read;
-    for (std::size_t i = 0; i < kCombs; ++i) {
-        read[i] = ReadCubic(combLines_[i], delay[i]);
-    }
+    combLines_.ReadCubic(delay, read);
     const double d = combDamping_;
     for (std::size_t i = 0; i < kCombs; ++i) {
         combLowPass_[i] = read[i] * (1.0 - d) + d * combLowPass_[i];
         combSmooth_[i] = (1.0 - d / 2.0) * combLowPass_[i] + (d / 2.0) * combSmooth_[i];
     }
+    std::array<double, kCombs> fed;
     StereoSample sum{};
     for (std::size_t i = 0; i < kCombs; ++i) {
         const std::size_t side = i / kCombsPerSide;
-        combLines_[i].Push(combSmooth_[i] * combFeedback_ + input[side]);
+        fed[i] = combSmooth_[i] * combFeedback_ + input[side];
         sum[side] += combSmooth_[i];
     }
+    combLines_.Push(fed);
     return {sum[0] * kCombMix, sum[1] * kCombMix};
 }
 
 double PlateBlock::RunTankHalf(TankHalf& half, double input) {
     double delay = half.baseDelay + kTankReadPad +
-                   half.excursion * tuning_.tankMod * (std::sin(kTwoPi * half.phase) + 1.0) / 2.0;
+                   half.excursion * tuning_.tankMod * (half.sine + 1.0) / 2.0;
+    const double sine = half.sine * tankStepCosine_ + half.cosine * tankStepSine_;
+    half.cosine = half.cosine * tankStepCosine_ - half.sine * tankStepSine_;
+    half.sine = sine;
     half.phase = WrapPhase(half.phase + tankPhaseStep_);
     if (!(delay >= kShortestTankRead)) {
         delay = kShortestTankRead;
@@ -255,6 +278,7 @@ void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
     const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
     const double c = sizeAmount_;
     const double wetScale = (0.3 * c * c + 0.7 * c) * tuning_.wetGain;
+    AnchorOscillators();
 
     for (std::int32_t i = 0; i < frames; ++i) {
         const StereoSample dry{left[i], right[i]};
@@ -311,7 +335,7 @@ void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
 
 void PlateBlock::Reset() {
     ClearLines(preDelay_);
-    ClearLines(combLines_);
+    combLines_.Clear();
     combLowPass_ = {};
     combSmooth_ = {};
     inputDiffusers_.Clear();
@@ -334,7 +358,7 @@ void PlateBlock::Reset() {
 
 void PlateBlock::Release() {
     ReleaseLines(preDelay_);
-    ReleaseLines(combLines_);
+    combLines_.Release();
     inputDiffusers_.Release();
     for (TankHalf& half : tank_) {
         half.allpass.Release();

@@ -73,9 +73,13 @@ private:
         std::int32_t baseDelay = 1;
         std::int32_t excursion = 2;
         double phase = 0.0;
+        // The LFO's sine and cosine, carried by rotation within a block from the phase at its start.
+        double sine = 0.0;
+        double cosine = 1.0;
         double output = 0.0;
     };
 
+    void AnchorOscillators();
     StereoSample EarlyReflections() const;
     // Returns the mean of each side's comb outputs.
     StereoSample RunCombs(const StereoSample& input);
@@ -96,12 +100,20 @@ private:
     std::array<std::int32_t, kTaps> rightTapDelays_{};
 
     // Combs, left side first; structure of arrays so the filter updates vectorise.
-    std::array<RingDelay, kCombs> combLines_;
+    CombBank<kCombs> combLines_;
     std::array<double, kCombs> combBaseDelay_{};
     // Comb n of the left side and comb n of the right run at the same rate from the same phase, so
     // one LFO serves both.
     std::array<double, kCombsPerSide> combPhase_{};
     std::array<double, kCombsPerSide> combPhaseStep_{};
+    // Each LFO's sine and cosine, rotated once a frame by its step and re-anchored to the phase at
+    // every block start, so no sine is evaluated per frame and rounding cannot build up.
+    std::array<double, kCombsPerSide> combSine_{};
+    std::array<double, kCombsPerSide> combCosine_{};
+    std::array<double, kCombsPerSide> combStepSine_{};
+    std::array<double, kCombsPerSide> combStepCosine_{};
+    double tankStepSine_ = 0.0;
+    double tankStepCosine_ = 1.0;
     std::array<double, kCombs> combLowPass_{};
     std::array<double, kCombs> combSmooth_{};
     double combDepth_ = 0.0;

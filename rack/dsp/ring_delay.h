@@ -54,6 +54,11 @@ public:
         return buffer_[static_cast<std::size_t>(index)];
     }
 
+    // The four samples from `index` on, when they lie inside the buffer without wrapping.
+    const double* Contiguous(std::int32_t index) const {
+        return index >= 0 && index + 3 < length_ ? buffer_.data() + index : nullptr;
+    }
+
     // Whole-sample tap `delay` (0..length - 1) samples back from the write position.
     double Tap(std::int32_t delay) const { return At(position_ - delay); }
 
@@ -104,13 +109,25 @@ inline double CubicInterpolate(double before, double at, double next, double aft
 // Cubic read between the samples at index and index + 1, `t` of the way; the index may lie up to
 // one length either side of the buffer.
 inline double ReadCubicAt(const RingDelay& line, std::int32_t index, double t) {
+    if (const double* points = line.Contiguous(index - 1)) {
+        return CubicInterpolate(points[0], points[1], points[2], points[3], t);
+    }
     return CubicInterpolate(line.At(index - 1), line.At(index), line.At(index + 1), line.At(index + 2), t);
 }
 
-// Cubic read `delay` samples back, 0 being the newest sample. The delay is held to 2..length - 2 so
-// all four points are distinct samples of the line; a NaN delay reads at 2. As t grows the value
-// moves from delay i towards delay i - 1 (the read runs ahead of a plain delay by t).
-inline double ReadCubic(const RingDelay& line, double delay) {
+// The four points and the fraction of a cubic read `delay` samples back, 0 being the newest sample.
+// The delay is held to 2..length - 2 so all four points are distinct samples of the line; a NaN delay
+// reads at 2. As t grows the value moves from delay i towards delay i - 1 (the read runs ahead of a
+// plain delay by t).
+struct CubicPoints {
+    double before;
+    double at;
+    double next;
+    double afterNext;
+    double t;
+};
+
+inline CubicPoints GatherCubic(const RingDelay& line, double delay) {
     const double longest = static_cast<double>(line.Length()) - 2.0;
     if (!(delay >= 2.0)) {
         delay = 2.0;
@@ -119,5 +136,15 @@ inline double ReadCubic(const RingDelay& line, double delay) {
         delay = longest;
     }
     const double whole = std::floor(delay);
-    return ReadCubicAt(line, line.Position() - 1 - static_cast<std::int32_t>(whole), delay - whole);
+    std::int32_t index = line.Position() - 1 - static_cast<std::int32_t>(whole);
+    index += index < 0 ? line.Length() : 0;
+    if (const double* points = line.Contiguous(index - 1)) {
+        return {points[0], points[1], points[2], points[3], delay - whole};
+    }
+    return {line.At(index - 1), line.At(index), line.At(index + 1), line.At(index + 2), delay - whole};
+}
+
+inline double ReadCubic(const RingDelay& line, double delay) {
+    const CubicPoints p = GatherCubic(line, delay);
+    return CubicInterpolate(p.before, p.at, p.next, p.afterNext, p.t);
 }
