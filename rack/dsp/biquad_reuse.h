@@ -14,14 +14,19 @@ inline void CopyCoefficients(const Biquad& from, Biquad& to) {
     to.a2 = from.a2;
 }
 
-// The peaking design of DesignPeak from a stored cosine and alpha. Blocks that move a peak's gain
-// every frame keep these for their fixed frequencies, so no trigonometric function runs per sample.
-inline void DesignPeakFromAngle(Biquad& filter, double cosine, double alpha, double gainDb) {
-    const double a = std::pow(10.0, gainDb / 40.0);
+// The peaking design of DesignPeak from a stored cosine and alpha and the amplitude
+// a = 10^(gain dB / 40). Blocks that move a peak's gain every frame keep these for their fixed
+// frequencies, so no trigonometric function runs per sample.
+template <typename Section>
+void DesignPeakFromAmplitude(Section& filter, double cosine, double alpha, double a) {
     const double n = 1.0 + alpha / a;
     filter.b0 = (1.0 + alpha * a) / n;
     filter.b1 = -2.0 * cosine / n;
     filter.b2 = (1.0 - alpha * a) / n;
     filter.a1 = filter.b1;
     filter.a2 = (1.0 - alpha / a) / n;
+}
+
+inline void DesignPeakFromAngle(Biquad& filter, double cosine, double alpha, double gainDb) {
+    DesignPeakFromAmplitude(filter, cosine, alpha, std::pow(10.0, gainDb / 40.0));
 }

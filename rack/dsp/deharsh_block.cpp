@@ -6,6 +6,7 @@
 #include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/envelope_follower.h"
+#include "rack/dsp/fast_math.h"
 #include "rack/dsp/latency.h"
 
 namespace {
@@ -51,15 +52,29 @@ double BandGain(double envelope, double threshold, const CutShape& shape) {
     if (!(envelope > threshold)) {
         return 1.0;
     }
-    const double overDb = 20.0 * std::log10(envelope / threshold);
+    const double overDb = 20.0 * FastLog10(envelope / threshold);
     const double kneed = overDb < kKneeDb ? overDb * overDb / kKneeDivisor : overDb - kAboveKneeOffsetDb;
-    return std::pow(10.0, -std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
+    return FastPow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
+}
+
+// The peaking design of DesignPeakFromAmplitude with one division where it has four; its
+// coefficients differ from it in the last bits only.
+void DesignPeak(StereoBiquad& filter, double cosine, double alpha, double a) {
+    const double alphaOverA = alpha / a;
+    const double alphaTimesA = alpha * a;
+    const double inverseN = 1.0 / (1.0 + alphaOverA);
+    filter.b0 = (1.0 + alphaTimesA) * inverseN;
+    filter.b1 = -2.0 * cosine * inverseN;
+    filter.b2 = (1.0 - alphaTimesA) * inverseN;
+    filter.a1 = filter.b1;
+    filter.a2 = (1.0 - alphaOverA) * inverseN;
 }
 
 }  // namespace
 
 DeHarshBlock::DeHarshBlock() : match_(kPowerSeconds, kMatchSeconds) {
     smoothedGains_.fill(1.0);
+    designedGains_.fill(-1.0);
 }
 
 void DeHarshBlock::Prepare(double sampleRate) {
@@ -81,6 +96,7 @@ void DeHarshBlock::Prepare(double sampleRate) {
     const auto lineLength = static_cast<std::size_t>(std::max(DeHarshLookaheadSamples(sampleRate), 1));
     lineLeft_.assign(lineLength, 0.0);
     lineRight_.assign(lineLength, 0.0);
+    designedGains_.fill(-1.0);
     amount_.Restart();
     Reset();
 }
@@ -112,18 +128,22 @@ void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
                                                 referenceRisingCoefficient_, referenceFallingCoefficient_);
         const CutShape shape = ShapeFor(u, std::sqrt(lowReferenceEnvelope_ * highReferenceEnvelope_));
 
-        double wetLeft = dryLeft;
-        double wetRight = dryRight;
+        StereoSample wet{dryLeft, dryRight};
         for (std::size_t b = 0; b < kCutBands; ++b) {
             const double gain = BandGain(bandEnvelopes_[b], kThresholdShare[b] * shape.thresholdBase, shape);
             smoothedGains_[b] = SmoothTowards(smoothedGains_[b], gain, gainCoefficient_);
-            const double cutDb = 20.0 * std::log10(std::max(smoothedGains_[b], kSmallestGain));
-            const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
-            DesignPeakFromAngle(peaksLeft_[b], peakCosine_[b], peakSine_[b] / (2.0 * q), cutDb);
-            CopyCoefficients(peaksLeft_[b], peaksRight_[b]);
-            wetLeft = peaksLeft_[b].Run(wetLeft);
-            wetRight = peaksRight_[b].Run(wetRight);
+            if (smoothedGains_[b] != designedGains_[b]) {
+                designedGains_[b] = smoothedGains_[b];
+                // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
+                const double limited = std::max(smoothedGains_[b], kSmallestGain);
+                const double cutDb = 20.0 * FastLog10(limited);
+                const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
+                DesignPeak(peaks_[b], peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
+            }
+            wet = peaks_[b].Run(wet);
         }
+        const double wetLeft = wet[0];
+        const double wetRight = wet[1];
 
         const double gain = match_.Update((inLeft * inLeft + inRight * inRight) / 2.0,
                                           (wetLeft * wetLeft + wetRight * wetRight) / 2.0);
@@ -138,8 +158,7 @@ void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
 void DeHarshBlock::Reset() {
     for (std::size_t b = 0; b < kCutBands; ++b) {
         bandPasses_[b].Clear();
-        peaksLeft_[b].Clear();
-        peaksRight_[b].Clear();
+        peaks_[b].Clear();
     }
     lowReferencePass_.Clear();
     highReferencePass_.Clear();

@@ -7,6 +7,7 @@
 #include "rack/dsp/biquad.h"
 #include "rack/dsp/jump_start_amount.h"
 #include "rack/dsp/loudness_match.h"
+#include "rack/dsp/stereo_biquad.h"
 
 // Dynamic cuts at 2.5, 3.5, 5 and 7 kHz where those bands stand out above a reference drawn from
 // 500 Hz and 12 kHz, with a look-ahead so the cut is in place before a harsh onset, a dry/wet mix by
@@ -35,12 +36,14 @@ private:
     std::array<Biquad, kCutBands> bandPasses_;
     Biquad lowReferencePass_;
     Biquad highReferencePass_;
-    std::array<Biquad, kCutBands> peaksLeft_;
-    std::array<Biquad, kCutBands> peaksRight_;
+    std::array<StereoBiquad, kCutBands> peaks_;
     std::array<double, kCutBands> bandEnvelopes_{};
     double lowReferenceEnvelope_ = 0.0;
     double highReferenceEnvelope_ = 0.0;
     std::array<double, kCutBands> smoothedGains_{};
+    // The smoothed gain each peak was last designed for; a gain that holds keeps its design. -1 (no
+    // gain is negative) forces the next.
+    std::array<double, kCutBands> designedGains_{};
     JumpStartAmount amount_;
     LoudnessMatch match_;
     std::vector<double> lineLeft_;

@@ -1,0 +1,90 @@
+// The inline approximations against the standard library over the ranges the blocks feed them and
+// beyond, and at the values where such code usually breaks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "rack/dsp/fast_math.h"
+
+namespace {
+
+constexpr double kLargestRelativeError = 4e-15;
+
+struct Range {
+    std::string name;
+    std::function<double(double)> fast;
+    std::function<double(double)> reference;
+    double from;
+    double to;
+    // Points spread evenly in the logarithm of x instead of in x (for positive ranges spanning decades).
+    bool logarithmic;
+};
+
+TEST(FastMath, StaysWithinItsRelativeErrorOfTheLibrary) {
+    const std::vector<Range> ranges = {
+        {"exp", FastExp, [](double x) { return std::exp(x); }, -707.0, 709.0, false},
+        {"exp near 0", FastExp, [](double x) { return std::exp(x); }, -1e-3, 1e-3, false},
+        {"pow10", FastPow10, [](double x) { return std::pow(10.0, x); }, -8.0, 8.0, false},
+        {"log10", FastLog10, [](double x) { return std::log10(x); }, 1e-300, 1e300, true},
+        {"log10 near 1", FastLog10, [](double x) { return std::log10(x); }, 0.999, 1.001, false},
+        {"log10 of gains", FastLog10, [](double x) { return std::log10(x); }, 1e-3, 1.0, false},
+        {"tanh", FastTanh, [](double x) { return std::tanh(x); }, -25.0, 25.0, false},
+        {"tanh near the series edge", FastTanh, [](double x) { return std::tanh(x); }, 0.1, 0.15, false},
+        {"tanh of small values", FastTanh, [](double x) { return std::tanh(x); }, 1e-300, 0.2, true},
+    };
+    constexpr int kPoints = 200001;
+    for (const Range& range : ranges) {
+        double worst = 0.0;
+        double worstAt = 0.0;
+        for (int i = 0; i < kPoints; ++i) {
+            const double share = static_cast<double>(i) / (kPoints - 1);
+            const double x = range.logarithmic
+                                 ? std::exp(std::log(range.from) + share * (std::log(range.to) - std::log(range.from)))
+                                 : range.from + share * (range.to - range.from);
+            const double expected = range.reference(x);
+            const double error = expected == 0.0 ? std::fabs(range.fast(x))
+                                                 : std::fabs(range.fast(x) - expected) / std::fabs(expected);
+            if (!(error <= worst)) {
+                worst = error;
+                worstAt = x;
+            }
+        }
+        EXPECT_LE(worst, kLargestRelativeError) << range.name << " at " << worstAt;
+    }
+}
+
+TEST(FastMath, AnswersTheEdgesOfItsDomain) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* what;
+        double got;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"exp(0)", FastExp(0.0), 1.0},
+        {"exp(-1000)", FastExp(-1000.0), 0.0},
+        {"exp(-inf)", FastExp(-kInf), 0.0},
+        {"exp(1000)", FastExp(1000.0), kInf},
+        {"exp(inf)", FastExp(kInf), kInf},
+        {"log10(1)", FastLog10(1.0), 0.0},
+        {"log10(1000)", FastLog10(1000.0), 3.0},
+        {"log10(0)", FastLog10(0.0), -kInf},
+        {"log10(inf)", FastLog10(kInf), kInf},
+        {"tanh(0)", FastTanh(0.0), 0.0},
+        {"tanh(40)", FastTanh(40.0), 1.0},
+        {"tanh(-inf)", FastTanh(-kInf), -1.0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.got, c.expected) << c.what;
+    }
+    for (const double nan : {FastExp(kNaN), FastLog10(kNaN), FastLog10(-1.0), FastLog10(-kInf), FastTanh(kNaN)}) {
+        EXPECT_TRUE(std::isnan(nan));
+    }
+}
+
+}  // namespace
