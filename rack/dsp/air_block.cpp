@@ -5,6 +5,7 @@
 
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -179,7 +180,7 @@ StereoSample AirBlock::ShapeOversampled(const StereoSample& x, double biasTanh) 
         const StereoSample m = RunChain(oversampler_.up, i == 0 ? x : StereoSample{});
         StereoSample y;
         for (std::size_t c = 0; c < 2; ++c) {
-            y[c] = std::tanh(m[c] * gain + tuning_.bias) - biasTanh;
+            y[c] = FastTanh(m[c] * gain + tuning_.bias) - biasTanh;
         }
         y = RunChain(oversampler_.down, y);
         if (i == 0) {
@@ -211,7 +212,7 @@ void AirBlock::Process(double* left, double* right, std::int32_t frames) {
     if (targetAmount_ <= 0.0 && smoothAmount_ <= kBypassBelowAmount) {
         return;
     }
-    const double biasTanh = std::tanh(tuning_.bias);
+    const double biasTanh = FastTanh(tuning_.bias);
     for (std::int32_t i = 0; i < frames; ++i) {
         smoothAmount_ = SmoothTowards(smoothAmount_, targetAmount_, smoothCoef_);
         if (std::fabs(smoothAmount_ - coefficientAmount_) > kRecomputeTolerance) {
