@@ -164,6 +164,12 @@ void RackEngine::Process(double* const* channels, std::int32_t channelCount, std
     inputPeak_ = blockInputPeak;
 }
 
+void RackEngine::SetSilenceSkip(bool on) {
+    for (RackBay& bay : bays_) {
+        bay.SetSilenceSkip(on);
+    }
+}
+
 std::int32_t RackEngine::LatencySamples(const EngineSettings& settings) const {
     const bool anySolo = AnyActiveSolo(settings);
     std::int32_t latency = 0;

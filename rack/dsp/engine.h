@@ -29,10 +29,17 @@ public:
     void Process(double* const* channels, std::int32_t channelCount, std::int32_t frames,
                  const EngineSettings& settings);
 
+    // Bays skip their work on a silence once their tails have died (see RackBay); on by default.
+    void SetSilenceSkip(bool on);
+
     // Latency of the bays that would run with these settings; any thread.
     std::int32_t LatencySamples(const EngineSettings& settings) const;
 
     double SampleRate() const { return sampleRate_; }
+    // Whether bay `index` (0..9) passed its last block through as silence without running its block.
+    bool BayIdle(int index) const {
+        return index >= 0 && index < kBayCount && bays_[static_cast<std::size_t>(index)].Idle();
+    }
     double TempoBpm() const { return tempoBpm_; }
     // Readings of the last processed block.
     double InputPeak() const { return inputPeak_; }

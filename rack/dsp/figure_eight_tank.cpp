@@ -68,6 +68,11 @@ void FigureEightTank::Reset() {
     }
 }
 
+void FigureEightTank::SkipFrames(std::int64_t frames) {
+    phase_ += std::fmod(static_cast<double>(frames) * phaseStep_, 1.0);
+    phase_ -= phase_ >= 1.0 ? 1.0 : 0.0;
+}
+
 double FigureEightTank::RunHalf(Half& half, double input, double crossFeedback, double readOffset, double decay,
                                 double damping) {
     const double modulated = ReadCubic(half.lines[kModulated], half.readBase + readOffset);

@@ -16,6 +16,8 @@ public:
     void Prepare(double sampleRate);
     void Release();
     void Reset();
+    // Moves the LFO on as if `frames` frames had been processed.
+    void SkipFrames(std::int64_t frames);
     bool Ready() const { return diffusers_.Ready(); }
 
     // `decay` is the cross-feedback gain, `damping` the dampers' coefficient, `modulationDepth` the

@@ -333,6 +333,17 @@ void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
     }
 }
 
+void PlateBlock::SkipFrames(std::int64_t frames) {
+    const auto count = static_cast<double>(frames);
+    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
+        combPhase_[i] = WrapPhase(combPhase_[i] + std::fmod(count * combPhaseStep_[i], 1.0));
+    }
+    for (TankHalf& half : tank_) {
+        half.phase = WrapPhase(half.phase + std::fmod(count * tankPhaseStep_, 1.0));
+    }
+    figureEight_.SkipFrames(frames);
+}
+
 void PlateBlock::Reset() {
     ClearLines(preDelay_);
     combLines_.Clear();

@@ -59,6 +59,8 @@ public:
     void Process(double* left, double* right, std::int32_t frames);
     void Reset();
     void Release();
+    // Moves the LFOs on as if `frames` frames had been processed, for a bay that skipped them.
+    void SkipFrames(std::int64_t frames);
 
 private:
     static constexpr std::size_t kCombsPerSide = 8;

@@ -1,8 +1,37 @@
 #include "rack/dsp/rack_bay.h"
 
+#include <cmath>
+
 #include "rack/dsp/latency.h"
 
 namespace {
+
+// -200 dBFS: tails computed in doubles decay towards zero without ever reaching it.
+constexpr double kQuietLevel = 1e-10;
+// Longer than the longest delay line (2.5 s), and long enough for the slowest smoother and level
+// match to settle: a shorter span freezes states that would still move the sound when it returns.
+constexpr double kSettleSeconds = 10.0;
+
+bool SameControl(const BayControl& a, const BayControl& b) {
+    return a.on == b.on && a.solo == b.solo && a.type == b.type && a.character == b.character &&
+           (a.amount == b.amount || (a.amount != a.amount && b.amount != b.amount));
+}
+
+bool AllZero(const double* samples, std::int32_t frames) {
+    bool zero = true;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        zero &= samples[i] == 0.0;
+    }
+    return zero;
+}
+
+bool AllBelow(const double* samples, std::int32_t frames, double level) {
+    bool below = true;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        below &= std::fabs(samples[i]) < level;
+    }
+    return below;
+}
 
 // NaN gives 0: a NaN amount target would poison a smoothed amount that survives every reset.
 double ClampAmount(double amount) {
@@ -15,6 +44,7 @@ double ClampAmount(double amount) {
 }  // namespace
 
 void RackBay::Prepare(const BayPrepareContext& context) {
+    settleFrames_ = static_cast<std::int64_t>(kSettleSeconds * context.sampleRate);
     gate_.Prepare(context.sampleRate);
     compressor_.Prepare(context.sampleRate);
     glue_.Prepare(context.sampleRate);
@@ -34,12 +64,20 @@ void RackBay::Prepare(const BayPrepareContext& context) {
 }
 
 void RackBay::Reset() {
+    ForgetQuiet();
     for (std::int32_t type = 0; type < static_cast<std::int32_t>(EffectType::Empty); ++type) {
         ResetBlock(type);
     }
 }
 
+void RackBay::ForgetQuiet() {
+    idle_ = false;
+    quietFrames_ = 0;
+    skippedFrames_ = 0;
+}
+
 void RackBay::ResetBlock(std::int32_t type) {
+    ForgetQuiet();
     switch (static_cast<EffectType>(type)) {
         case EffectType::Gate:
             gate_.Reset();
@@ -110,6 +148,48 @@ void RackBay::Process(const BayControl& control, const BayBlock& block) {
     if (!control.on) {
         return;
     }
+    // The shimmer's random grain clock cannot be brought forward over a long silence in bounded time.
+    if (!silenceSkip_ || control.type == static_cast<std::int32_t>(EffectType::Shimmer)) {
+        RunBlock(control, block);
+        return;
+    }
+    const bool settingsHeld = SameControl(control, quietControl_) && block.tempoBpm == quietTempo_;
+    const bool silentInput =
+        AllZero(block.left, block.frames) && (block.right == block.left || AllZero(block.right, block.frames));
+    if (idle_ && settingsHeld && silentInput) {
+        skippedFrames_ += block.frames;
+        return;
+    }
+    if (idle_) {
+        CatchUp(control.type, skippedFrames_);
+        idle_ = false;
+        skippedFrames_ = 0;
+    }
+    RunBlock(control, block);
+    const bool quiet = silentInput && AllBelow(block.left, block.frames, kQuietLevel) &&
+                       (block.right == block.left || AllBelow(block.right, block.frames, kQuietLevel));
+    quietFrames_ = quiet && settingsHeld ? quietFrames_ + block.frames : 0;
+    quietControl_ = control;
+    quietTempo_ = block.tempoBpm;
+    if (quietFrames_ >= settleFrames_ && quietFrames_ > 0) {
+        idle_ = true;
+    }
+}
+
+void RackBay::CatchUp(std::int32_t type, std::int64_t frames) {
+    switch (static_cast<EffectType>(type)) {
+        case EffectType::Plate:
+            plate_.SkipFrames(frames);
+            break;
+        case EffectType::Tape:
+            tape_.SkipFrames(frames);
+            break;
+        default:
+            break;
+    }
+}
+
+void RackBay::RunBlock(const BayControl& control, const BayBlock& block) {
     const double amount = ClampAmount(control.amount);
     switch (static_cast<EffectType>(control.type)) {
         case EffectType::Gate:

@@ -59,7 +59,28 @@ public:
     // Latency the block of this type adds at this rate; 0 for types that do not delay audio.
     static std::int32_t LatencySamples(std::int32_t type, double sampleRate);
 
+    // On by default; tests switch it off to compare against the full computation.
+    void SetSilenceSkip(bool on) { silenceSkip_ = on; }
+    // True while the bay outputs zeros without running its block.
+    bool Idle() const { return idle_; }
+
 private:
+    void RunBlock(const BayControl& control, const BayBlock& block);
+    // Brings the block's free-running clocks forward over the frames it skipped.
+    void CatchUp(std::int32_t type, std::int64_t frames);
+    void ForgetQuiet();
+
+    // Silence skip: after the input has been exactly zero and the output below kQuietLevel for
+    // settleFrames_ in a row under unchanged settings, every tail has died and every smoother has
+    // come to rest, so the bay passes the zeros through until its input or its settings change.
+    bool silenceSkip_ = true;
+    bool idle_ = false;
+    std::int64_t quietFrames_ = 0;
+    std::int64_t settleFrames_ = 0;
+    std::int64_t skippedFrames_ = 0;
+    BayControl quietControl_{};
+    double quietTempo_ = 0.0;
+
     GateBlock gate_;
     CompressorBlock compressor_;
     GlueBlock glue_;

@@ -81,6 +81,12 @@ void TapeBlock::Design(double x) {
     drive_ = 2.5 * x + 1.0;
 }
 
+void TapeBlock::SkipFrames(std::int64_t frames) {
+    if (smoothAmount_ >= kActiveAmount) {
+        sampleCounter_ += static_cast<std::uint32_t>(frames & kRefreshMask);
+    }
+}
+
 void TapeBlock::Process(double* left, double* right, std::int32_t frames) {
     const double a = ClampToUnit(amount_);
     const double dcCoef = 1.0 - std::exp(-kTwoPi * kDcBlockerHz / sampleRate_);

@@ -15,6 +15,9 @@ public:
     // Audio thread. Left and right may be the same buffer (mono).
     void Process(double* left, double* right, std::int32_t frames);
     void Reset();
+    // Moves the redesign clock on as Process would over `frames` frames at a settled amount, for a
+    // bay that skipped them.
+    void SkipFrames(std::int64_t frames);
 
 private:
     // Sets every coefficient for an amount in 0..1.
