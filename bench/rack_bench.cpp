@@ -20,6 +20,9 @@ constexpr double kSignalSeconds = 20.0;
 constexpr double kPreRollSeconds = 1.0;
 constexpr double kTailPreRollSeconds = 2.0;
 constexpr double kTailSeconds = 30.0;
+// Untimed silence after the signal, long enough for every tail to die and every bay that can go
+// idle to go idle; racks with a bay that never idles stop here.
+constexpr double kLongestDyingSeconds = 120.0;
 constexpr double kRates[] = {44100.0, 48000.0, 96000.0};
 constexpr int kBlockSizes[] = {32, 128, 512};
 
@@ -66,26 +69,54 @@ void RunSignal(benchmark::State& state, const BenchCase& bench, const EngineSett
     }
 }
 
-// One iteration is a fresh rack fed two seconds of signal, then timed over thirty seconds of digital
-// silence, where decaying states would sink into subnormal numbers without flush-to-zero.
-void RunSilenceTail(benchmark::State& state, const BenchCase& bench, const EngineSettings& settings) {
-    const StereoBuffer& source = SignalAt(bench.sampleRate);
-    const auto preRoll = static_cast<std::size_t>(kTailPreRollSeconds * bench.sampleRate);
-    const auto tail = static_cast<std::size_t>(bench.framesPerIteration);
-    StereoBuffer work{std::vector<double>(source.left.begin(), source.left.begin() + static_cast<std::ptrdiff_t>(preRoll)),
-                      std::vector<double>(source.right.begin(), source.right.begin() + static_cast<std::ptrdiff_t>(preRoll))};
-    StereoBuffer silence{std::vector<double>(tail, 0.0), std::vector<double>(tail, 0.0)};
-    auto engine = std::make_unique<RackEngine>();
-    for (auto _ : state) {
+bool AllIdleThatCan(const RackEngine& engine, const EngineSettings& settings) {
+    for (int b = 0; b < kBayCount; ++b) {
+        const BayControl& control = settings.bays[static_cast<std::size_t>(b)];
+        const bool runs = control.on && control.type != static_cast<std::int32_t>(EffectType::Empty);
+        if (runs && control.type != static_cast<std::int32_t>(EffectType::Shimmer) && !engine.BayIdle(b)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A rack fed two seconds of signal, then silence until its tails have died and its bays have gone
+// idle. Made once per case and kept, so that repetitions do not pay for the dying again.
+RackEngine& RackWithDeadTails(const BenchCase& bench, const EngineSettings& settings) {
+    static std::map<std::string, std::unique_ptr<RackEngine>> racks;
+    std::unique_ptr<RackEngine>& engine = racks[bench.rack + "/" + std::to_string(bench.sampleRate) + "/" +
+                                                std::to_string(bench.blockSize)];
+    if (engine == nullptr) {
+        engine = std::make_unique<RackEngine>();
         engine->Prepare(bench.sampleRate);
-        std::copy(source.left.begin(), source.left.begin() + static_cast<std::ptrdiff_t>(preRoll), work.left.begin());
-        std::copy(source.right.begin(), source.right.begin() + static_cast<std::ptrdiff_t>(preRoll), work.right.begin());
+        const StereoBuffer& source = SignalAt(bench.sampleRate);
+        const auto preRoll = static_cast<std::size_t>(kTailPreRollSeconds * bench.sampleRate);
+        StereoBuffer work{std::vector<double>(source.left.begin(), source.left.begin() + static_cast<std::ptrdiff_t>(preRoll)),
+                          std::vector<double>(source.right.begin(), source.right.begin() + static_cast<std::ptrdiff_t>(preRoll))};
         ProcessSpan(*engine, work.left.data(), work.right.data(), preRoll, bench.blockSize, settings);
+        std::vector<double> left(static_cast<std::size_t>(bench.blockSize), 0.0);
+        std::vector<double> right(static_cast<std::size_t>(bench.blockSize), 0.0);
+        const auto longest = static_cast<std::int64_t>(kLongestDyingSeconds * bench.sampleRate);
+        for (std::int64_t done = 0; done < longest && !AllIdleThatCan(*engine, settings); done += bench.blockSize) {
+            std::fill(left.begin(), left.end(), 0.0);
+            std::fill(right.begin(), right.end(), 0.0);
+            ProcessSpan(*engine, left.data(), right.data(), left.size(), bench.blockSize, settings);
+        }
+    }
+    return *engine;
+}
+
+// One iteration is thirty seconds of digital silence through a rack whose tails have died, where
+// decaying states would sink into subnormal numbers without flush-to-zero and idle bays skip.
+void RunSilenceTail(benchmark::State& state, const BenchCase& bench, const EngineSettings& settings) {
+    RackEngine& engine = RackWithDeadTails(bench, settings);
+    const auto tail = static_cast<std::size_t>(bench.framesPerIteration);
+    StereoBuffer silence{std::vector<double>(tail, 0.0), std::vector<double>(tail, 0.0)};
+    for (auto _ : state) {
         std::fill(silence.left.begin(), silence.left.end(), 0.0);
         std::fill(silence.right.begin(), silence.right.end(), 0.0);
-
         const auto start = std::chrono::steady_clock::now();
-        ProcessSpan(*engine, silence.left.data(), silence.right.data(), tail, bench.blockSize, settings);
+        ProcessSpan(engine, silence.left.data(), silence.right.data(), tail, bench.blockSize, settings);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(elapsed.count());
         benchmark::DoNotOptimize(silence.left[tail - 1]);
