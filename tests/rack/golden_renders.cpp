@@ -53,7 +53,8 @@ std::vector<GoldenCase> GoldenCases() {
     std::vector<GoldenCase> cases;
     for (double rate : {44100.0, 48000.0}) {
         for (double amount : {0.0, 0.5, 1.0}) {
-            for (EffectType type : {EffectType::DeMud, EffectType::DeHarsh, EffectType::Air, EffectType::Plate}) {
+            for (EffectType type :
+                 {EffectType::DeMud, EffectType::DeHarsh, EffectType::Air, EffectType::Plate, EffectType::Presence}) {
                 cases.push_back({type, 0, amount, rate, false, amount == 0.0});
             }
             for (bool curves : {false, true}) {
