@@ -52,9 +52,9 @@ double BandGain(double envelope, double threshold, const CutShape& shape) {
     if (!(envelope > threshold)) {
         return 1.0;
     }
-    const double overDb = 20.0 * FastLog10(envelope / threshold);
+    const double overDb = 20.0 * std::log10(envelope / threshold);
     const double kneed = overDb < kKneeDb ? overDb * overDb / kKneeDivisor : overDb - kAboveKneeOffsetDb;
-    return FastPow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
+    return Pow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
 }
 
 // The peaking design of DesignPeakFromAmplitude with one division where it has four; its
@@ -136,7 +136,7 @@ void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
                 designedGains_[b] = smoothedGains_[b];
                 // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
                 const double limited = std::max(smoothedGains_[b], kSmallestGain);
-                const double cutDb = 20.0 * FastLog10(limited);
+                const double cutDb = 20.0 * std::log10(limited);
                 const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
                 DesignPeak(peaks_[b], peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
             }
