@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/envelope_follower.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -49,7 +51,9 @@ double TargetCutDb(double excessDb, double amount) {
 
 }  // namespace
 
-DeMudBlock::DeMudBlock() : match_(kPowerSeconds, kMatchSeconds) {}
+DeMudBlock::DeMudBlock() : match_(kPowerSeconds, kMatchSeconds) {
+    designedCutDb_.fill(std::numeric_limits<double>::quiet_NaN());
+}
 
 void DeMudBlock::Prepare(double sampleRate) {
     for (std::size_t b = 0; b < detectors_.size(); ++b) {
@@ -67,6 +71,7 @@ void DeMudBlock::Prepare(double sampleRate) {
     fallingCoefficient_ = OnePoleCoefficient(kFallingSeconds, sampleRate);
     cutCoefficient_ = OnePoleCoefficient(kCutSeconds, sampleRate);
     match_.Prepare(sampleRate);
+    designedCutDb_.fill(std::numeric_limits<double>::quiet_NaN());
     amount_.Restart();
     Reset();
 }
@@ -94,8 +99,11 @@ void DeMudBlock::Process(double* left, double* right, std::int32_t frames) {
                                              kLowReferenceWeight[b] * lowReference -
                                              kHighReferenceWeight[b] * highReference);
             cutDb_[b] = SmoothTowards(cutDb_[b], TargetCutDb(excessDb, amount), cutCoefficient_);
-            DesignPeakFromAngle(peaksLeft_[b], peakCosine_[b], peakAlpha_[b], cutDb_[b]);
-            CopyCoefficients(peaksLeft_[b], peaksRight_[b]);
+            if (!(cutDb_[b] == designedCutDb_[b])) {
+                designedCutDb_[b] = cutDb_[b];
+                DesignPeakFromAmplitude(peaksLeft_[b], peakCosine_[b], peakAlpha_[b], Pow10(cutDb_[b] / 40.0));
+                CopyCoefficients(peaksLeft_[b], peaksRight_[b]);
+            }
             outLeft = peaksLeft_[b].Run(outLeft);
             outRight = peaksRight_[b].Run(outRight);
         }

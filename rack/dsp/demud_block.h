@@ -37,6 +37,8 @@ private:
     std::array<Biquad, kCutBands> peaksRight_;
     std::array<double, kDetectorBands> envelopes_{};
     std::array<double, kCutBands> cutDb_{};
+    // The cut each peak was last designed for; a cut that holds keeps its design. NaN forces the next.
+    std::array<double, kCutBands> designedCutDb_{};
     JumpStartAmount amount_;
     LoudnessMatch match_;
     double amountCoefficient_ = 0.999;
