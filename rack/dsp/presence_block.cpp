@@ -5,6 +5,7 @@
 #include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/envelope_follower.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -61,8 +62,8 @@ void PresenceBlock::DesignAmountFilters() {
 double PresenceBlock::RunChannel(Channel& channel, double x) {
     channel.envelope = FollowEnvelope(channel.envelope, std::fabs(channel.detector.Run(x)), attackCoefficient_,
                                       releaseCoefficient_);
-    DesignPeakFromAngle(channel.dynamicPeak, liftCosine_, liftAlpha_,
-                        kLiftDb * amount_ / (kLiftBackOff * channel.envelope + 1.0));
+    DesignPeakFromAmplitude(channel.dynamicPeak, liftCosine_, liftAlpha_,
+                            Pow10(kLiftDb * amount_ / (kLiftBackOff * channel.envelope + 1.0) / 40.0));
     double y = channel.lowMidDip.Run(channel.airShelf.Run(channel.dynamicPeak.Run(x)));
     if (amount_ > kSaturationFromAmount) {
         const double driven = kSaturationDrive * y;
