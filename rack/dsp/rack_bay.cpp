@@ -17,12 +17,14 @@ bool SameControl(const BayControl& a, const BayControl& b) {
            (a.amount == b.amount || (a.amount != a.amount && b.amount != b.amount));
 }
 
+// Stops at the first sound, so a bay with signal pays for one sample.
 bool AllZero(const double* samples, std::int32_t frames) {
-    bool zero = true;
     for (std::int32_t i = 0; i < frames; ++i) {
-        zero &= samples[i] == 0.0;
+        if (samples[i] != 0.0) {
+            return false;
+        }
     }
-    return zero;
+    return true;
 }
 
 bool AllBelow(const double* samples, std::int32_t frames, double level) {
