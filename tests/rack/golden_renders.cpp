@@ -57,6 +57,12 @@ std::vector<GoldenCase> GoldenCases() {
                  {EffectType::DeMud, EffectType::DeHarsh, EffectType::Air, EffectType::Plate, EffectType::Presence}) {
                 cases.push_back({type, 0, amount, rate, false, amount == 0.0});
             }
+            for (EffectType type : {EffectType::Gate, EffectType::DeEsser, EffectType::Glue}) {
+                cases.push_back({type, 0, amount, rate, false, amount == 0.0});
+            }
+            for (std::int32_t character = 0; character < 4; ++character) {
+                cases.push_back({EffectType::Compressor, character, amount, rate, false, amount == 0.0});
+            }
             for (bool curves : {false, true}) {
                 for (std::int32_t character = 0; character < 8; ++character) {
                     cases.push_back({EffectType::Saturator, character, amount, rate, curves, amount == 0.0});
