@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ double ShapeGainChange(double changeDb) {
 template <int C>
 double Saturate(double x, double drive) {
     if constexpr (C == 0) {
-        return 0.9 * x + 0.1 * drive * std::tanh((1.0 + 0.3 * drive) * x);
+        return 0.9 * x + 0.1 * drive * FastTanh((1.0 + 0.3 * drive) * x);
     } else if constexpr (C == 1) {
         return x * (1.0 + 0.05 * drive * std::fabs(x));
     } else if constexpr (C == 2) {
@@ -135,6 +136,7 @@ struct CompressorBlock::BlockShape {
 
 void CompressorBlock::Prepare(double sampleRate) {
     sampleRate_ = sampleRate;
+    coefficientTimeMs_ = 0.0;
     amountCoefficient_ = OnePoleCoefficient(kAmountSmoothingSeconds, sampleRate);
     gainCoefficient_ = OnePoleCoefficient(kGainSmoothingSeconds, sampleRate);
     slowMakeupCoefficient_ = OnePoleCoefficient(kSlowMakeupSeconds, sampleRate);
@@ -202,11 +204,16 @@ void CompressorBlock::ProcessFrames(double* left, double* right, std::int32_t fr
         } else {
             timeMs = std::clamp(ReleaseMs<Character>(std::fabs(lastGainChangeDb_)), kReleaseMinMs, kReleaseMaxMs);
         }
-        envelope_ = SmoothTowards(envelope_, level, TimeCoefficient(timeMs, sampleRate_));
+        // The time holds from frame to frame while the gain change does, and so does its coefficient.
+        if (timeMs != coefficientTimeMs_) {
+            coefficientTimeMs_ = timeMs;
+            timeCoefficient_ = TimeCoefficient(timeMs, sampleRate_);
+        }
+        envelope_ = SmoothTowards(envelope_, level, timeCoefficient_);
 
         lastGainChangeDb_ = GainChangeDb(ToDb(envelope_), shape.thresholdDb, shape.ratio, shape.kneeDb);
         const double changeDb = ShapeGainChange<Character>(lastGainChangeDb_);
-        smoothedGain_ = SmoothTowards(smoothedGain_, DbToGain(changeDb), gainCoefficient_);
+        smoothedGain_ = SmoothTowards(smoothedGain_, Pow10(changeDb / 20.0), gainCoefficient_);
         l *= smoothedGain_;
         r *= smoothedGain_;
         if (shape.saturate) {
@@ -215,7 +222,7 @@ void CompressorBlock::ProcessFrames(double* left, double* right, std::int32_t fr
         }
 
         smoothedMakeupDb_ = SmoothTowards(smoothedMakeupDb_, changeDb, makeupCoefficient);
-        const double makeup = DbToGain(kMakeupDb - smoothedMakeupDb_);
+        const double makeup = Pow10((kMakeupDb - smoothedMakeupDb_) / 20.0);
         right[i] = r * makeup;
         left[i] = l * makeup;
     }

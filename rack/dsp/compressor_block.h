@@ -34,6 +34,9 @@ private:
     Biquad sideChainHighPass_;
     Biquad sideChainLowPass_;
     double envelope_ = 0.0;
+    // The envelope's coefficient for the time it was last taken at; 0 ms (never used) forces the next.
+    double coefficientTimeMs_ = 0.0;
+    double timeCoefficient_ = 0.0;
     // Before shaping: it sets the next frame's release time.
     double lastGainChangeDb_ = 0.0;
     double smoothedGain_ = 1.0;
