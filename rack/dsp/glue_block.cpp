@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -95,9 +96,13 @@ void GlueBlock::Process(double* left, double* right, std::int32_t frames) {
 
         if (0.2 * b >= 0.001) {
             const double drive = 1.0 + kSoftClipDrivePerAmount * b;
-            const double ceiling = std::tanh(drive);
-            l = std::tanh(drive * l) / ceiling;
-            r = std::tanh(drive * r) / ceiling;
+            // The ceiling moves only while the amount glides.
+            if (drive != ceilingDrive_) {
+                ceilingDrive_ = drive;
+                ceiling_ = std::tanh(drive);
+            }
+            l = FastTanh(drive * l) / ceiling_;
+            r = FastTanh(drive * r) / ceiling_;
         }
 
         outputPower_ = SmoothTowards(outputPower_, (l * l + r * r) / 2.0, powerCoefficient_);

@@ -41,6 +41,9 @@ private:
     double inputPower_ = 0.0;
     double outputPower_ = 0.0;
     double matchGain_ = 1.0;
+    // tanh of the soft clip's drive, kept for the drive it was taken at (0: none yet).
+    double ceilingDrive_ = 0.0;
+    double ceiling_ = 1.0;
     double dcStateLeft_ = 0.0;
     double dcStateRight_ = 0.0;
     double shelfAmount_ = -1.0;
