@@ -75,7 +75,12 @@ bool IsSet(double override) {
 
 // Asymmetric exponential saturation of mode 1 and of the split band.
 double Exponential(double x) {
-    return x >= 0.0 ? 0.30959 * (1.0 - std::exp(-x / 0.09264)) : -0.33339 * (1.0 - std::exp(x / 0.10889));
+    // Multiplied by the reciprocals: a division costs several multiplications, and this runs four to
+    // eight times a frame.
+    constexpr double kInversePositiveKnee = 1.0 / 0.09264;
+    constexpr double kInverseNegativeKnee = 1.0 / 0.10889;
+    return x >= 0.0 ? 0.30959 * (1.0 - std::exp(-x * kInversePositiveKnee))
+                    : -0.33339 * (1.0 - std::exp(x * kInverseNegativeKnee));
 }
 
 double Curve(double x, double upper, double lower) {
@@ -261,13 +266,14 @@ StereoSample SaturatorBlock::ShapeAndDownsample(const StereoSample& x, const Ste
 StereoSample SaturatorBlock::SplitBandPath(const StereoSample& band, const StereoSample& bandLevel,
                                            double normaliser, const BlockSettings& settings) {
     const double scale = splitMode_ == 2 ? kHighBandScale : kLowBandScale;
+    const double inverseScale = 1.0 / scale;
     StereoSample first = RunChain(bandUpsampler_, band);
     StereoSample second = RunChain(bandUpsampler_, StereoSample{});
     for (int c = 0; c < 2; ++c) {
         const double l = bandLevel[static_cast<std::size_t>(c)] * scale;
         const double offset = settings.bias * l * l + settings.biasSlope * l;
         for (double* u : {&first[static_cast<std::size_t>(c)], &second[static_cast<std::size_t>(c)]}) {
-            *u = Exponential(2.0 * *u * normaliser * scale - offset) / scale;
+            *u = Exponential(2.0 * *u * normaliser * scale - offset) * inverseScale;
         }
     }
     RunChain(bandDownsampler_, first);
