@@ -15,8 +15,9 @@ enum class DuckCharacter : int32_t { Sing = 0, Speak = 1 };
 
 class Ducker {
  public:
-  // The rate the delay lines are sized for. Above it the look-ahead is cut to what they hold.
-  static constexpr double kHighestSampleRate = 384000.0;
+  // The rate the delay lines are sized for (the highest rate audio interfaces offer). Above
+  // it the look-ahead is cut to what they hold.
+  static constexpr double kHighestSampleRate = 768000.0;
   // The longest look-ahead (Sing, 5 ms) at that rate, plus 3.
   static constexpr int32_t kRingCapacity = static_cast<int32_t>(5.0 * 0.001 * kHighestSampleRate) + 3;
 

@@ -55,8 +55,10 @@ TEST(Ducker, TimingFollowsCharacterAndRateAndStaysInsideTheDelayLines) {
       {kSpeak, 44100, 133, 135, 11025, false},
       {7, 48000, 241, 243, 5760, true},  // anything but Speak is Sing
       {kSing, 384000, 1921, 1923, 46080, true},
-      {kSing, 768000, 1921, 1923, 92160, true},  // look-ahead cut to what the lines hold
-      {kSpeak, 1e12, 1921, 1923, std::numeric_limits<int32_t>::max(), false},
+      {kSing, 768000, 3841, 3843, 92160, true},
+      {kSpeak, 768000, 2305, 2307, 192000, false},
+      {kSing, 1536000, 3841, 3843, 184320, true},  // look-ahead cut to what the lines hold
+      {kSpeak, 1e12, 3841, 3843, std::numeric_limits<int32_t>::max(), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "character " << c.character << " at " << c.rate << " Hz");
@@ -69,7 +71,7 @@ TEST(Ducker, TimingFollowsCharacterAndRateAndStaysInsideTheDelayLines) {
 }
 
 TEST(Ducker, OutputIsTheInputDelayedByTheLookAheadWhateverTheGain) {
-  for (double rate : {48000.0, 384000.0, 768000.0}) {
+  for (double rate : {48000.0, 384000.0, 768000.0, 1536000.0}) {
     for (int32_t character : {kSing, kSpeak}) {
       for (double keyLevel : {0.0, 0.9}) {
         SCOPED_TRACE(::testing::Message() << character << " at " << rate << " Hz, key " << keyLevel);
