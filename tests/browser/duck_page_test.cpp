@@ -32,16 +32,19 @@ class DuckPage : public ::testing::Test {
 
 TEST_F(DuckPage, ShowsTheDefaultsAndMovesTheParameters) {
   EXPECT_EQ(editor.Eval("document.getElementById('amount-value').textContent"), "50%");
-  EXPECT_EQ(editor.Eval("document.getElementById('depth').textContent"), "depth 12.0 dB");
+  // Sing ducks by 0.62 of the depth Speak does.
+  EXPECT_EQ(editor.Eval("document.getElementById('depth').textContent"), "depth 7.4 dB");
   EXPECT_EQ(editor.Eval("document.querySelector('#character button.on').textContent"), "Sing");
   EXPECT_EQ(editor.Eval("document.getElementById('on').classList.contains('on')"), true);
 
   editor.page->Click("#character button:nth-child(2)");
   ASSERT_TRUE(editor.WaitFor([&] { return editor.Normalized(Id("Character")) == 1.0; }));
   EXPECT_EQ(editor.Eval("document.querySelector('#character button.on').textContent"), "Speak");
+  EXPECT_EQ(editor.Eval("document.getElementById('depth').textContent"), "depth 12.0 dB");
 
   editor.Eval("(() => { const s = document.getElementById('amount'); s.value = 0.3; s.dispatchEvent(new Event('input')); })()");
   ASSERT_TRUE(editor.WaitFor([&] { return editor.Normalized(Id("Amount")) == 0.3; }));
+  EXPECT_EQ(editor.Eval("document.getElementById('depth').textContent"), "depth 7.2 dB");
 
   editor.page->Click("#on");
   ASSERT_TRUE(editor.WaitFor([&] { return editor.Normalized(Id("On")) == 0.0; }));
@@ -52,8 +55,10 @@ TEST_F(DuckPage, ShowsTheDefaultsAndMovesTheParameters) {
 TEST_F(DuckPage, FollowsTheHostAndSavesAScreenshot) {
   editor.plugin.Controller()->setParamNormalized(Id("Amount"), 0.75);
   EXPECT_TRUE(PageShows("document.getElementById('amount-value').textContent === '75%'"));
+  EXPECT_TRUE(PageShows("document.getElementById('depth').textContent === 'depth 11.2 dB'"));
   editor.plugin.Controller()->setParamNormalized(Id("Character"), 1.0);
   EXPECT_TRUE(PageShows("document.querySelector('#character button.on').textContent === 'Speak'"));
+  EXPECT_TRUE(PageShows("document.getElementById('depth').textContent === 'depth 18.0 dB'"));
   editor.plugin.Controller()->setParamNormalized(Id("Amount"), 0.5);
   ASSERT_TRUE(PageShows("document.getElementById('amount-value').textContent === '50%'"));
   const auto path = ScreenshotFolder() / "duck.png";
