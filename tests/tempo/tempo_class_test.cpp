@@ -1,7 +1,7 @@
 // TarnwellTempo in the test's process, publishing to a block of the test's own: the output
 // parameters and the page follow the detector only while the editor is open, the block on
-// every block; the editor's one size; the rate the detector is prepared for; a block that
-// cannot be created.
+// every block; the second input is heard only while connected; the editor's one size; the
+// rate the detector is prepared for; a block that cannot be created.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -120,6 +120,15 @@ TEST(TempoClass, TempoModeScalesThePublishedTempo) {
     EXPECT_NEAR(plugin->PublishedBpm(), detected * c.factor, 0.02f * c.factor) << c.mode;
     EXPECT_EQ(LoadTempoField(plugin->BlockWriter().View()->bpm), plugin->PublishedBpm()) << c.mode;
   }
+  // Doubled, a tempo over 150 is published as 300 at most.
+  OwnedTempo fast(name.c_str());
+  fast->ResetDsp();
+  Render(*fast.plugin, Clicks(154, 8.0));
+  ASSERT_NEAR(fast->Detector().detectedBpm, 153.87, 0.05);
+  fast->GetParam(ParamTempoMode)->SetValue(2.0);
+  Render(*fast.plugin, more);
+  EXPECT_EQ(fast->PublishedBpm(), 300.0f);
+  EXPECT_EQ(LoadTempoField(fast->BlockWriter().View()->bpm), 300.0f);
   // No tempo stays no tempo in every mode.
   OwnedTempo fresh(name.c_str());
   fresh->GetParam(ParamTempoMode)->SetValue(2.0);
@@ -138,6 +147,30 @@ TEST(TempoClass, DetectorIsPreparedForTheHostRateAbove8kHzElse48k) {
     ASSERT_EQ(plugin->setupProcessing(setup), kResultOk);
     EXPECT_EQ(plugin->Detector().SampleRate(), prepared) << rate;
     plugin->terminate();
+  }
+}
+
+// The second input reaches the detector only while it is connected; an unconnected one (its
+// scratch may hold anything) leaves the detector hearing the left channel alone.
+TEST(TempoClass, TheDetectorHearsTheSecondInputOnlyWhileItIsConnected) {
+  tarnwell::test::BlockName name("class_mono");
+  const std::vector<double> left = Clicks(120, 2.0), other = Clicks(97, 2.0);
+  for (const bool stereo : {false, true}) {
+    OwnedTempo plugin(name.c_str());
+    plugin->ResetDsp();
+    plugin->SetChannelConnections(plugkit::BusDirection::Input, 1, 1, stereo);
+    TempoDetector reference;
+    reference.Prepare(48000.0);
+    std::vector<double> outLeft(512), outRight(512);
+    for (size_t start = 0; start + 512 <= left.size(); start += 512) {
+      double* in[] = {const_cast<double*>(left.data() + start), const_cast<double*>(other.data() + start)};
+      double* out[] = {outLeft.data(), outRight.data()};
+      plugin->RenderBlock(in, out, 512);
+      reference.Feed(in[0], stereo ? in[1] : nullptr, 512);
+    }
+    ASSERT_GT(reference.OnsetCount(), 100) << stereo;
+    EXPECT_EQ(plugin->Detector().OnsetRing(), reference.OnsetRing()) << stereo;
+    EXPECT_EQ(plugin->Detector().Level(), reference.Level()) << stereo;
   }
 }
 
