@@ -11,6 +11,7 @@
 #include "host/module.h"
 #include "host/text.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 namespace tarnwell::test {
@@ -52,6 +53,17 @@ inline void ExpectParameters(Steinberg::Vst::IEditController* controller, std::i
     Steinberg::Vst::String128 text{};
     ASSERT_EQ(controller->getParamStringByValue(expected.id, expected.probe, text), Steinberg::kResultOk);
     EXPECT_EQ(Narrow(text), expected.probeText);
+  }
+}
+
+// One stereo audio bus each way.
+inline void ExpectOneStereoBusEachWay(Steinberg::Vst::IComponent* component) {
+  using namespace Steinberg::Vst;
+  for (BusDirection direction : {kInput, kOutput}) {
+    ASSERT_EQ(component->getBusCount(kAudio, direction), 1) << direction;
+    BusInfo bus{};
+    ASSERT_EQ(component->getBusInfo(kAudio, direction, 0, bus), Steinberg::kResultOk) << direction;
+    EXPECT_EQ(bus.channelCount, 2) << direction;
   }
 }
 

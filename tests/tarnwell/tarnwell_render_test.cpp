@@ -11,6 +11,7 @@
 #include "bench/vocal_signal.h"
 #include "host/memory_stream.h"
 #include "host/module.h"
+#include "host/module_expectations.h"
 #include "host/plugin_instance.h"
 #include "rack/factory_presets.h"
 #include "rack/tarnwell.h"
@@ -137,6 +138,34 @@ TEST_P(TarnwellRender, SavedStateRendersTheSameInAFreshInstance) {
   for (size_t i = 0; i < a.left.size(); ++i)
     if (a.left[i] != b.left[i] || a.right[i] != b.right[i]) ++differing;
   EXPECT_EQ(differing, 0u);
+}
+
+// What a host sees of the module: one class, the parameters by their host records and texts,
+// a stereo bus each way, no latency while the bays are empty, and the editor's one size.
+TEST(TarnwellModule, ExportsItsClassParametersBusesAndAFixedEditor) {
+  Module module;
+  std::string error;
+  ASSERT_TRUE(module.Load(TARNWELL_BUNDLE, &error)) << error;
+  tarnwell::test::ExpectOneClass(module, "Tarnwell", 0x62685239 /* bhR9 */);
+  PluginInstance plugin;
+  ASSERT_TRUE(plugin.Create(module, "Test Host", &error)) << error;
+  ASSERT_TRUE(plugin.Start(kRate, kBlock));
+  IEditController* controller = plugin.Controller();
+  ASSERT_EQ(controller->getParameterCount(), 54);  // and the host's bypass
+  tarnwell::test::ExpectParameters(controller, {{0, "Input", "dB", 0, 0.5, 0.75, "6.0"},
+                                                {1, "Output", "dB", 0, 0.5, 0.0, "-12.0"},
+                                                {2, "Safety", "", 1, 1.0, 0.0, "off"},
+                                                {3, "Bay 1 On", "", 1, 0.0, 1.0, "on"},
+                                                {4, "Bay 1 Effect", "", 17, 1.0, 15.0 / 17.0, "Clip"},
+                                                {5, "Bay 1 Character", "", 15, 1.0 / 15.0, 1.0, "16"},
+                                                {21, "Bay 4 Amount", "%", 0, 0.45, 0.5, "50"},
+                                                {48, "Bay 10 On", "", 1, 0.0, 0.0, "off"},
+                                                {50, "Bay 10 Character", "", 15, 1.0 / 15.0, 0.0, "1"},
+                                                {51, "Bay 10 Amount", "%", 0, 0.3, 1.0, "100"},
+                                                {52, "Bay 10 Solo", "", 1, 0.0, 1.0, "on"}});
+  tarnwell::test::ExpectOneStereoBusEachWay(plugin.Component());
+  EXPECT_EQ(plugin.Processor()->getLatencySamples(), 0u);
+  tarnwell::test::ExpectFixedEditor(controller, 680, 588);
 }
 
 // Host automation arrives on the audio thread; the new latency is the processor's at once,

@@ -96,12 +96,7 @@ TEST_F(TempoPlugin, ExportsItsClassParametersBusesNoLatencyAndAFixedEditor) {
   controller->getParamStringByValue(kTempoMode, 0.5, half);
   EXPECT_EQ(Narrow(half), "Half");
 
-  IComponent* component = plugin.Component();
-  EXPECT_EQ(component->getBusCount(kAudio, kInput), 1);
-  EXPECT_EQ(component->getBusCount(kAudio, kOutput), 1);
-  BusInfo bus{};
-  ASSERT_EQ(component->getBusInfo(kAudio, kInput, 0, bus), kResultOk);
-  EXPECT_EQ(bus.channelCount, 2);
+  tarnwell::test::ExpectOneStereoBusEachWay(plugin.Component());
   EXPECT_EQ(plugin.Processor()->getLatencySamples(), 0u);
 
   tarnwell::test::ExpectFixedEditor(controller, 227, 303);
