@@ -1,6 +1,7 @@
 #include "framework/plugin_processor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -129,8 +130,20 @@ void IPluginProcessor::AttachBuffers32(BusDirection direction, int32_t first, in
   Attach(direction, first, count, hostBuffers);
 }
 
+namespace {
+
+// A broken source upstream can hand samples that are not numbers or are infinite: the block
+// routine and the bypass path read silence in their place, so none reaches the host's mix.
+template <typename Sample>
+double FiniteOrSilence(Sample sample) noexcept {
+  return std::isfinite(sample) ? static_cast<double>(sample) : 0.0;
+}
+
+}  // namespace
+
 // Points every channel at samples offset .. offset + frames - 1 of its host buffer, or at
-// its scratch; 32-bit inputs are converted into scratch first.
+// its scratch; 32-bit inputs are converted into scratch first, and so are 64-bit inputs
+// that hold a sample that is not finite.
 void IPluginProcessor::PointAtPiece(int32_t offset, int32_t frames) noexcept {
   for (ChannelSet* set : {&inputs_, &outputs_}) {
     const bool isInput = set == &inputs_;
@@ -138,13 +151,21 @@ void IPluginProcessor::PointAtPiece(int32_t offset, int32_t frames) noexcept {
       ChannelRecord& record = set->records[i];
       double* scratch = record.scratch.DataAs<double>();
       if (record.hostBuffer != nullptr) {
-        set->pointers[i] = record.hostBuffer + offset;
+        const double* piece = record.hostBuffer + offset;
+        const auto isFinite = [](double sample) { return std::isfinite(sample); };
+        if (isInput && !std::all_of(piece, piece + frames, isFinite)) {
+          std::transform(piece, piece + frames, scratch, FiniteOrSilence<double>);
+          set->pointers[i] = scratch;
+        } else {
+          set->pointers[i] = record.hostBuffer + offset;
+        }
         continue;
       }
       // An input without a host buffer reads silence: its scratch may still hold a block
       // converted from an earlier 32-bit buffer, or what the block routine wrote into it.
       if (isInput && record.hostBuffer32 != nullptr)
-        std::copy_n(record.hostBuffer32 + offset, frames, scratch);
+        std::transform(record.hostBuffer32 + offset, record.hostBuffer32 + offset + frames, scratch,
+                       FiniteOrSilence<float>);
       else if (isInput)
         std::fill_n(scratch, frames, 0.0);
       set->pointers[i] = scratch;

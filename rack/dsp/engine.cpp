@@ -45,17 +45,26 @@ double PeakOf(const double* samples, std::int32_t frames) {
     return std::max(std::max(peaks[0], peaks[1]), std::max(peaks[2], peaks[3]));
 }
 
-// Applies the input gain and returns the peak. A sample that is not finite becomes 0, so one bad
-// sample from upstream cannot poison every filter and envelope until the next reset.
+// No audio signal comes near 120 dB above full scale; a 64-bit host can still hand 1e300, whose
+// square overflows inside the blocks' power and envelope followers.
+constexpr double kLoudestInput = 1e6;
+
+bool IsUsableInput(double x) {
+    return std::fabs(x) <= kLoudestInput;  // false for NaN too
+}
+
+// Applies the input gain and returns the peak. A sample that is not finite, or far beyond any
+// level, becomes 0, so one bad sample from upstream cannot poison every filter and envelope
+// until the next reset.
 double ConditionInput(double* samples, std::int32_t frames, double gain) {
     if (gain == 1.0) {
         for (std::int32_t i = 0; i < frames; ++i) {
-            samples[i] = std::isfinite(samples[i]) ? samples[i] : 0.0;
+            samples[i] = IsUsableInput(samples[i]) ? samples[i] : 0.0;
         }
     } else {
         for (std::int32_t i = 0; i < frames; ++i) {
             const double x = samples[i] * gain;
-            samples[i] = std::isfinite(x) ? x : 0.0;
+            samples[i] = IsUsableInput(x) ? x : 0.0;
         }
     }
     return PeakOf(samples, frames);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -109,6 +111,42 @@ TEST(IPluginProcessor, ThirtyTwoBitBlockIsConvertedBothWays) {
   EXPECT_EQ(outL[15], 0.125f);
   EXPECT_EQ(outR[0], -0.5f);
   EXPECT_EQ(inL[0], 0.25f);  // the host's input is left alone
+}
+
+// A broken source upstream: neither the block routine nor the bypass path passes on a sample
+// that is not finite, and the host's own input is left as it was.
+TEST(IPluginProcessor, InputSamplesThatAreNotFiniteReadAsSilence) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const std::vector<double> in = {1.0, nan, 2.0, inf, -inf, 3.0};
+  const std::vector<double> expected = {1.0, 0.0, 2.0, 0.0, 0.0, 3.0};
+  for (bool wide : {true, false}) {
+    for (bool bypassed : {false, true}) {
+      SCOPED_TRACE(std::string(wide ? "64-bit" : "32-bit") + (bypassed ? ", bypassed" : ""));
+      TestProcessor p("1-1");
+      p.SetBlockSize(8);
+      std::vector<double> hostIn = in, out(in.size(), -9.0);
+      std::vector<float> hostIn32(in.begin(), in.end()), out32(in.size(), -9.0f);
+      double* inputs[] = {hostIn.data()};
+      double* outputs[] = {out.data()};
+      float* inputs32[] = {hostIn32.data()};
+      float* outputs32[] = {out32.data()};
+      ConnectAll(p);
+      if (wide) {
+        p.AttachBuffers(In, 0, 1, inputs);
+        p.AttachBuffers(Out, 0, 1, outputs);
+      } else {
+        p.AttachBuffers32(In, 0, 1, inputs32);
+        p.AttachBuffers32(Out, 0, 1, outputs32);
+      }
+      if (bypassed)
+        p.PassThroughBuffers(6);
+      else
+        p.ProcessBuffers(6);
+      if (!wide) out.assign(out32.begin(), out32.end());
+      EXPECT_EQ(out, expected);
+      EXPECT_TRUE(std::isnan(hostIn[1]) && std::isnan(hostIn32[1]));
+    }
+  }
 }
 
 TEST(IPluginProcessor, MoreFramesThanTheBlockSizeRunInPieces) {

@@ -107,18 +107,22 @@ TEST(RackEngineRealtime, MissingChannelsLeaveAudioAndReadingsAtZero) {
     EXPECT_EQ(loud, before);
 }
 
-TEST(RackEngineRealtime, NonFiniteInputSamplesAreTakenAsSilence) {
+// Samples far beyond any level square to infinity in the power followers (Width's high band
+// among them) and would leave NaN behind for good.
+TEST(RackEngineRealtime, InputSamplesNotFiniteOrFarBeyondAnyLevelAreTakenAsSilence) {
     EngineSettings settings;
     settings.bays[0] = {true, false, static_cast<std::int32_t>(EffectType::Compressor), 1, 1.0};
     settings.bays[1] = {true, false, static_cast<std::int32_t>(EffectType::Glue), 0, 1.0};
+    settings.bays[2] = {true, false, static_cast<std::int32_t>(EffectType::Width), 1, 1.0};
     std::vector<double> input = Sine(500.0, 0.5, kRate, 4800);
     std::vector<double> zeroed = input;
-    for (std::size_t i : {10u, 500u, 501u, 3000u}) {
-        input[i] = i % 2 == 0 ? std::numeric_limits<double>::quiet_NaN() : std::numeric_limits<double>::infinity();
-        zeroed[i] = 0.0;
+    const double bad[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(), 1e300, -2e6};
+    const std::size_t at[] = {10u, 500u, 501u, 3000u, 4000u};
+    for (std::size_t k = 0; k < std::size(at); ++k) {
+        input[at[k]] = bad[k];
+        zeroed[at[k]] = 0.0;
     }
-    input[4000] = -std::numeric_limits<double>::infinity();
-    zeroed[4000] = 0.0;
 
     RackEngine engine;
     engine.Prepare(kRate);
