@@ -2,16 +2,13 @@
 // followed by an idle tick (replies, meters) and a block of audio.
 #include <string>
 
-#include "fuzz/fuzz_folders.h"
 #include "fuzz/fuzzed_tarnwell.h"
 
 namespace {
 
 tarnwell::fuzz::FuzzedTarnwell& Session() {
-  static const auto scratch = tarnwell::fuzz::UseScratchUserFolders();
-  static tarnwell::fuzz::FuzzedTarnwell session;
+  tarnwell::fuzz::FuzzedTarnwell& session = tarnwell::fuzz::TarnwellInScratchFolders();
   static const bool opened = session.fuzzed->Instance().OpenEditor();
-  (void)scratch;
   (void)opened;
   return session;
 }

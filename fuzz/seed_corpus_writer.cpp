@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,8 +15,11 @@
 #include "fuzz/fuzzed_plugin.h"
 #include "fuzz/fuzzed_tarnwell.h"
 #include "rack/factory_presets.h"
+#include "rack/preset_file.h"
+#include "rack/session_token_store.h"
 #include "rack/tarnwell.h"
 #include "rack/tarnwell_params.h"
+#include "tempo/tarnwell_tempo.h"
 #include "tempo/tempo_block.h"
 
 namespace {
@@ -79,6 +84,64 @@ void WriteDuckStates(const fs::path& folder) {
   plugin.Instance().InputChanges().Add(ParamOn, 0, 0.0);
   plugin.ProcessAndCheck(64);
   Write(folder, "speak-full-off", Saved(plugin));
+}
+
+void WriteTempoStates(const fs::path& folder) {
+  tarnwell::fuzz::FuzzedPlugin plugin(new TarnwellTempo("TarnwellFuzzSeeds"));
+  Write(folder, "default", Saved(plugin));
+  auto* controller = plugin.Instance().Controller();
+  for (int32_t i = 0; i < controller->getParameterCount(); ++i) {
+    Steinberg::Vst::ParameterInfo info{};
+    if (controller->getParameterInfo(i, info) == Steinberg::kResultOk && (info.flags & info.kIsReadOnly) == 0)
+      plugin.Instance().InputChanges().Add(info.id, 0, 1.0);
+  }
+  plugin.ProcessAndCheck(64);
+  Write(folder, "every-setting-at-its-top", Saved(plugin));
+}
+
+// Preset files as the plug-in writes them, and import payloads that carry them.
+void WritePresets(const fs::path& files, const fs::path& imports) {
+  tarnwell::fuzz::FuzzedTarnwell session;
+  for (int32_t i = 0; i < tarnwell::kFactoryPresetCount; ++i) {
+    session.plugin->SelectFactoryPreset(i);
+    const nlohmann::json preset = tarnwell::PresetFileOf(*session.plugin, "Preset " + std::to_string(i));
+    Write(files, "factory-" + std::to_string(i), preset.dump(2));
+    const char* kind = i % 2 == 0 ? "user" : "cloud";
+    const nlohmann::json import = {
+        {"kind", kind}, {"path", "Imported " + std::to_string(i) + ".json"}, {"json", preset}, {"overwrite", i < 2}};
+    Write(imports, std::string(kind) + "-" + std::to_string(i), import.dump());
+  }
+  Write(files, "empty-object", std::string("{}"));
+  Write(imports, "into-a-subfolder", std::string(R"({"path":"a/b/c.json","json":{"name":"x","slots":[{"type":3}]}})"));
+}
+
+struct KeptCredentials final : plugkit::platform::CredentialStore {
+  std::optional<std::string> Read(const std::string&) override { return blob; }
+  bool Write(const std::string&, const std::string&, std::string_view written) override {
+    if (refuse) return false;
+    blob = std::string(written);
+    return true;
+  }
+  bool Delete(const std::string&) override { return false; }
+  std::optional<std::string> blob;
+  bool refuse = true;
+};
+
+// The session file the store writes when the credential store refuses, and the credential
+// blob it writes when the store takes it (after an odd first byte, as the target reads it).
+void WriteSessionStores(const fs::path& folder) {
+  const fs::path scratch = fs::temp_directory_path() / "tarnwell-fuzz-seeds";
+  KeptCredentials credentials;
+  tarnwell::SessionTokenStore store(credentials, scratch.string());
+  std::string error;
+  store.SetSessionToken("abcdefghijklmnop.QRSTUV-0123456789_=", error);
+  std::ifstream file(store.SessionFilePath(), std::ios::binary);
+  const std::string sealed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  Write(folder, "session-file", " " + sealed);  // an even first byte: the file
+  credentials.refuse = false;
+  store.SetSessionToken("abcdefghijklmnop.QRSTUV-0123456789_=", error);
+  Write(folder, "credential", "\x01" + credentials.blob.value_or(""));
+  fs::remove_all(scratch);
 }
 
 void WritePageMessages(const fs::path& folder) {
@@ -186,6 +249,9 @@ int main(int argc, char** argv) {
   const fs::path root = argv[1];
   WriteTarnwellStates(root / "tarnwell_state");
   WriteDuckStates(root / "duck_state");
+  WriteTempoStates(root / "tempo_state");
+  WritePresets(root / "preset_file", root / "preset_import");
+  WriteSessionStores(root / "session_file");
   WritePageMessages(root / "page_message");
   WriteTuningEnvironments(root / "tuning_env");
   WriteAddresses(root / "navigation_guard");
