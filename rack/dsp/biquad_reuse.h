@@ -27,6 +27,20 @@ void DesignPeakFromAmplitude(Section& filter, double cosine, double alpha, doubl
     filter.a2 = (1.0 - alpha / a) / n;
 }
 
+// The same design with one division where it has four, for blocks that redesign a peak every frame:
+// n = 1 + alpha / a is (a + alpha) / a. Its coefficients differ from it in the last bits only.
+template <typename Section>
+void DesignPeakWithOneDivision(Section& filter, double cosine, double alpha, double a) {
+    const double inverseSum = 1.0 / (a + alpha);
+    const double inverseN = a * inverseSum;
+    const double alphaTimesA = alpha * a;
+    filter.b0 = (1.0 + alphaTimesA) * inverseN;
+    filter.b1 = -2.0 * cosine * inverseN;
+    filter.b2 = (1.0 - alphaTimesA) * inverseN;
+    filter.a1 = filter.b1;
+    filter.a2 = (a - alpha) * inverseSum;
+}
+
 inline void DesignPeakFromAngle(Biquad& filter, double cosine, double alpha, double gainDb) {
     DesignPeakFromAmplitude(filter, cosine, alpha, std::pow(10.0, gainDb / 40.0));
 }

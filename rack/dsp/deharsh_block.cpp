@@ -52,22 +52,9 @@ double BandGain(double envelope, double threshold, const CutShape& shape) {
     if (!(envelope > threshold)) {
         return 1.0;
     }
-    const double overDb = 20.0 * std::log10(envelope / threshold);
+    const double overDb = 20.0 * Log10(envelope / threshold);
     const double kneed = overDb < kKneeDb ? overDb * overDb / kKneeDivisor : overDb - kAboveKneeOffsetDb;
     return Pow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
-}
-
-// The peaking design of DesignPeakFromAmplitude with one division where it has four; its
-// coefficients differ from it in the last bits only.
-void DesignPeak(StereoBiquad& filter, double cosine, double alpha, double a) {
-    const double alphaOverA = alpha / a;
-    const double alphaTimesA = alpha * a;
-    const double inverseN = 1.0 / (1.0 + alphaOverA);
-    filter.b0 = (1.0 + alphaTimesA) * inverseN;
-    filter.b1 = -2.0 * cosine * inverseN;
-    filter.b2 = (1.0 - alphaTimesA) * inverseN;
-    filter.a1 = filter.b1;
-    filter.a2 = (1.0 - alphaOverA) * inverseN;
 }
 
 }  // namespace
@@ -136,9 +123,9 @@ void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
                 designedGains_[b] = smoothedGains_[b];
                 // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
                 const double limited = std::max(smoothedGains_[b], kSmallestGain);
-                const double cutDb = 20.0 * std::log10(limited);
+                const double cutDb = 20.0 * Log10(limited);
                 const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
-                DesignPeak(peaks_[b], peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
+                DesignPeakWithOneDivision(peaks_[b], peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
             }
             wet = peaks_[b].Run(wet);
         }

@@ -37,7 +37,7 @@ constexpr double kCutSlope = 2.5;
 constexpr double kDeepestCutDb = -12.0;
 
 double LogLevel(double envelope) {
-    return envelope > kLevelFloor ? std::log10(envelope) : kLogLevelFloor;
+    return envelope > kLevelFloor ? Log10(envelope) : kLogLevelFloor;
 }
 
 // Cut for a band that stands `excessDb` above its reference: none up to 1 dB, then steeply towards
@@ -92,21 +92,20 @@ void DeMudBlock::Process(double* left, double* right, std::int32_t frames) {
         const double lowReference = LogLevel(envelopes_[kLowReference]);
         const double highReference = LogLevel(envelopes_[kHighReference]);
 
-        double outLeft = inLeft;
-        double outRight = inRight;
+        StereoSample out{inLeft, inRight};
         for (std::size_t b = 0; b < kCutBands; ++b) {
-            const double excessDb = 20.0 * (std::log10(std::max(envelopes_[b], kLevelFloor)) -
+            const double excessDb = 20.0 * (Log10(std::max(envelopes_[b], kLevelFloor)) -
                                              kLowReferenceWeight[b] * lowReference -
                                              kHighReferenceWeight[b] * highReference);
             cutDb_[b] = SmoothTowards(cutDb_[b], TargetCutDb(excessDb, amount), cutCoefficient_);
             if (!(cutDb_[b] == designedCutDb_[b])) {
                 designedCutDb_[b] = cutDb_[b];
-                DesignPeakFromAmplitude(peaksLeft_[b], peakCosine_[b], peakAlpha_[b], Pow10(cutDb_[b] / 40.0));
-                CopyCoefficients(peaksLeft_[b], peaksRight_[b]);
+                DesignPeakWithOneDivision(peaks_[b], peakCosine_[b], peakAlpha_[b], Pow10(cutDb_[b] / 40.0));
             }
-            outLeft = peaksLeft_[b].Run(outLeft);
-            outRight = peaksRight_[b].Run(outRight);
+            out = peaks_[b].Run(out);
         }
+        const double outLeft = out[0];
+        const double outRight = out[1];
 
         const double inputHigh = inputHighPass_.Run(mono);
         const double outputHigh = outputHighPass_.Run((outLeft + outRight) / 2.0);
@@ -122,10 +121,7 @@ void DeMudBlock::Reset() {
     }
     inputHighPass_.Clear();
     outputHighPass_.Clear();
-    for (std::size_t b = 0; b < kCutBands; ++b) {
-        peaksLeft_[b].Clear();
-        peaksRight_[b].Clear();
-    }
+    ClearChain(peaks_);
     envelopes_.fill(0.0);
     cutDb_.fill(0.0);
     match_.Reset();

@@ -6,6 +6,7 @@
 #include "rack/dsp/biquad.h"
 #include "rack/dsp/jump_start_amount.h"
 #include "rack/dsp/loudness_match.h"
+#include "rack/dsp/stereo_biquad.h"
 
 // Dynamic cuts at 200, 280 and 360 Hz where those bands stand out above a reference drawn between
 // 110 Hz and 1300 Hz, then a loudness match back to the input. The detectors hear the mono sum.
@@ -33,8 +34,7 @@ private:
     std::array<Biquad, kDetectorBands> detectors_;
     Biquad inputHighPass_;
     Biquad outputHighPass_;
-    std::array<Biquad, kCutBands> peaksLeft_;
-    std::array<Biquad, kCutBands> peaksRight_;
+    std::array<StereoBiquad, kCutBands> peaks_;
     std::array<double, kDetectorBands> envelopes_{};
     std::array<double, kCutBands> cutDb_{};
     // The cut each peak was last designed for; a cut that holds keeps its design. NaN forces the next.

@@ -30,6 +30,8 @@ TEST(FastMath, StaysWithinItsRelativeErrorOfTheLibrary) {
         {"exp near 0", FastExp, [](double x) { return std::exp(x); }, -1e-3, 1e-3, false},
         {"pow10", Pow10, [](double x) { return std::pow(10.0, x); }, -8.0, 8.0, false},
         {"pow10 of cuts in dB / 40", Pow10, [](double x) { return std::pow(10.0, x); }, -0.5, 0.0, false},
+        {"log10", Log10, [](double x) { return std::log10(x); }, 1e-300, 1e300, true},
+        {"log10 near 1", Log10, [](double x) { return std::log10(x); }, 0.999, 1.001, false},
         {"tanh", FastTanh, [](double x) { return std::tanh(x); }, -25.0, 25.0, false},
         {"tanh near the series edge", FastTanh, [](double x) { return std::tanh(x); }, 0.1, 0.15, false},
         {"tanh of small values", FastTanh, [](double x) { return std::tanh(x); }, 1e-300, 0.2, true},
@@ -73,11 +75,14 @@ TEST(FastMath, AnswersTheEdgesOfItsDomain) {
         {"tanh(0)", FastTanh(0.0), 0.0},
         {"tanh(40)", FastTanh(40.0), 1.0},
         {"tanh(-inf)", FastTanh(-kInf), -1.0},
+        {"log10(1)", Log10(1.0), 0.0},
+        {"log10(0)", Log10(0.0), -kInf},
+        {"log10(inf)", Log10(kInf), kInf},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.got, c.expected) << c.what;
     }
-    for (const double nan : {FastExp(kNaN), Pow10(kNaN), FastTanh(kNaN)}) {
+    for (const double nan : {FastExp(kNaN), Pow10(kNaN), FastTanh(kNaN), Log10(kNaN), Log10(-1.0)}) {
         EXPECT_TRUE(std::isnan(nan));
     }
 }
