@@ -46,7 +46,7 @@ int ClampCharacter(std::int32_t character) {
 }
 
 double ToDb(double level) {
-    return level > kLevelFloor ? 20.0 * std::log10(level) : kSilenceDb;
+    return level > kLevelFloor ? 20.0 * Log10(level) : kSilenceDb;
 }
 
 template <int C>

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 #include "rack/dsp/envelope_follower.h"
 
 namespace {
@@ -31,7 +32,7 @@ double CutGain(double envelope, double amount) {
     if (!(envelope > threshold)) {
         return 1.0;
     }
-    const double overDb = 20.0 * std::log10(envelope / threshold);
+    const double overDb = 20.0 * Log10(envelope / threshold);
     return std::max(kSmallestGain, std::pow(10.0, -overDb * (1.0 - 1.0 / (12.0 * shaped + 4.0)) * amount / 20.0));
 }
 

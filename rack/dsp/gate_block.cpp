@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 #include "rack/dsp/latency.h"
 
 namespace {
@@ -96,7 +97,7 @@ void GateBlock::Process(double* left, double* right, std::int32_t frames) {
             --holdCounter_;
         }
 
-        const double levelDb = 20.0 * std::log10(std::max(envelope_, kLevelFloor));
+        const double levelDb = 20.0 * Log10(std::max(envelope_, kLevelFloor));
         const double target = TargetGain(levelDb, kThresholdSpanDb * amount_ + kThresholdAtZeroDb);
         gain_ += (target - gain_) * (target > gain_ ? attackCoefficient_ : releaseCoefficient_);
 
