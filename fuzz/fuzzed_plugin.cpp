@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
+#include "host/bus_channels.h"
 
 namespace tarnwell::fuzz {
 
@@ -15,15 +16,6 @@ namespace {
 
 constexpr double kRate = 48000.0;
 constexpr int kMaxBlock = 256;
-
-int32 ChannelsOf(IComponent* component, BusDirection direction) {
-  int32 total = 0;
-  for (int32 b = 0; b < component->getBusCount(kAudio, direction); ++b) {
-    BusInfo info{};
-    if (component->getBusInfo(kAudio, direction, b, info) == kResultOk) total += info.channelCount;
-  }
-  return total;
-}
 
 }  // namespace
 
@@ -52,8 +44,8 @@ void FuzzedPlugin::CheckParametersInRange() {
 void FuzzedPlugin::ProcessAndCheck(int frames) {
   IComponent* component = instance_.Component();
   const size_t n = static_cast<size_t>(frames);
-  std::vector<std::vector<float>> in(static_cast<size_t>(ChannelsOf(component, kInput)), std::vector<float>(n));
-  std::vector<std::vector<float>> out(static_cast<size_t>(ChannelsOf(component, kOutput)), std::vector<float>(n));
+  std::vector<std::vector<float>> in(static_cast<size_t>(host::TotalChannelCount(component, kInput)), std::vector<float>(n));
+  std::vector<std::vector<float>> out(static_cast<size_t>(host::TotalChannelCount(component, kOutput)), std::vector<float>(n));
   std::vector<float*> inPtrs, outPtrs;
   for (auto& channel : in) {
     for (size_t i = 0; i < n; ++i) channel[i] = 0.5f * std::sin(0.05f * static_cast<float>(position_ + static_cast<int64_t>(i)));

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/allocation_guard.h"
+#include "host/bus_channels.h"
 #include "host/memory_stream.h"
 #include "host/text.h"
 #include "platform/host_window.h"
@@ -156,8 +157,7 @@ void PluginInstance::PassBusChannels(BusDirection direction, int32 bus, int32 ch
 int32 PluginInstance::ChannelsPassed(BusDirection direction, int32 bus) const {
   for (const ChannelOverride& o : channelOverrides_)
     if (o.direction == direction && o.bus == bus) return o.channels;
-  BusInfo info{};
-  return component_->getBusInfo(kAudio, direction, bus, info) == kResultOk ? info.channelCount : 0;
+  return BusChannelCount(component_, direction, bus);
 }
 
 void PluginInstance::PrepareBuses() {

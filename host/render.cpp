@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "host/bus_channels.h"
 #include "host/plugin_instance.h"
 #include "host/text.h"
 
@@ -102,12 +103,7 @@ bool Render(const Module& module, const AudioFile& input, const RenderOptions& o
   output->sampleRate = rate;
   // As many output channels as the plug-in's output buses have; input channels past the main
   // bus go to its side-chain.
-  size_t outputChannels = 0;
-  for (int32 b = 0; b < plugin.Component()->getBusCount(kAudio, kOutput); ++b) {
-    BusInfo info{};
-    if (plugin.Component()->getBusInfo(kAudio, kOutput, b, info) == kResultOk)
-      outputChannels += static_cast<size_t>(std::max(info.channelCount, 0));
-  }
+  const auto outputChannels = static_cast<size_t>(TotalChannelCount(plugin.Component(), kOutput));
   output->channels.assign(std::max<size_t>(outputChannels, 1), std::vector<float>(frames));
   std::vector<std::vector<float>> in(channels, std::vector<float>(static_cast<size_t>(block)));
   std::vector<float*> inPtrs, outPtrs(output->channels.size());

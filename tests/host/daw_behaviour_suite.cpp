@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/bus_channels.h"
 #include "host/plugin_instance.h"
 #include "host/text.h"
 
@@ -27,17 +28,6 @@ constexpr int kMaxBlock = 1024;
   return ::testing::AssertionFailure() << "answered " << result;
 }
 
-int32 ChannelsOfBus(IComponent* component, BusDirection direction, int32 bus) {
-  BusInfo info{};
-  return component->getBusInfo(kAudio, direction, bus, info) == kResultOk ? info.channelCount : 0;
-}
-
-int32 ChannelsOf(IComponent* component, BusDirection direction) {
-  int32 total = 0;
-  for (int32 b = 0; b < component->getBusCount(kAudio, direction); ++b) total += ChannelsOfBus(component, direction, b);
-  return total;
-}
-
 std::vector<SpeakerArrangement> OwnArrangements(IAudioProcessor* processor, IComponent* component,
                                                 BusDirection direction) {
   std::vector<SpeakerArrangement> arrangements;
@@ -55,11 +45,7 @@ struct BusShape {
 };
 
 BusShape ShapeOf(IComponent* component) {
-  BusShape shape;
-  for (int32 b = 0; b < component->getBusCount(kAudio, kInput); ++b) shape.inputs.push_back(ChannelsOfBus(component, kInput, b));
-  for (int32 b = 0; b < component->getBusCount(kAudio, kOutput); ++b)
-    shape.outputs.push_back(ChannelsOfBus(component, kOutput, b));
-  return shape;
+  return {BusChannelCounts(component, kInput), BusChannelCounts(component, kOutput)};
 }
 
 struct ParamRef {
@@ -152,9 +138,9 @@ class Stream {
 
   void Block(int frames) {
     IComponent* component = plugin_.Component();
-    const int32 mainChannels = ChannelsOfBus(component, kInput, 0);
-    const int32 inputs = ChannelsOf(component, kInput);
-    const int32 outputs = ChannelsOf(component, kOutput);
+    const int32 mainChannels = BusChannelCount(component, kInput, 0);
+    const int32 inputs = TotalChannelCount(component, kInput);
+    const int32 outputs = TotalChannelCount(component, kOutput);
     if (out_.size() < static_cast<size_t>(outputs)) out_.resize(static_cast<size_t>(outputs));
     const size_t n = static_cast<size_t>(std::max(frames, 0));
     std::vector<std::vector<double>> in(static_cast<size_t>(inputs), std::vector<double>(n));
@@ -245,7 +231,7 @@ TEST_P(DawBehaviour, ScanStopsWhatItNeverStartedAndTheInstanceStillWorksAfterwar
   const tresult stopped = plugin.SetProcessing(false);
   EXPECT_TRUE(stopped == kResultOk || stopped == kResultFalse || stopped == kNotImplemented) << stopped;
   EXPECT_TRUE(OkOrRefused(plugin.SetActive(false)));
-  EXPECT_GT(ChannelsOf(plugin.Component(), kOutput), 0);
+  EXPECT_GT(TotalChannelCount(plugin.Component(), kOutput), 0);
   const std::vector<uint8_t> scanned = Saved(plugin);
 
   // A host that keeps the scanned instance and starts it for real.

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "host/bus_channels.h"
 #include "host/plugin_instance.h"
 #include "host/text.h"
 
@@ -49,24 +50,15 @@ std::vector<HostParam> HostParams(IEditController* controller) {
   return params;
 }
 
-std::vector<int32> BusChannels(IComponent* component, BusDirection direction) {
-  std::vector<int32> channels;
-  for (int32 b = 0; b < component->getBusCount(kAudio, direction); ++b) {
-    BusInfo info{};
-    channels.push_back(component->getBusInfo(kAudio, direction, b, info) == kResultOk ? info.channelCount : 0);
-  }
-  return channels;
-}
-
 // One host session: its random choices, its transport and the states it kept.
 class Session {
  public:
   Session(PluginInstance& plugin, uint32_t seed) : plugin_(plugin), random_(seed) {
     params_ = HostParams(plugin.Controller());
     ReadValuesBack();
-    inputs_ = BusChannels(plugin.Component(), kInput);
+    inputs_ = BusChannelCounts(plugin.Component(), kInput);
     int32 outputs = 0;
-    for (int32 channels : BusChannels(plugin.Component(), kOutput)) outputs += channels;
+    for (int32 channels : BusChannelCounts(plugin.Component(), kOutput)) outputs += channels;
     outputChannels_ = outputs;
   }
 
