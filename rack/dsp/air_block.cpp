@@ -6,6 +6,8 @@
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_fast_math.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -173,24 +175,7 @@ void AirBlock::UpdateCoefficients() {
     shelf_.SetCoefficients(usable ? shelf : Biquad{});
 }
 
-StereoSample AirBlock::ShapeOversampled(const StereoSample& x, double biasTanh) {
-    const double gain = oversampler_.factorGain * drive_;
-    StereoSample result{};
-    for (std::int32_t i = 0; i < oversampler_.factor; ++i) {
-        const StereoSample m = RunChain(oversampler_.up, i == 0 ? x : StereoSample{});
-        StereoSample y;
-        for (std::size_t c = 0; c < 2; ++c) {
-            y[c] = FastTanh(m[c] * gain + tuning_.bias) - biasTanh;
-        }
-        y = RunChain(oversampler_.down, y);
-        if (i == 0) {
-            result = y;
-        }
-    }
-    return result;
-}
-
-StereoSample AirBlock::ProcessFrame(const StereoSample& x, double biasTanh) {
+StereoSample AirBlock::ProcessTuningModeFrame(const StereoSample& x) {
     if (mode_ == kShelfMode) {
         return shelf_.Run(x);
     }
@@ -203,23 +188,72 @@ StereoSample AirBlock::ProcessFrame(const StereoSample& x, double biasTanh) {
         const StereoSample high = RunChain(crossoverHighPass_, clipped);
         return {high[0] * crossoverGain_ + low[0], high[1] * crossoverGain_ + low[1]};
     }
-    const StereoSample band = bandLowPass_.Run(RunChain(exciterHighPass_, x));
-    const StereoSample harmonics = RunChain(topLowPass_, RunChain(harmonicHighPass_, ShapeOversampled(band, biasTanh)));
-    return {x[0] + tuning_.outputMix * harmonics[0], x[1] + tuning_.outputMix * harmonics[1]};
+    return x;
+}
+
+void AirBlock::ProcessExciterChunk(double* left, double* right, std::int32_t frames, double biasTanh) {
+    const std::int32_t factor = oversampler_.factor;
+    // The drive each frame runs at, as the amount glides.
+    std::array<double, kStereoChunkFrames> gains;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        StepAmount();
+        gains[static_cast<std::size_t>(i)] = oversampler_.factorGain * drive_;
+    }
+    std::array<StereoFrame, kStereoChunkFrames> band;
+    LoadFrames(left, right, band.data(), frames);
+    RunCascade(std::array<StereoBiquad*, 3>{&exciterHighPass_[0], &exciterHighPass_[1], &bandLowPass_}, band.data(), frames);
+
+    // Zero-stuffed to the oversampled rate, shaped, and filtered back down.
+    std::array<StereoFrame, kStereoChunkFrames * kHighestFactor> fast{};
+    const std::int32_t fastFrames = frames * factor;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        fast[static_cast<std::size_t>(i * factor)] = band[static_cast<std::size_t>(i)];
+    }
+    RunCascade(SectionsOf(oversampler_.up), fast.data(), fastFrames);
+    for (std::int32_t i = 0; i < fastFrames; ++i) {
+        const double gain = gains[static_cast<std::size_t>(i / factor)];
+        StereoFrame& m = fast[static_cast<std::size_t>(i)];
+        m = StereoFastTanh(m * BothChannels(gain) + BothChannels(tuning_.bias)) - BothChannels(biasTanh);
+    }
+    RunCascade(SectionsOf(oversampler_.down), fast.data(), fastFrames);
+
+    std::array<StereoFrame, kStereoChunkFrames>& harmonics = band;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        harmonics[static_cast<std::size_t>(i)] = fast[static_cast<std::size_t>(i * factor)];
+    }
+    RunCascade(SectionsOf(harmonicHighPass_), harmonics.data(), frames);
+    RunCascade(SectionsOf(topLowPass_), harmonics.data(), frames);
+    const StereoFrame mix = BothChannels(tuning_.outputMix);
+    for (std::int32_t i = 0; i < frames; ++i) {
+        StereoFrame& h = harmonics[static_cast<std::size_t>(i)];
+        h = StereoFrame{left[i], right[i]} + mix * h;
+    }
+    StoreFrames(harmonics.data(), left, right, frames);
+}
+
+void AirBlock::StepAmount() {
+    smoothAmount_ = SmoothTowards(smoothAmount_, targetAmount_, smoothCoef_);
+    if (std::fabs(smoothAmount_ - coefficientAmount_) > kRecomputeTolerance) {
+        coefficientAmount_ = smoothAmount_;
+        UpdateCoefficients();
+    }
 }
 
 void AirBlock::Process(double* left, double* right, std::int32_t frames) {
     if (targetAmount_ <= 0.0 && smoothAmount_ <= kBypassBelowAmount) {
         return;
     }
-    const double biasTanh = FastTanh(tuning_.bias);
-    for (std::int32_t i = 0; i < frames; ++i) {
-        smoothAmount_ = SmoothTowards(smoothAmount_, targetAmount_, smoothCoef_);
-        if (std::fabs(smoothAmount_ - coefficientAmount_) > kRecomputeTolerance) {
-            coefficientAmount_ = smoothAmount_;
-            UpdateCoefficients();
+    if (mode_ != kShelfMode && mode_ != kCrossoverMode) {
+        const double biasTanh = FastTanh(tuning_.bias);
+        for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
+            const std::int32_t count = std::min(kStereoChunkFrames, frames - start);
+            ProcessExciterChunk(left + start, right + start, count, biasTanh);
         }
-        const StereoSample out = ProcessFrame({left[i], right[i]}, biasTanh);
+        return;
+    }
+    for (std::int32_t i = 0; i < frames; ++i) {
+        StepAmount();
+        const StereoSample out = ProcessTuningModeFrame({left[i], right[i]});
         right[i] = out[1];
         left[i] = out[0];
     }

@@ -53,8 +53,12 @@ private:
     void DesignFixedFilters();
     void DesignOversamplingFilters(double cutoffHz, std::int32_t factor);
     void UpdateCoefficients();
-    StereoSample ShapeOversampled(const StereoSample& x, double biasTanh);
-    StereoSample ProcessFrame(const StereoSample& x, double biasTanh);
+    // Glides the amount one frame; the coefficients follow a glide of more than a hair.
+    void StepAmount();
+    // The exciter over at most kStereoChunkFrames frames, one stage at a time.
+    void ProcessExciterChunk(double* left, double* right, std::int32_t frames, double biasTanh);
+    // The crossover and shelf modes, frame by frame.
+    StereoSample ProcessTuningModeFrame(const StereoSample& x);
 
     double exciterHighPassHz_ = 3000.0;
     double bandLowPassHz_ = 6800.0;

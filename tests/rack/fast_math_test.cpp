@@ -2,13 +2,16 @@
 // beyond, and at the values where such code usually breaks.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_fast_math.h"
 
 namespace {
 
@@ -84,6 +87,24 @@ TEST(FastMath, AnswersTheEdgesOfItsDomain) {
     }
     for (const double nan : {FastExp(kNaN), Pow10(kNaN), FastTanh(kNaN), Log10(kNaN), Log10(-1.0)}) {
         EXPECT_TRUE(std::isnan(nan));
+    }
+}
+
+// The two-channel tanh must give each lane the scalar's exact bits, whatever the other lane holds.
+TEST(FastMath, StereoTanhGivesEachChannelTheScalarsBits) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    std::vector<double> values = {0.0, -0.0, 0.125, -0.125, std::nextafter(0.125, 0.0), 20.0, -20.0,
+                                  std::nextafter(20.0, 0.0), 1e-300, -1e-310, 700.0, -kInf, kInf,
+                                  std::numeric_limits<double>::quiet_NaN()};
+    for (int i = 0; i <= 20000; ++i) {
+        values.push_back(-25.0 + 50.0 * i / 20000.0);
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double left = values[i];
+        const double right = values[(i * 7919) % values.size()];
+        const StereoFrame both = StereoFastTanh(StereoFrame{left, right});
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(both[0]), std::bit_cast<std::uint64_t>(FastTanh(left))) << left;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(both[1]), std::bit_cast<std::uint64_t>(FastTanh(right))) << right;
     }
 }
 
