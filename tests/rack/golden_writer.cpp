@@ -1,25 +1,42 @@
-// Writes the fingerprints of every golden case with the code as it is now:
-//   rack_golden_writer tests/rack/golden/rack_renders.bin
-// Run it only to pin new cases or deliberate changes of sound, never to make a test pass.
+// Pins the fingerprints of golden cases with the code as it is now:
+//   rack_golden_writer tests/rack/golden/rack_renders.bin            adds the cases the file lacks
+//   rack_golden_writer --replace tests/rack/golden/rack_renders.bin  renders every case anew
+// Cases already in the file keep the fingerprint of the code they were pinned with, so a new block's
+// goldens can be added without moving the others' reference. Replace only for deliberate changes of
+// sound, never to make a test pass.
 #include <cstdio>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "golden_renders.h"
 #include "render_fingerprint.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output file>\n", argv[0]);
+    const bool replace = argc == 3 && std::string(argv[1]) == "--replace";
+    if (argc != 2 && !replace) {
+        std::fprintf(stderr, "usage: %s [--replace] <fingerprint file>\n", argv[0]);
         return 2;
     }
-    std::vector<NamedFingerprint> entries;
-    for (const GoldenCase& golden : GoldenCases()) {
-        entries.push_back({golden.Name(), TakeFingerprint(RenderGoldenCase(golden))});
+    const std::string path = argv[argc - 1];
+    std::vector<NamedFingerprint> kept;
+    if (!replace) {
+        ReadFingerprints(path, kept);
     }
-    if (!WriteFingerprints(argv[1], entries)) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    std::set<std::string> pinned;
+    for (const NamedFingerprint& entry : kept) {
+        pinned.insert(entry.name);
+    }
+    std::vector<NamedFingerprint> entries = kept;
+    for (const GoldenCase& golden : GoldenCases()) {
+        if (pinned.count(golden.Name()) == 0) {
+            entries.push_back({golden.Name(), TakeFingerprint(RenderGoldenCase(golden))});
+        }
+    }
+    if (!WriteFingerprints(path, entries)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
         return 1;
     }
-    std::printf("%zu fingerprints written to %s\n", entries.size(), argv[1]);
+    std::printf("%zu fingerprints in %s, %zu of them new\n", entries.size(), path.c_str(), entries.size() - kept.size());
     return 0;
 }
