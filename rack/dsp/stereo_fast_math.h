@@ -1,30 +1,14 @@
 #pragma once
 
-#include <bit>
 #include <cstdint>
 
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
-// StereoFastTanh: FastTanh on both channels at once, without a branch: each lane gets the very value the scalar
+// FastTanh on both channels at once, without a branch: each lane gets the very value the scalar
 // FastTanh gives it (tests/rack/fast_math_test.cpp compares them bit for bit).
 
-using StereoBits = std::int64_t __attribute__((vector_size(16)));
-
 namespace stereo_fast_math_detail {
-
-inline StereoBits Bits(StereoFrame value) {
-    return std::bit_cast<StereoBits>(value);
-}
-
-inline StereoFrame FromBits(StereoBits bits) {
-    return std::bit_cast<StereoFrame>(bits);
-}
-
-// Lanes of `mask` are all ones or all zeros, as comparisons give them.
-inline StereoFrame Select(StereoBits mask, StereoFrame ifSet, StereoFrame ifClear) {
-    return FromBits((mask & Bits(ifSet)) | (~mask & Bits(ifClear)));
-}
 
 inline constexpr std::int64_t kSignBit = std::int64_t{1} << 63;
 
@@ -33,7 +17,7 @@ inline StereoFrame ExpOfSmallPositive(StereoFrame x) {
     using namespace fast_math_detail;
     const StereoFrame shifted = x * BothChannels(kLog2E) + BothChannels(kRoundingShift);
     const StereoFrame k = shifted - BothChannels(kRoundingShift);
-    const StereoBits exponent = (Bits(shifted) & StereoBits{0x000fffffffffffff, 0x000fffffffffffff}) -
+    const StereoBits exponent = (ChannelBits(shifted) & StereoBits{0x000fffffffffffff, 0x000fffffffffffff}) -
                                 StereoBits{std::int64_t{1} << 51, std::int64_t{1} << 51};
     const StereoFrame r = (x - k * BothChannels(kLn2High)) - k * BothChannels(kLn2Low);
     const StereoFrame r2 = r * r;
@@ -51,8 +35,8 @@ inline StereoFrame ExpOfSmallPositive(StereoFrame x) {
     // The exponent is not negative here, so halving it is a shift.
     const StereoBits half = exponent >> 1;
     const StereoBits bias = {1023, 1023};
-    const StereoFrame scaleA = FromBits((half + bias) << 52);
-    const StereoFrame scaleB = FromBits((exponent - half + bias) << 52);
+    const StereoFrame scaleA = FramesFromBits((half + bias) << 52);
+    const StereoFrame scaleB = FramesFromBits((exponent - half + bias) << 52);
     return p * scaleA * scaleB;
 }
 
@@ -60,8 +44,8 @@ inline StereoFrame ExpOfSmallPositive(StereoFrame x) {
 
 inline StereoFrame StereoFastTanh(StereoFrame x) {
     using namespace stereo_fast_math_detail;
-    const StereoBits signOf = Bits(x) & StereoBits{kSignBit, kSignBit};
-    const StereoFrame a = FromBits(Bits(x) & ~StereoBits{kSignBit, kSignBit});
+    const StereoBits signOf = ChannelBits(x) & StereoBits{kSignBit, kSignBit};
+    const StereoFrame a = FramesFromBits(ChannelBits(x) & ~StereoBits{kSignBit, kSignBit});
 
     const StereoFrame x2 = x * x;
     StereoFrame q = BothChannels(21844.0 / 6081075.0);
@@ -73,10 +57,10 @@ inline StereoFrame StereoFastTanh(StereoFrame x) {
     const StereoFrame series = x + x * x2 * q;
 
     const StereoBits belowLimit = a < BothChannels(20.0);
-    const StereoFrame e = ExpOfSmallPositive(Select(belowLimit, BothChannels(2.0) * a, BothChannels(0.0)));
+    const StereoFrame e = ExpOfSmallPositive(SelectChannels(belowLimit, BothChannels(2.0) * a, BothChannels(0.0)));
     const StereoFrame t = BothChannels(1.0) - BothChannels(2.0) / (e + BothChannels(1.0));
-    const StereoFrame signedT = FromBits(Bits(t) | signOf);
+    const StereoFrame signedT = FramesFromBits(ChannelBits(t) | signOf);
     // Beyond 20 tanh is 1 to the last bit; NaN passes through.
-    const StereoFrame saturated = Select(a == a, FromBits(Bits(BothChannels(1.0)) | signOf), x);
-    return Select(a < BothChannels(0.125), series, Select(belowLimit, signedT, saturated));
+    const StereoFrame saturated = SelectChannels(a == a, FramesFromBits(ChannelBits(BothChannels(1.0)) | signOf), x);
+    return SelectChannels(a < BothChannels(0.125), series, SelectChannels(belowLimit, signedT, saturated));
 }

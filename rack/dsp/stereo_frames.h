@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 #include "rack/dsp/stereo_biquad.h"
@@ -11,6 +12,22 @@
 // as one vector, so each operation below is one SSE2 instruction on x86-64 (GCC and Clang vector
 // extensions: the same arithmetic, lane by lane, as the scalar code, so results stay bit-exact).
 using StereoFrame = double __attribute__((vector_size(16)));
+
+// A frame's bits, for sign tricks and for comparisons, which give all ones or all zeros per lane.
+using StereoBits = std::int64_t __attribute__((vector_size(16)));
+
+inline StereoBits ChannelBits(StereoFrame value) {
+    return std::bit_cast<StereoBits>(value);
+}
+
+inline StereoFrame FramesFromBits(StereoBits bits) {
+    return std::bit_cast<StereoFrame>(bits);
+}
+
+// Per channel, `ifSet` where the comparison result `mask` holds and `ifClear` where it does not.
+inline StereoFrame SelectChannels(StereoBits mask, StereoFrame ifSet, StereoFrame ifClear) {
+    return FramesFromBits((mask & ChannelBits(ifSet)) | (~mask & ChannelBits(ifClear)));
+}
 
 // Frames a block processes per stage pass; its scratch arrays live on the stack.
 inline constexpr std::int32_t kStereoChunkFrames = 64;

@@ -1,9 +1,13 @@
 #include "rack/dsp/tape_block.h"
 
+#include <array>
 #include <cmath>
 
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_fast_math.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -90,37 +94,75 @@ void TapeBlock::SkipFrames(std::int64_t frames) {
 void TapeBlock::Process(double* left, double* right, std::int32_t frames) {
     const double a = ClampToUnit(amount_);
     const double dcCoef = 1.0 - std::exp(-kTwoPi * kDcBlockerHz / sampleRate_);
-    for (std::int32_t i = 0; i < frames; ++i) {
+    std::int32_t i = 0;
+    while (i < frames) {
         smoothAmount_ = SmoothTowards(smoothAmount_, a, smoothCoef_);
         if (smoothAmount_ < kActiveAmount) {
+            ++i;
             continue;
         }
         if ((sampleCounter_ & kRefreshMask) == 0) {
             Design(smoothAmount_);
         }
         ++sampleCounter_;
+        // The frames up to the next redesign share these coefficients; an inactive frame ends them
+        // early and is left to the loop above.
+        std::int32_t run = 1;
+        while (i + run < frames && (sampleCounter_ & kRefreshMask) != 0) {
+            const double next = SmoothTowards(smoothAmount_, a, smoothCoef_);
+            if (next < kActiveAmount) {
+                break;
+            }
+            smoothAmount_ = next;
+            ++sampleCounter_;
+            ++run;
+        }
+        ProcessRun(left + i, right + i, run, dcCoef);
+        i += run;
+    }
+}
 
-        const StereoSample shelved = lowShelf_.Run({left[i], right[i]});
+void TapeBlock::ProcessRun(double* left, double* right, std::int32_t frames, double dcCoef) {
+    std::array<StereoFrame, kRefreshMask + 1> x;
+    LoadFrames(left, right, x.data(), frames);
+    RunCascade(std::array<StereoBiquad*, 1>{&lowShelf_}, x.data(), frames);
+
+    std::array<double, kRefreshMask + 1> gains;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const StereoFrame& shelved = x[static_cast<std::size_t>(i)];
         const double level = std::fabs((shelved[0] + shelved[1]) / 2.0);
         const double k = envelope_ < level ? attackCoef_ : releaseCoef_;
         envelope_ = (1.0 - k) * level + k * envelope_;
-        const double overDb = 20.0 * std::log10(envelope_ + kLevelFloor) - thresholdDb_;
-        const double gain = DbToGain(CompressorGainDb(overDb, slope_)) * makeupGain_;
-
-        StereoSample saturated;
-        for (std::size_t c = 0; c < 2; ++c) {
-            const double driven = drive_ * shelved[c] * gain;
-            const double d = driven >= 0.0 ? 1.2 : 1.1;
-            saturated[c] = (std::tanh(d * driven) / d * saturationMix_ + (1.0 - saturationMix_) * driven) / drive_;
-        }
-        StereoSample out = presence_.Run(lowPass_.Run(saturated));
-        for (std::size_t c = 0; c < 2; ++c) {
-            dcState_[c] = dcCoef * out[c] + (1.0 - dcCoef) * dcState_[c];
-            out[c] -= dcState_[c];
-        }
-        right[i] = out[1];
-        left[i] = out[0];
+        gains[static_cast<std::size_t>(i)] = envelope_;
     }
+    for (std::int32_t i = 0; i < frames; ++i) {
+        double& gain = gains[static_cast<std::size_t>(i)];
+        const double overDb = 20.0 * Log10(gain + kLevelFloor) - thresholdDb_;
+        gain = Pow10(CompressorGainDb(overDb, slope_) / 20.0) * makeupGain_;
+    }
+
+    const StereoFrame drive = BothChannels(drive_);
+    const StereoFrame mix = BothChannels(saturationMix_);
+    const StereoFrame dry = BothChannels(1.0 - saturationMix_);
+    for (std::int32_t i = 0; i < frames; ++i) {
+        StereoFrame& frame = x[static_cast<std::size_t>(i)];
+        const StereoFrame driven = drive * frame * BothChannels(gains[static_cast<std::size_t>(i)]);
+        // Positive half-waves saturate a little harder than negative ones.
+        const StereoFrame d = SelectChannels(driven >= BothChannels(0.0), BothChannels(1.2), BothChannels(1.1));
+        frame = (StereoFastTanh(d * driven) / d * mix + dry * driven) / drive;
+    }
+    RunCascade(std::array<StereoBiquad*, 2>{&lowPass_, &presence_}, x.data(), frames);
+
+    const StereoFrame dcShare = BothChannels(dcCoef);
+    const StereoFrame dcKeep = BothChannels(1.0 - dcCoef);
+    StereoFrame dc{dcState_[0], dcState_[1]};
+    for (std::int32_t i = 0; i < frames; ++i) {
+        StereoFrame& frame = x[static_cast<std::size_t>(i)];
+        dc = dcShare * frame + dcKeep * dc;
+        frame -= dc;
+    }
+    dcState_ = {dc[0], dc[1]};
+    StoreFrames(x.data(), left, right, frames);
 }
 
 void TapeBlock::Reset() {

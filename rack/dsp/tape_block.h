@@ -22,6 +22,8 @@ public:
 private:
     // Sets every coefficient for an amount in 0..1.
     void Design(double x);
+    // Frames that share one design, one stage at a time.
+    void ProcessRun(double* left, double* right, std::int32_t frames, double dcCoef);
 
     double amount_ = 0.0;
     StereoBiquad lowShelf_;
