@@ -1,11 +1,13 @@
 #include "rack/dsp/deesser_block.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/envelope_follower.h"
+#include "rack/dsp/stereo_biquad.h"
 
 namespace {
 
@@ -25,15 +27,33 @@ constexpr double kThresholdAtZero = 0.0316227766;
 constexpr double kThresholdFallDecades = 0.9;
 constexpr double kSmallestGain = 0.05;
 
+double Threshold(double amount) {
+    return kThresholdAtZero * std::pow(10.0, -kThresholdFallDecades * amount * amount);
+}
+
 // Gain of the band-passed part: 1 up to the threshold, then a ratio that steepens with the amount.
-double CutGain(double envelope, double amount) {
-    const double shaped = amount * amount;
-    const double threshold = kThresholdAtZero * std::pow(10.0, -kThresholdFallDecades * shaped);
+double CutGain(double envelope, double threshold, double amount) {
     if (!(envelope > threshold)) {
         return 1.0;
     }
+    const double shaped = amount * amount;
     const double overDb = 20.0 * Log10(envelope / threshold);
-    return std::max(kSmallestGain, std::pow(10.0, -overDb * (1.0 - 1.0 / (12.0 * shaped + 4.0)) * amount / 20.0));
+    return std::max(kSmallestGain, Pow10(-overDb * (1.0 - 1.0 / (12.0 * shaped + 4.0)) * amount / 20.0));
+}
+
+StereoSection PairOf(const Biquad& left, const Biquad& right) {
+    StereoBiquad pair;
+    pair.SetCoefficients(left);
+    pair.z1 = {left.z1, right.z1};
+    pair.z2 = {left.z2, right.z2};
+    return StereoSection(pair);
+}
+
+void KeepStates(const StereoSection& pair, Biquad& left, Biquad& right) {
+    left.z1 = pair.z1[0];
+    left.z2 = pair.z2[0];
+    right.z1 = pair.z1[1];
+    right.z2 = pair.z2[1];
 }
 
 }  // namespace
@@ -52,22 +72,70 @@ void DeEsserBlock::Prepare(double sampleRate) {
 }
 
 void DeEsserBlock::Process(double* left, double* right, std::int32_t frames) {
-    for (std::int32_t i = 0; i < frames; ++i) {
+    std::array<double, kStereoChunkFrames> amounts;
+    std::int32_t i = 0;
+    while (i < frames) {
         amount_ = SmoothTowards(amount_, amountTarget_, amountCoefficient_);
         if (amount_ < kBypassBelowAmount) {
+            ++i;
             continue;
         }
-        const double inLeft = left[i];
-        const double inRight = right[i];
-        const double detected = detectorHigh_.Run(detectorLow_.Run((inLeft + inRight) / 2.0));
-        envelope_ = FollowEnvelope(envelope_, std::fabs(detected), risingCoefficient_, fallingCoefficient_);
-        bandGain_ = CutGain(envelope_, amount_);
-        const double cut = 1.0 - bandGain_;
-        const double midLeft = inLeft - lowBandLeft_.Run(inLeft) * cut;
-        const double midRight = inRight - lowBandRight_.Run(inRight) * cut;
-        right[i] = midRight - highBandRight_.Run(midRight) * cut;
-        left[i] = midLeft - highBandLeft_.Run(midLeft) * cut;
+        // A frame whose amount falls below the bypass ends the run and is left to the loop above.
+        amounts[0] = amount_;
+        std::int32_t run = 1;
+        while (i + run < frames && run < kStereoChunkFrames) {
+            const double next = SmoothTowards(amount_, amountTarget_, amountCoefficient_);
+            if (next < kBypassBelowAmount) {
+                break;
+            }
+            amount_ = next;
+            amounts[static_cast<std::size_t>(run++)] = next;
+        }
+        ProcessRun(left + i, right + i, run, amounts);
+        i += run;
     }
+}
+
+void DeEsserBlock::ProcessRun(double* left, double* right, std::int32_t frames,
+                              const std::array<double, kStereoChunkFrames>& amounts) {
+    std::array<double, kStereoChunkFrames> cuts;
+    Biquad detectorLow = detectorLow_;
+    Biquad detectorHigh = detectorHigh_;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const double detected = detectorHigh.Run(detectorLow.Run((left[i] + right[i]) / 2.0));
+        envelope_ = FollowEnvelope(envelope_, std::fabs(detected), risingCoefficient_, fallingCoefficient_);
+        cuts[static_cast<std::size_t>(i)] = envelope_;
+    }
+    detectorLow_ = detectorLow;
+    detectorHigh_ = detectorHigh;
+
+    // The threshold's power of ten only changes while the amount glides.
+    double thresholdAmount = amounts[0];
+    double threshold = Threshold(thresholdAmount);
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const double amount = amounts[static_cast<std::size_t>(i)];
+        if (amount != thresholdAmount) {
+            thresholdAmount = amount;
+            threshold = Threshold(amount);
+        }
+        double& cut = cuts[static_cast<std::size_t>(i)];
+        bandGain_ = CutGain(cut, threshold, amount);
+        cut = 1.0 - bandGain_;
+    }
+
+    StereoSection lowBand = PairOf(lowBandLeft_, lowBandRight_);
+    StereoSection highBand = PairOf(highBandLeft_, highBandRight_);
+    std::array<StereoFrame, kStereoChunkFrames> x;
+    LoadFrames(left, right, x.data(), frames);
+    for (std::int32_t i = 0; i < frames; ++i) {
+        StereoFrame& frame = x[static_cast<std::size_t>(i)];
+        const StereoFrame cut = BothChannels(cuts[static_cast<std::size_t>(i)]);
+        const StereoFrame mid = frame - lowBand.Run(frame) * cut;
+        frame = mid - highBand.Run(mid) * cut;
+    }
+    KeepStates(lowBand, lowBandLeft_, lowBandRight_);
+    KeepStates(highBand, highBandLeft_, highBandRight_);
+    StoreFrames(x.data(), left, right, frames);
 }
 
 void DeEsserBlock::Reset() {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/stereo_frames.h"
 
 // Cuts sibilance by subtracting two band-passed parts of the signal (5.4 and 8 kHz) while a
 // high-passed detector on the mono sum is above a threshold that falls as the amount rises.
@@ -18,6 +20,10 @@ public:
     double BandGain() const { return bandGain_; }
 
 private:
+    // Frames whose amounts are all above the bypass, one stage at a time.
+    void ProcessRun(double* left, double* right, std::int32_t frames,
+                    const std::array<double, kStereoChunkFrames>& amounts);
+
     double amountTarget_ = 0.0;
     double amount_ = 0.0;
     double amountCoefficient_ = 0.999;

@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <utility>
 
 #include "rack/dsp/stereo_biquad.h"
 
@@ -51,37 +52,52 @@ inline void StoreFrames(const StereoFrame* frames, double* left, double* right, 
     }
 }
 
-// Runs the sections in order over the frames in place, computing exactly what StereoBiquad::Run
-// computes; their states are updated as if each frame had passed through them one by one. Four
-// sections at most per call, so that coefficients and states stay close to the registers.
+// A StereoBiquad held in vector form, for loops that keep sections in locals: Run computes exactly
+// what StereoBiquad::Run computes.
+struct StereoSection {
+    StereoFrame b0, b1, b2, a1, a2, z1, z2;
+
+    explicit StereoSection(const StereoBiquad& s)
+        : b0(BothChannels(s.b0)),
+          b1(BothChannels(s.b1)),
+          b2(BothChannels(s.b2)),
+          a1(BothChannels(s.a1)),
+          a2(BothChannels(s.a2)),
+          z1{s.z1[0], s.z1[1]},
+          z2{s.z2[0], s.z2[1]} {}
+
+    StereoFrame Run(StereoFrame x) {
+        const StereoFrame y = b0 * x + z1;
+        z1 = b1 * x - a1 * y + z2;
+        z2 = b2 * x - a2 * y;
+        return y;
+    }
+
+    // Hands the state back to the section it was taken from.
+    void KeepStateIn(StereoBiquad& s) const {
+        s.z1 = {z1[0], z1[1]};
+        s.z2 = {z2[0], z2[1]};
+    }
+};
+
+// Runs the sections in order over the frames in place; their states are updated as if each frame
+// had passed through them one by one. Four sections at most per call, so that coefficients and
+// states stay close to the registers.
 template <std::size_t K>
 void RunCascade(const std::array<StereoBiquad*, K>& sections, StereoFrame* frames, std::int32_t count) {
     static_assert(K >= 1 && K <= 4);
-    StereoFrame b0[K], b1[K], b2[K], a1[K], a2[K], z1[K], z2[K];
-    for (std::size_t k = 0; k < K; ++k) {
-        const StereoBiquad& s = *sections[k];
-        b0[k] = BothChannels(s.b0);
-        b1[k] = BothChannels(s.b1);
-        b2[k] = BothChannels(s.b2);
-        a1[k] = BothChannels(s.a1);
-        a2[k] = BothChannels(s.a2);
-        z1[k] = StereoFrame{s.z1[0], s.z1[1]};
-        z2[k] = StereoFrame{s.z2[0], s.z2[1]};
-    }
+    std::array<StereoSection, K> local = [&]<std::size_t... k>(std::index_sequence<k...>) {
+        return std::array<StereoSection, K>{StereoSection(*sections[k])...};
+    }(std::make_index_sequence<K>{});
     for (std::int32_t i = 0; i < count; ++i) {
         StereoFrame x = frames[i];
-        for (std::size_t k = 0; k < K; ++k) {
-            const StereoFrame y = b0[k] * x + z1[k];
-            z1[k] = b1[k] * x - a1[k] * y + z2[k];
-            z2[k] = b2[k] * x - a2[k] * y;
-            x = y;
+        for (StereoSection& section : local) {
+            x = section.Run(x);
         }
         frames[i] = x;
     }
     for (std::size_t k = 0; k < K; ++k) {
-        StereoBiquad& s = *sections[k];
-        s.z1 = {z1[k][0], z1[k][1]};
-        s.z2 = {z2[k][0], z2[k][1]};
+        local[k].KeepStateIn(*sections[k]);
     }
 }
 
