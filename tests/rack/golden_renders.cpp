@@ -57,7 +57,8 @@ std::vector<GoldenCase> GoldenCases() {
                  {EffectType::DeMud, EffectType::DeHarsh, EffectType::Air, EffectType::Plate, EffectType::Presence}) {
                 cases.push_back({type, 0, amount, rate, false, amount == 0.0});
             }
-            for (EffectType type : {EffectType::Gate, EffectType::DeEsser, EffectType::Glue, EffectType::Tape}) {
+            for (EffectType type :
+                 {EffectType::Gate, EffectType::DeEsser, EffectType::Glue, EffectType::Tape, EffectType::Shimmer}) {
                 cases.push_back({type, 0, amount, rate, false, amount == 0.0});
             }
             for (std::int32_t character = 0; character < 4; ++character) {
