@@ -54,10 +54,6 @@ void Hadamard(std::array<double, 8>& v) {
     }
 }
 
-double HannWeight(double position, double length) {
-    return 0.5 - 0.5 * std::cos(kTwoPi * position / length);
-}
-
 double ReadAtPosition(const RingDelay& line, double position) {
     const double whole = std::floor(position);
     return ReadCubicAt(line, static_cast<std::int32_t>(whole), position - whole);
@@ -114,7 +110,15 @@ double ShimmerBlock::PitchShift() {
     const double write = pitchBuffer_.Position();
     const double headFirst = ReadAtPosition(pitchBuffer_, write - first);
     const double headSecond = ReadAtPosition(pitchBuffer_, write - second);
-    return (HannWeight(first, length) * headFirst + HannWeight(second, length) * headSecond) * kMixScale;
+    // The second head sits half a period of the window later, where the window is its complement.
+    const double weightFirst = 0.5 - 0.5 * windowCos_;
+    return (weightFirst * headFirst + (1.0 - weightFirst) * headSecond) * kMixScale;
+}
+
+void ShimmerBlock::AnchorWindow() {
+    const double phase = kTwoPi * grainCountdown_ / grainLength_;
+    windowCos_ = std::cos(phase);
+    windowSin_ = std::sin(phase);
 }
 
 void ShimmerBlock::AdvanceGrain() {
@@ -124,7 +128,15 @@ void ShimmerBlock::AdvanceGrain() {
         randomState_ = randomState_ * kRandomMultiplier + kRandomIncrement;
         const double r = static_cast<double>(randomState_ >> 8) * kRandomScale;
         grainLength_ = std::max(1.0, (kGrainSpreadBase + kGrainSpread * r) * grainBase_);
+        stepCos_ = std::cos(kTwoPi / grainLength_);
+        stepSin_ = std::sin(kTwoPi / grainLength_);
+        AnchorWindow();
+        return;
     }
+    // The window's phase falls by one frame's step: a rotation, re-anchored at every block and grain.
+    const double c = windowCos_ * stepCos_ + windowSin_ * stepSin_;
+    windowSin_ = windowSin_ * stepCos_ - windowCos_ * stepSin_;
+    windowCos_ = c;
 }
 
 void ShimmerBlock::Process(double* left, double* right, std::int32_t frames) {
@@ -132,6 +144,9 @@ void ShimmerBlock::Process(double* left, double* right, std::int32_t frames) {
         return;
     }
     const double damp = tuning_.damp;
+    stepCos_ = std::cos(kTwoPi / grainLength_);
+    stepSin_ = std::sin(kTwoPi / grainLength_);
+    AnchorWindow();
     for (std::int32_t i = 0; i < frames; ++i) {
         smoothAmount_ = SmoothTowards(smoothAmount_, targetAmount_, smoothCoef_);
         const double a = smoothAmount_;

@@ -36,6 +36,8 @@ private:
     void UpdateCoefficients(double amount);
     double PitchShift();
     void AdvanceGrain();
+    // Sets the window's cosine and sine for the countdown directly.
+    void AnchorWindow();
 
     std::array<RingDelay, kLines> lines_;
     std::array<RingDelay, 4> diffusers_;
@@ -48,6 +50,11 @@ private:
     double grainLength_ = 1.0;
     double grainBase_ = 0.0;
     std::uint32_t randomState_ = 1;
+    // cos and sin of the window phase 2 pi countdown / length, and of one frame's step of it.
+    double windowCos_ = 1.0;
+    double windowSin_ = 0.0;
+    double stepCos_ = 1.0;
+    double stepSin_ = 0.0;
     double smoothAmount_ = 0.0;
     double targetAmount_ = 0.0;
     double coefficientAmount_ = -1.0;
