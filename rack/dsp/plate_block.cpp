@@ -26,6 +26,8 @@ constexpr double kCombDepthSamples = 2.0;
 constexpr std::int32_t kCombPad = 8;
 constexpr std::int32_t kShortestComb = 8;
 constexpr double kCombMix = 0.125;
+// Bounds the rotated comb LFOs' magnitude, which rounding may carry a little above 1.
+constexpr double kLfoOvershoot = 1.001;
 constexpr double kHighestCombFeedback = 0.96;
 constexpr double kCombFeedbackPerAmount = 0.08;
 
@@ -209,40 +211,107 @@ StereoSample PlateBlock::EarlyReflections() const {
     return sum;
 }
 
-StereoSample PlateBlock::RunCombs(const StereoSample& input) {
-    std::array<double, kCombsPerSide> lfo;
-    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
-        lfo[i] = combSine_[i];
-        const double sine = combSine_[i] * combStepCosine_[i] + combCosine_[i] * combStepSine_[i];
-        combCosine_[i] = combCosine_[i] * combStepCosine_[i] - combSine_[i] * combStepSine_[i];
-        combSine_[i] = sine;
-        combPhase_[i] = WrapPhase(combPhase_[i] + combPhaseStep_[i]);
+std::int32_t PlateBlock::CombChunkFrames() const {
+    // A read's whole delay is at least the shortest comb less the excursion, rounded down; the
+    // rotated LFO may overshoot 1 by a few rounding steps, which the margin covers.
+    double shortest = combBaseDelay_[0];
+    for (const double base : combBaseDelay_) {
+        shortest = std::min(shortest, base);
     }
-    std::array<double, kCombs> delay;
-    for (std::size_t i = 0; i < kCombs; ++i) {
-        delay[i] = combBaseDelay_[i] + lfo[i % kCombsPerSide] * combDepth_;
+    const double lowest = shortest - std::fabs(combDepth_) * kLfoOvershoot - 1.0;
+    if (!(lowest >= 2.0)) {
+        return 1;
     }
-    if (roundCombDelays_) {
-        for (double& d : delay) {
-            d = std::floor(d + 0.5);
+    return static_cast<std::int32_t>(std::min(static_cast<double>(kStereoChunkFrames), std::floor(lowest) - 1.0));
+}
+
+void PlateBlock::ReadCombs(std::int32_t frames, CombRuns& damped, InterleavedChunk& means) {
+    const auto count = static_cast<std::size_t>(frames);
+    // Each LFO's value at every frame; two LFOs per vector.
+    std::array<std::array<double, kStereoChunkFrames>, kCombsPerSide> lfo;
+    for (std::size_t k = 0; k < kCombsPerSide; k += 2) {
+        const auto pairOf = [k](const std::array<double, kCombsPerSide>& values) {
+            return StereoFrame{values[k], values[k + 1]};
+        };
+        StereoFrame sine = pairOf(combSine_);
+        StereoFrame cosine = pairOf(combCosine_);
+        StereoFrame phase = pairOf(combPhase_);
+        const StereoFrame stepSine = pairOf(combStepSine_);
+        const StereoFrame stepCosine = pairOf(combStepCosine_);
+        const StereoFrame phaseStep = pairOf(combPhaseStep_);
+        for (std::size_t f = 0; f < count; ++f) {
+            lfo[k][f] = sine[0];
+            lfo[k + 1][f] = sine[1];
+            const StereoFrame rotated = sine * stepCosine + cosine * stepSine;
+            cosine = cosine * stepCosine - sine * stepSine;
+            sine = rotated;
+            phase += phaseStep;
+            phase = phase >= 1.0 ? phase - BothChannels(1.0) : phase;
+        }
+        for (std::size_t lane = 0; lane < 2; ++lane) {
+            combSine_[k + lane] = sine[lane];
+            combCosine_[k + lane] = cosine[lane];
+            combPhase_[k + lane] = phase[lane];
         }
     }
-    std::array<double, kCombs> read;
-    combLines_.ReadCubic(delay, read);
+
+    CombRuns& reads = damped;
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        std::array<double, kStereoChunkFrames> delays;
+        const std::array<double, kStereoChunkFrames>& oscillator = lfo[i % kCombsPerSide];
+        for (std::size_t f = 0; f < count; ++f) {
+            delays[f] = combBaseDelay_[i] + oscillator[f] * combDepth_;
+        }
+        if (roundCombDelays_) {
+            for (std::size_t f = 0; f < count; ++f) {
+                delays[f] = std::floor(delays[f] + 0.5);
+            }
+        }
+        combLines_.ReadCubicRun(i, delays.data(), reads[i].data(), frames);
+    }
+
+    // Lanes hold left comb k and right comb k.
+    std::array<StereoFrame, kCombsPerSide> lowPass, smooth;
+    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+        lowPass[k] = StereoFrame{combLowPass_[k], combLowPass_[k + kCombsPerSide]};
+        smooth[k] = StereoFrame{combSmooth_[k], combSmooth_[k + kCombsPerSide]};
+    }
     const double d = combDamping_;
-    for (std::size_t i = 0; i < kCombs; ++i) {
-        combLowPass_[i] = read[i] * (1.0 - d) + d * combLowPass_[i];
-        combSmooth_[i] = (1.0 - d / 2.0) * combLowPass_[i] + (d / 2.0) * combSmooth_[i];
+    const StereoFrame keepLowPass = BothChannels(d);
+    const StereoFrame takeLowPass = BothChannels(1.0 - d);
+    const StereoFrame keepSmooth = BothChannels(d / 2.0);
+    const StereoFrame takeSmooth = BothChannels(1.0 - d / 2.0);
+    for (std::size_t f = 0; f < count; ++f) {
+        StereoFrame sum{};
+        for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+            const StereoFrame read{reads[k][f], reads[k + kCombsPerSide][f]};
+            lowPass[k] = read * takeLowPass + keepLowPass * lowPass[k];
+            smooth[k] = takeSmooth * lowPass[k] + keepSmooth * smooth[k];
+            damped[k][f] = smooth[k][0];
+            damped[k + kCombsPerSide][f] = smooth[k][1];
+            sum += smooth[k];
+        }
+        means[2 * f] = sum[0] * kCombMix;
+        means[2 * f + 1] = sum[1] * kCombMix;
     }
-    std::array<double, kCombs> fed;
-    StereoSample sum{};
-    for (std::size_t i = 0; i < kCombs; ++i) {
-        const std::size_t side = i / kCombsPerSide;
-        fed[i] = combSmooth_[i] * combFeedback_ + input[side];
-        sum[side] += combSmooth_[i];
+    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+        combLowPass_[k] = lowPass[k][0];
+        combLowPass_[k + kCombsPerSide] = lowPass[k][1];
+        combSmooth_[k] = smooth[k][0];
+        combSmooth_[k + kCombsPerSide] = smooth[k][1];
     }
-    combLines_.Push(fed);
-    return {sum[0] * kCombMix, sum[1] * kCombMix};
+}
+
+void PlateBlock::PushCombs(std::int32_t frames, const CombRuns& damped, const InterleavedChunk& inputs) {
+    std::array<std::array<double, kStereoChunkFrames>, 2> sideInputs;
+    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
+        sideInputs[0][f] = inputs[2 * f];
+        sideInputs[1][f] = inputs[2 * f + 1];
+    }
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        combLines_.Write(i, damped[i].data(), combFeedback_, sideInputs[i / kCombsPerSide].data(), frames);
+    }
+    combLines_.Advance(frames);
 }
 
 double PlateBlock::RunTankHalf(TankHalf& half, double input) {
@@ -267,70 +336,115 @@ double PlateBlock::RunTankHalf(TankHalf& half, double input) {
     return tap;
 }
 
+void PlateBlock::RunTank(std::int32_t frames, const InterleavedChunk& inputs, InterleavedChunk& taps) {
+    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
+        const double leftInput = inputs[2 * f] + tank_[1].output;
+        const double rightInput = inputs[2 * f + 1] + tank_[0].output;
+        taps[2 * f] = RunTankHalf(tank_[0], leftInput);
+        taps[2 * f + 1] = RunTankHalf(tank_[1], rightInput);
+    }
+}
+
 void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
     if (preDelay_[0].Length() < kShortestPreDelay) {
         return;
     }
     roundCombDelays_ = PlateCombRounding() > 0.5;
+    AnchorOscillators();
+    const std::int32_t chunk = CombChunkFrames();
+    for (std::int32_t start = 0; start < frames; start += chunk) {
+        ProcessChunk(left + start, right + start, std::min(chunk, frames - start));
+    }
+}
+
+// Stage by stage over the chunk. Only the tanks and the one-pole filters carry a frame to the next
+// within it; the combs read frames pushed before it, and get this chunk's input at its end.
+void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
+    const auto count = static_cast<std::size_t>(frames);
     const bool figureEight = tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
-    const bool chain = tuning_.chainAmount > 0.0;
-    const bool diffuseReflections = tuning_.reflectionDiffusion > 0.0;
-    const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
     const double c = sizeAmount_;
     const double wetScale = (0.3 * c * c + 0.7 * c) * tuning_.wetGain;
-    AnchorOscillators();
 
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const StereoSample dry{left[i], right[i]};
-        const StereoSample filtered = inputLowPass_.Run(dry);
-        preDelay_[0].Push(filtered[0]);
-        preDelay_[1].Push(filtered[1]);
-        StereoSample reflections = EarlyReflections();
+    std::array<StereoFrame, kStereoChunkFrames> dry;
+    LoadFrames(left, right, dry.data(), frames);
+    std::array<StereoFrame, kStereoChunkFrames> filtered = dry;
+    RunCascade(std::array<StereoBiquad*, 1>{&inputLowPass_}, filtered.data(), frames);
 
-        StereoSample combInput;
+    InterleavedChunk reflections;
+    InterleavedChunk combInputs{};
+    for (std::size_t f = 0; f < count; ++f) {
+        preDelay_[0].Push(filtered[f][0]);
+        preDelay_[1].Push(filtered[f][1]);
+        const StereoSample early = EarlyReflections();
         for (std::size_t s = 0; s < 2; ++s) {
-            combInput[s] = reflections[s] * tuning_.reflectionFeedback + filtered[s] + chainFeedback_;
+            reflections[2 * f + s] = early[s];
+            combInputs[2 * f + s] = early[s] * tuning_.reflectionFeedback + filtered[f][s];
         }
-        const StereoSample combs = RunCombs(combInput);
+    }
 
-        // Both sides pass through the same four lines, left first.
-        const double diffusedLeft = inputDiffusers_.Run(combs[0]);
-        const double diffusedRight = inputDiffusers_.Run(combs[1]);
-        const double leftTankInput = diffusedLeft + tank_[1].output;
-        const double rightTankInput = diffusedRight + tank_[0].output;
-        StereoSample taps{RunTankHalf(tank_[0], leftTankInput), RunTankHalf(tank_[1], rightTankInput)};
+    CombRuns damped;
+    InterleavedChunk combs;
+    ReadCombs(frames, damped, combs);
+    std::array<double, kStereoChunkFrames> mid;
+    for (std::size_t f = 0; f < count; ++f) {
+        mid[f] = (combs[2 * f] + combs[2 * f + 1]) / 2.0;
+    }
 
-        const double mid = (combs[0] + combs[1]) / 2.0;
-        if (figureEight) {
+    // Both sides pass through the same four lines, left first.
+    InterleavedChunk& diffused = combs;
+    inputDiffusers_.RunInPlace(diffused.data(), 2 * frames);
+    InterleavedChunk taps;
+    RunTank(frames, diffused, taps);
+    if (figureEight) {
+        for (std::size_t f = 0; f < count; ++f) {
             const StereoSample tank =
-                figureEight_.Process(mid, figureEightDecay_, tuning_.tankDamp, tuning_.tankModDepth);
-            taps = {kFigureEightGain * tank[0], kFigureEightGain * tank[1]};
+                figureEight_.Process(mid[f], figureEightDecay_, tuning_.tankDamp, tuning_.tankModDepth);
+            taps[2 * f] = kFigureEightGain * tank[0];
+            taps[2 * f + 1] = kFigureEightGain * tank[1];
         }
-        if (chain) {
-            const double e = AllpassSeries(chain_, chainGains_, mid);
-            chainFeedback_ = e * tuning_.chainLoop;
-            taps = {tuning_.tankToWet * taps[0] + e, tuning_.tankToWet * taps[1] + e};
-        } else {
+    }
+
+    // Each frame's comb input takes the chain's output of the frame before.
+    if (tuning_.chainAmount > 0.0) {
+        std::array<double, kStereoChunkFrames>& echoes = mid;
+        for (std::size_t i = 0; i < chain_.size(); ++i) {
+            chain_[i].RunAllpass(chainGains_[i], echoes.data(), frames);
+        }
+        for (std::size_t f = 0; f < count; ++f) {
+            for (std::size_t s = 0; s < 2; ++s) {
+                combInputs[2 * f + s] += chainFeedback_;
+                taps[2 * f + s] = tuning_.tankToWet * taps[2 * f + s] + echoes[f];
+            }
+            chainFeedback_ = echoes[f] * tuning_.chainLoop;
+        }
+    } else {
+        for (std::size_t f = 0; f < count; ++f) {
+            combInputs[2 * f] += chainFeedback_;
+            combInputs[2 * f + 1] += chainFeedback_;
             chainFeedback_ = 0.0;
         }
-        if (diffuseReflections) {
-            reflections[0] = reflectionDiffusers_.Run(reflections[0]);
-            reflections[1] = reflectionDiffusers_.Run(reflections[1]);
-        }
-
-        StereoSample wet{tuning_.reflectionOut * 0.5 * reflections[0] + 0.5 * taps[0],
-                         tuning_.reflectionOut * 0.5 * reflections[1] + 0.5 * taps[1]};
-        if (highPass) {
-            wet = outputHighPass_.Run(wet);
-        }
-        StereoSample out;
-        for (std::size_t s = 0; s < 2; ++s) {
-            dcState_[s] = (1.0 - dcCoef_) * dcState_[s] + dcCoef_ * wet[s];
-            out[s] = dry[s] + (wet[s] - dcState_[s]) * wetScale;
-        }
-        right[i] = out[1];
-        left[i] = out[0];
     }
+    PushCombs(frames, damped, combInputs);
+
+    if (tuning_.reflectionDiffusion > 0.0) {
+        reflectionDiffusers_.RunInPlace(reflections.data(), 2 * frames);
+    }
+    std::array<StereoFrame, kStereoChunkFrames> wet;
+    const StereoFrame reflectionShare = BothChannels(tuning_.reflectionOut * 0.5);
+    for (std::size_t f = 0; f < count; ++f) {
+        wet[f] = reflectionShare * StereoFrame{reflections[2 * f], reflections[2 * f + 1]} +
+                 BothChannels(0.5) * StereoFrame{taps[2 * f], taps[2 * f + 1]};
+    }
+    if (tuning_.highPassHz > kHighPassOffBelowHz) {
+        RunCascade(std::array<StereoBiquad*, 1>{&outputHighPass_}, wet.data(), frames);
+    }
+    StereoFrame dc{dcState_[0], dcState_[1]};
+    for (std::size_t f = 0; f < count; ++f) {
+        dc = BothChannels(1.0 - dcCoef_) * dc + BothChannels(dcCoef_) * wet[f];
+        wet[f] = dry[f] + (wet[f] - dc) * BothChannels(wetScale);
+    }
+    dcState_ = {dc[0], dc[1]};
+    StoreFrames(wet.data(), left, right, frames);
 }
 
 void PlateBlock::SkipFrames(std::int64_t frames) {

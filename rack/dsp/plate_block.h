@@ -7,6 +7,7 @@
 #include "rack/dsp/plate_lines.h"
 #include "rack/dsp/ring_delay.h"
 #include "rack/dsp/stereo_biquad.h"
+#include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
 
 // Developer tuning of the plate, from the TARNWELL_PLATE variables.
@@ -81,11 +82,22 @@ private:
         double output = 0.0;
     };
 
+    // One chunk of frames, each comb's on its own.
+    using CombRuns = std::array<std::array<double, kStereoChunkFrames>, kCombs>;
+    // A chunk's two channels interleaved, left first: the order in which shared lines take them.
+    using InterleavedChunk = std::array<double, 2 * kStereoChunkFrames>;
+
     void AnchorOscillators();
     StereoSample EarlyReflections() const;
-    // Returns the mean of each side's comb outputs.
-    StereoSample RunCombs(const StereoSample& input);
-    // Returns the half's tap; its output goes to the other half next frame.
+    // The most frames a chunk may hold so that no comb read of it reaches a frame pushed within it.
+    std::int32_t CombChunkFrames() const;
+    void ProcessChunk(double* left, double* right, std::int32_t frames);
+    // Each comb's damped output for every frame of the chunk, and the means of each side's.
+    void ReadCombs(std::int32_t frames, CombRuns& damped, InterleavedChunk& means);
+    void PushCombs(std::int32_t frames, const CombRuns& damped, const InterleavedChunk& inputs);
+    // Writes each frame's two taps; each half's output goes to the other half the next frame.
+    void RunTank(std::int32_t frames, const InterleavedChunk& inputs, InterleavedChunk& taps);
+    // Returns the half's tap.
     double RunTankHalf(TankHalf& half, double input);
 
     PlateTuning tuning_;

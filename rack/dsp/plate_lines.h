@@ -4,9 +4,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <emmintrin.h>
 #include <vector>
 
 #include "rack/dsp/ring_delay.h"
+#include "rack/dsp/stereo_frames.h"
 
 // Plate line lengths are given at 44.1 kHz; a line gets pad + floor(length x scale) samples, never
 // fewer than `shortest`.
@@ -26,6 +29,13 @@ public:
 
     double Run(double x) { return AllpassSeries(lines_, kGains, x); }
 
+    // Run over a sequence in place, one line at a time: each line's stretches have no recurrence.
+    void RunInPlace(double* samples, std::int32_t count) {
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            lines_[i].RunAllpass(kGains[i], samples, count);
+        }
+    }
+
     bool Ready() const { return lines_[0].Length() > 0; }
 
     void Clear() { ClearLines(lines_); }
@@ -40,10 +50,11 @@ private:
     std::array<RingDelay, 4> lines_;
 };
 
-// The plate's parallel combs in one ring whose frames hold every comb's sample side by side: a frame
-// is written with one contiguous store and no comb needs its own wrap. The ring is a power of two
-// at least as long as the longest comb; each comb keeps its nominal length, which bounds its reads,
-// so every read returns the sample a line of that length would hold.
+// The plate's parallel combs, each in its own ring of the same power-of-two length (at least the
+// longest comb), followed by copies of the ring's first samples so that no read needs a wrap. Each
+// comb keeps its nominal length, which bounds its reads, so every read returns the sample a line of
+// that length would hold. Combs are read and written a run of frames at a time: the reads of a run
+// must reach no frame written within it.
 template <std::size_t Combs>
 class CombBank {
 public:
@@ -54,11 +65,12 @@ public:
             longest = std::max(longest, lengths[i]);
             longestRead_[i] = static_cast<double>(lengths[i]) - 2.0;
         }
-        frames_ = 1;
+        frames_ = kCopiedFrames;
         while (frames_ < longest) {
             frames_ *= 2;
         }
-        samples_.assign(static_cast<std::size_t>(frames_) * Combs, 0.0);
+        stride_ = static_cast<std::size_t>(frames_ + kCopiedFrames);
+        samples_.assign(stride_ * Combs, 0.0);
         position_ = 0;
     }
 
@@ -71,50 +83,77 @@ public:
         std::vector<double>().swap(samples_);
         longestRead_ = {};
         frames_ = 0;
+        stride_ = 0;
         position_ = 0;
     }
 
-    // Every comb's cubic read `delays[i]` samples back, as ReadCubic reads a line of the comb's
-    // length. Stage by stage over all combs, so that all but the loads run as vector loops.
-    void ReadCubic(const std::array<double, Combs>& delays, std::array<double, Combs>& out) const {
+    // The comb's cubic reads `delays[f]` samples back from frame f of the run, as ReadCubic reads a
+    // line of the comb's length. Two frames at a time: while both have the same whole delay their
+    // points are neighbours, and each lane's four points are one load each.
+    void ReadCubicRun(std::size_t comb, const double* delays, double* out, std::int32_t frames) const {
+        const double* line = samples_.data() + comb * stride_;
         const std::int32_t mask = frames_ - 1;
-        std::array<std::int32_t, Combs> first;
-        std::array<double, Combs> t;
-        for (std::size_t i = 0; i < Combs; ++i) {
-            double delay = delays[i] >= 2.0 ? delays[i] : 2.0;
-            delay = delay > longestRead_[i] ? longestRead_[i] : delay;
+        const StereoFrame longest = BothChannels(longestRead_[comb]);
+        for (std::int32_t f = 0; f < frames; f += 2) {
+            const bool pair = f + 1 < frames;
+            const StereoFrame given = pair ? LoadPair(delays + f) : BothChannels(delays[f]);
+            // Below 2 or NaN reads at 2 (the maximum takes its second operand then), beyond the
+            // longest read at the longest.
+            const __m128d delay = _mm_min_pd(_mm_max_pd(given, BothChannels(2.0)), longest);
             // The delay is positive here, so truncation is the floor.
-            const auto whole = static_cast<std::int32_t>(delay);
-            t[i] = delay - static_cast<double>(whole);
-            first[i] = position_ - 2 - whole;
-        }
-        std::array<double, Combs> before, at, next, afterNext;
-        for (std::size_t i = 0; i < Combs; ++i) {
-            const auto point = [&](std::int32_t frame) {
-                return samples_[static_cast<std::size_t>(frame & mask) * Combs + i];
-            };
-            before[i] = point(first[i]);
-            at[i] = point(first[i] + 1);
-            next[i] = point(first[i] + 2);
-            afterNext[i] = point(first[i] + 3);
-        }
-        for (std::size_t i = 0; i < Combs; ++i) {
-            out[i] = CubicInterpolate(before[i], at[i], next[i], afterNext[i], t[i]);
+            const __m128i wholes = _mm_cvttpd_epi32(delay);
+            const StereoFrame t = delay - _mm_cvtepi32_pd(wholes);
+            const auto bothWholes = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholes));
+            const auto whole = static_cast<std::int32_t>(static_cast<std::uint32_t>(bothWholes));
+            const auto nextWhole = static_cast<std::int32_t>(static_cast<std::uint32_t>(bothWholes >> 32));
+            const double* p = line + ((position_ + f - 2 - whole) & mask);
+            StereoFrame value;
+            if (pair && nextWhole == whole) {
+                value = CubicInterpolate(LoadPair(p), LoadPair(p + 1), LoadPair(p + 2), LoadPair(p + 3), t);
+            } else {
+                const double* q = line + ((position_ + f + (pair ? 1 : 0) - 2 - nextWhole) & mask);
+                value = CubicInterpolate(StereoFrame{p[0], q[0]}, StereoFrame{p[1], q[1]}, StereoFrame{p[2], q[2]},
+                                         StereoFrame{p[3], q[3]}, t);
+            }
+            out[f] = value[0];
+            if (pair) {
+                out[f + 1] = value[1];
+            }
         }
     }
 
-    // Writes every comb's next sample and advances.
-    void Push(const std::array<double, Combs>& values) {
-        double* frame = samples_.data() + static_cast<std::size_t>(position_) * Combs;
-        for (std::size_t i = 0; i < Combs; ++i) {
-            frame[i] = values[i];
+    // The comb's samples for the frames of a run, `feedback` x damped + input each (as the caller
+    // computes them frame by frame); Advance moves past them once every comb has its own.
+    void Write(std::size_t comb, const double* damped, double feedback, const double* inputs, std::int32_t frames) {
+        double* line = samples_.data() + comb * stride_;
+        std::int32_t slot = position_;
+        for (std::int32_t f = 0; f < frames;) {
+            const std::int32_t stretch = std::min(frames - f, frames_ - slot);
+            double* __restrict out = line + slot;
+            for (std::int32_t i = 0; i < stretch; ++i) {
+                out[i] = damped[f + i] * feedback + inputs[f + i];
+            }
+            f += stretch;
+            slot = (slot + stretch) & (frames_ - 1);
         }
-        position_ = (position_ + 1) & (frames_ - 1);
+        std::copy(line, line + kCopiedFrames, line + frames_);
     }
+
+    void Advance(std::int32_t frames) { position_ = (position_ + frames) & (frames_ - 1); }
 
 private:
+    // Two neighbouring reads of four points each.
+    static constexpr std::int32_t kCopiedFrames = 4;
+
+    static StereoFrame LoadPair(const double* p) {
+        StereoFrame pair;
+        std::memcpy(&pair, p, sizeof pair);
+        return pair;
+    }
+
     std::vector<double> samples_;
     std::array<double, Combs> longestRead_{};
     std::int32_t frames_ = 0;
+    std::size_t stride_ = 0;
     std::int32_t position_ = 0;
 };

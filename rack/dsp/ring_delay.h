@@ -62,6 +62,26 @@ public:
     // Whole-sample tap `delay` (0..length - 1) samples back from the write position.
     double Tap(std::int32_t delay) const { return At(position_ - delay); }
 
+    // AllpassStep (below) over `count` samples in place. Up to the wrap point every slot is read once
+    // and then written, so the steps of a stretch do not wait on one another and run as vectors.
+    void RunAllpass(double gain, double* samples, std::int32_t count) {
+        while (count > 0 && length_ > 0) {
+            const std::int32_t stretch = std::min(count, length_ - position_);
+            double* __restrict slots = buffer_.data() + position_;
+            double* __restrict x = samples;
+            for (std::int32_t i = 0; i < stretch; ++i) {
+                const double w = slots[i];
+                const double fed = x[i] + gain * w;
+                slots[i] = fed;
+                x[i] = w - gain * fed;
+            }
+            position_ += stretch;
+            position_ = position_ == length_ ? 0 : position_;
+            samples += stretch;
+            count -= stretch;
+        }
+    }
+
 private:
     std::vector<double> buffer_;
     std::int32_t length_ = 0;
@@ -99,8 +119,10 @@ double AllpassSeries(std::array<RingDelay, N>& lines, const std::array<double, N
     return x;
 }
 
-// Four-point cubic through y(-1), y(0), y(1), y(2): y(0) at t = 0, y(1) at t = 1.
-inline double CubicInterpolate(double before, double at, double next, double afterNext, double t) {
+// Four-point cubic through y(-1), y(0), y(1), y(2): y(0) at t = 0, y(1) at t = 1. Also for vectors
+// of samples, lane by lane.
+template <typename Sample>
+Sample CubicInterpolate(Sample before, Sample at, Sample next, Sample afterNext, Sample t) {
     return at + t * (next - before) * 0.5 +
            t * t * (before - 2.5 * at + 2.0 * next - 0.5 * afterNext) +
            t * t * t * ((afterNext - before) * 0.5 + 1.5 * (at - next));
