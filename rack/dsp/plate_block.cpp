@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <emmintrin.h>
 
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -200,18 +202,7 @@ void PlateBlock::AnchorOscillators() {
     }
 }
 
-StereoSample PlateBlock::EarlyReflections() const {
-    StereoSample sum{};
-    for (std::size_t i = 0; i < kTaps; ++i) {
-        sum[0] += kTapGains[i] * preDelay_[0].Tap(leftTapDelays_[i]);
-        if (leftTapDelays_[i] > 0) {
-            sum[1] += kTapGains[i] * preDelay_[1].Tap(rightTapDelays_[i]);
-        }
-    }
-    return sum;
-}
-
-std::int32_t PlateBlock::CombChunkFrames() const {
+std::int32_t PlateBlock::ChunkFrames() const {
     // A read's whole delay is at least the shortest comb less the excursion, rounded down; the
     // rotated LFO may overshoot 1 by a few rounding steps, which the margin covers.
     double shortest = combBaseDelay_[0];
@@ -222,7 +213,12 @@ std::int32_t PlateBlock::CombChunkFrames() const {
     if (!(lowest >= 2.0)) {
         return 1;
     }
-    return static_cast<std::int32_t>(std::min(static_cast<double>(kStereoChunkFrames), std::floor(lowest) - 1.0));
+    std::int32_t longestTap = 0;
+    for (std::size_t i = 0; i < kTaps; ++i) {
+        longestTap = std::max({longestTap, leftTapDelays_[i], rightTapDelays_[i]});
+    }
+    const double combFrames = std::min(static_cast<double>(kStereoChunkFrames), std::floor(lowest) - 1.0);
+    return std::max(1, std::min(static_cast<std::int32_t>(combFrames), preDelay_[0].Length() - longestTap));
 }
 
 void PlateBlock::ReadCombs(std::int32_t frames, CombRuns& damped, InterleavedChunk& means) {
@@ -314,71 +310,33 @@ void PlateBlock::PushCombs(std::int32_t frames, const CombRuns& damped, const In
     combLines_.Advance(frames);
 }
 
-double PlateBlock::RunTankHalf(TankHalf& half, double input) {
-    double delay = half.baseDelay + kTankReadPad +
-                   half.excursion * tuning_.tankMod * (half.sine + 1.0) / 2.0;
-    const double sine = half.sine * tankStepCosine_ + half.cosine * tankStepSine_;
-    half.cosine = half.cosine * tankStepCosine_ - half.sine * tankStepSine_;
-    half.sine = sine;
-    half.phase = WrapPhase(half.phase + tankPhaseStep_);
-    if (!(delay >= kShortestTankRead)) {
-        delay = kShortestTankRead;
-    }
-    delay = std::min(delay, kLongestTankRead);
-    const double f = tuning_.tankModInteger > 0.5 ? half.allpass.Tap(static_cast<std::int32_t>(delay))
-                                                  : ReadCubic(half.allpass, delay);
-    const double g = combDamping_;
-    const double fed = f * g + input;
-    half.allpass.Push(fed);
-    const double decayed = (f - g * fed) * smallTankDecay_;
-    const double tap = half.decay.Step(decayed);
-    half.output = AllpassStep(half.diffuser, decayed, g);
-    return tap;
-}
-
-void PlateBlock::RunTank(std::int32_t frames, const InterleavedChunk& inputs, InterleavedChunk& taps) {
-    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
-        const double leftInput = inputs[2 * f] + tank_[1].output;
-        const double rightInput = inputs[2 * f + 1] + tank_[0].output;
-        taps[2 * f] = RunTankHalf(tank_[0], leftInput);
-        taps[2 * f + 1] = RunTankHalf(tank_[1], rightInput);
-    }
-}
-
 void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
     if (preDelay_[0].Length() < kShortestPreDelay) {
         return;
     }
     roundCombDelays_ = PlateCombRounding() > 0.5;
     AnchorOscillators();
-    const std::int32_t chunk = CombChunkFrames();
+    const std::int32_t chunk = ChunkFrames();
     for (std::int32_t start = 0; start < frames; start += chunk) {
         ProcessChunk(left + start, right + start, std::min(chunk, frames - start));
     }
 }
 
-// Stage by stage over the chunk. Only the tanks and the one-pole filters carry a frame to the next
-// within it; the combs read frames pushed before it, and get this chunk's input at its end.
+// Stage by stage over the chunk. The combs read frames pushed before it and get this chunk's input at
+// its end; only the tanks and the filters carry one frame into the next within it.
 void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
     const auto count = static_cast<std::size_t>(frames);
-    const bool figureEight = tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
-    const double c = sizeAmount_;
-    const double wetScale = (0.3 * c * c + 0.7 * c) * tuning_.wetGain;
-
     std::array<StereoFrame, kStereoChunkFrames> dry;
     LoadFrames(left, right, dry.data(), frames);
     std::array<StereoFrame, kStereoChunkFrames> filtered = dry;
     RunCascade(std::array<StereoBiquad*, 1>{&inputLowPass_}, filtered.data(), frames);
 
     InterleavedChunk reflections;
+    ReflectChunk(filtered, frames, reflections);
     InterleavedChunk combInputs{};
     for (std::size_t f = 0; f < count; ++f) {
-        preDelay_[0].Push(filtered[f][0]);
-        preDelay_[1].Push(filtered[f][1]);
-        const StereoSample early = EarlyReflections();
         for (std::size_t s = 0; s < 2; ++s) {
-            reflections[2 * f + s] = early[s];
-            combInputs[2 * f + s] = early[s] * tuning_.reflectionFeedback + filtered[f][s];
+            combInputs[2 * f + s] = reflections[2 * f + s] * tuning_.reflectionFeedback + filtered[f][s];
         }
     }
 
@@ -389,62 +347,131 @@ void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) 
     for (std::size_t f = 0; f < count; ++f) {
         mid[f] = (combs[2 * f] + combs[2 * f + 1]) / 2.0;
     }
-
     // Both sides pass through the same four lines, left first.
     InterleavedChunk& diffused = combs;
     inputDiffusers_.RunInPlace(diffused.data(), 2 * frames);
-    InterleavedChunk taps;
-    RunTank(frames, diffused, taps);
-    if (figureEight) {
-        for (std::size_t f = 0; f < count; ++f) {
-            const StereoSample tank =
-                figureEight_.Process(mid[f], figureEightDecay_, tuning_.tankDamp, tuning_.tankModDepth);
-            taps[2 * f] = kFigureEightGain * tank[0];
-            taps[2 * f + 1] = kFigureEightGain * tank[1];
-        }
-    }
 
     // Each frame's comb input takes the chain's output of the frame before.
-    if (tuning_.chainAmount > 0.0) {
-        std::array<double, kStereoChunkFrames>& echoes = mid;
+    const bool chain = tuning_.chainAmount > 0.0;
+    std::array<double, kStereoChunkFrames> echoes;
+    if (chain) {
+        std::copy_n(mid.begin(), count, echoes.begin());
         for (std::size_t i = 0; i < chain_.size(); ++i) {
             chain_[i].RunAllpass(chainGains_[i], echoes.data(), frames);
         }
-        for (std::size_t f = 0; f < count; ++f) {
-            for (std::size_t s = 0; s < 2; ++s) {
-                combInputs[2 * f + s] += chainFeedback_;
-                taps[2 * f + s] = tuning_.tankToWet * taps[2 * f + s] + echoes[f];
-            }
-            chainFeedback_ = echoes[f] * tuning_.chainLoop;
-        }
-    } else {
-        for (std::size_t f = 0; f < count; ++f) {
-            combInputs[2 * f] += chainFeedback_;
-            combInputs[2 * f + 1] += chainFeedback_;
-            chainFeedback_ = 0.0;
-        }
+    }
+    for (std::size_t f = 0; f < count; ++f) {
+        combInputs[2 * f] += chainFeedback_;
+        combInputs[2 * f + 1] += chainFeedback_;
+        chainFeedback_ = chain ? echoes[f] * tuning_.chainLoop : 0.0;
     }
     PushCombs(frames, damped, combInputs);
 
     if (tuning_.reflectionDiffusion > 0.0) {
         reflectionDiffusers_.RunInPlace(reflections.data(), 2 * frames);
     }
-    std::array<StereoFrame, kStereoChunkFrames> wet;
+    MixChunk(dry, diffused, mid, chain ? &echoes : nullptr, reflections, frames, left, right);
+}
+
+void PlateBlock::ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
+                              InterleavedChunk& reflections) {
+    std::array<std::array<double, kStereoChunkFrames>, 2> sides;
+    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
+        sides[0][f] = filtered[f][0];
+        sides[1][f] = filtered[f][1];
+    }
+    for (std::size_t s = 0; s < 2; ++s) {
+        preDelay_[s].PushRun(sides[s].data(), frames);
+        sides[s].fill(0.0);
+    }
+    for (std::size_t i = 0; i < kTaps; ++i) {
+        preDelay_[0].AddTapRun(leftTapDelays_[i], kTapGains[i], sides[0].data(), frames);
+        if (leftTapDelays_[i] > 0) {
+            preDelay_[1].AddTapRun(rightTapDelays_[i], kTapGains[i], sides[1].data(), frames);
+        }
+    }
+    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
+        reflections[2 * f] = sides[0][f];
+        reflections[2 * f + 1] = sides[1][f];
+    }
+}
+
+void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry, const InterleavedChunk& tankInputs,
+                          const std::array<double, kStereoChunkFrames>& mid,
+                          const std::array<double, kStereoChunkFrames>* echoes, const InterleavedChunk& reflections,
+                          std::int32_t frames, double* left, double* right) {
+    const bool figureEight = tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
+    const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
+    const bool wholeTankReads = tuning_.tankModInteger > 0.5;
+    const double c = sizeAmount_;
+    const StereoFrame wetScale = BothChannels((0.3 * c * c + 0.7 * c) * tuning_.wetGain);
     const StereoFrame reflectionShare = BothChannels(tuning_.reflectionOut * 0.5);
-    for (std::size_t f = 0; f < count; ++f) {
-        wet[f] = reflectionShare * StereoFrame{reflections[2 * f], reflections[2 * f + 1]} +
-                 BothChannels(0.5) * StereoFrame{taps[2 * f], taps[2 * f + 1]};
-    }
-    if (tuning_.highPassHz > kHighPassOffBelowHz) {
-        RunCascade(std::array<StereoBiquad*, 1>{&outputHighPass_}, wet.data(), frames);
-    }
+
+    TankHalf& first = tank_[0];
+    TankHalf& second = tank_[1];
+    const StereoFrame readBase{first.baseDelay + kTankReadPad, second.baseDelay + kTankReadPad};
+    const StereoFrame excursion{first.excursion * tuning_.tankMod, second.excursion * tuning_.tankMod};
+    const StereoFrame stepSine = BothChannels(tankStepSine_);
+    const StereoFrame stepCosine = BothChannels(tankStepCosine_);
+    const StereoFrame g = BothChannels(combDamping_);
+    const StereoFrame decay = BothChannels(smallTankDecay_);
+    StereoFrame sine{first.sine, second.sine};
+    StereoFrame cosine{first.cosine, second.cosine};
+    StereoFrame phase{first.phase, second.phase};
+    StereoFrame output{first.output, second.output};
+
+    StereoSectionRun outputHighPass(outputHighPass_);
     StereoFrame dc{dcState_[0], dcState_[1]};
-    for (std::size_t f = 0; f < count; ++f) {
-        dc = BothChannels(1.0 - dcCoef_) * dc + BothChannels(dcCoef_) * wet[f];
-        wet[f] = dry[f] + (wet[f] - dc) * BothChannels(wetScale);
+    std::array<StereoFrame, kStereoChunkFrames> out;
+    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
+        const StereoFrame input = StereoFrame{tankInputs[2 * f], tankInputs[2 * f + 1]} + StereoFrame{output[1], output[0]};
+        // Below the shortest read or NaN reads at the shortest (the maximum takes its second operand).
+        const __m128d delay = _mm_min_pd(_mm_max_pd(readBase + excursion * (sine + 1.0) / 2.0, BothChannels(kShortestTankRead)),
+                                         BothChannels(kLongestTankRead));
+        const StereoFrame rotated = sine * stepCosine + cosine * stepSine;
+        cosine = cosine * stepCosine - sine * stepSine;
+        sine = rotated;
+        phase += BothChannels(tankPhaseStep_);
+        phase = phase >= 1.0 ? phase - BothChannels(1.0) : phase;
+        const StereoFrame read = wholeTankReads
+                                     ? StereoFrame{first.allpass.Tap(static_cast<std::int32_t>(delay[0])),
+                                                   second.allpass.Tap(static_cast<std::int32_t>(delay[1]))}
+                                     : StereoFrame{ReadCubic(first.allpass, delay[0]), ReadCubic(second.allpass, delay[1])};
+        const StereoFrame fed = read * g + input;
+        first.allpass.Push(fed[0]);
+        second.allpass.Push(fed[1]);
+        const StereoFrame decayed = (read - g * fed) * decay;
+        StereoFrame taps{first.decay.Step(decayed[0]), second.decay.Step(decayed[1])};
+        const StereoFrame w{first.diffuser.Oldest(), second.diffuser.Oldest()};
+        const StereoFrame diffuserFed = decayed + g * w;
+        first.diffuser.Push(diffuserFed[0]);
+        second.diffuser.Push(diffuserFed[1]);
+        output = w - g * diffuserFed;
+
+        if (figureEight) {
+            const StereoSample tank =
+                figureEight_.Process(mid[f], figureEightDecay_, tuning_.tankDamp, tuning_.tankModDepth);
+            taps = BothChannels(kFigureEightGain) * StereoFrame{tank[0], tank[1]};
+        }
+        if (echoes != nullptr) {
+            taps = BothChannels(tuning_.tankToWet) * taps + BothChannels((*echoes)[f]);
+        }
+        StereoFrame wet = reflectionShare * StereoFrame{reflections[2 * f], reflections[2 * f + 1]} +
+                          BothChannels(0.5) * taps;
+        if (highPass) {
+            wet = outputHighPass.Run(wet);
+        }
+        dc = BothChannels(1.0 - dcCoef_) * dc + BothChannels(dcCoef_) * wet;
+        out[f] = dry[f] + (wet - dc) * wetScale;
+    }
+    for (std::size_t h = 0; h < 2; ++h) {
+        tank_[h].sine = sine[h];
+        tank_[h].cosine = cosine[h];
+        tank_[h].phase = phase[h];
+        tank_[h].output = output[h];
     }
     dcState_ = {dc[0], dc[1]};
-    StoreFrames(wet.data(), left, right, frames);
+    StoreFrames(out.data(), left, right, frames);
 }
 
 void PlateBlock::SkipFrames(std::int64_t frames) {

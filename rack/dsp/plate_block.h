@@ -68,7 +68,8 @@ private:
     static constexpr std::size_t kCombs = 2 * kCombsPerSide;
     static constexpr std::size_t kTaps = 6;
 
-    // One half of the small tank: modulated allpass, decay delay (the half's tap), allpass.
+    // One half of the small tank: modulated allpass, decay delay (the half's tap), allpass. Both halves
+    // run at once, one per lane; each half's output goes to the other half the next frame.
     struct TankHalf {
         RingDelay allpass;
         RingDelay decay;
@@ -88,17 +89,21 @@ private:
     using InterleavedChunk = std::array<double, 2 * kStereoChunkFrames>;
 
     void AnchorOscillators();
-    StereoSample EarlyReflections() const;
-    // The most frames a chunk may hold so that no comb read of it reaches a frame pushed within it.
-    std::int32_t CombChunkFrames() const;
+    // The most frames a chunk may hold so that no comb read of it reaches a frame pushed within it,
+    // and no reflection tap a frame pushed after its own.
+    std::int32_t ChunkFrames() const;
     void ProcessChunk(double* left, double* right, std::int32_t frames);
+    // Pushes the chunk into the pre-delay and writes each frame's early reflections.
+    void ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
+                      InterleavedChunk& reflections);
     // Each comb's damped output for every frame of the chunk, and the means of each side's.
     void ReadCombs(std::int32_t frames, CombRuns& damped, InterleavedChunk& means);
     void PushCombs(std::int32_t frames, const CombRuns& damped, const InterleavedChunk& inputs);
-    // Writes each frame's two taps; each half's output goes to the other half the next frame.
-    void RunTank(std::int32_t frames, const InterleavedChunk& inputs, InterleavedChunk& taps);
-    // Returns the half's tap.
-    double RunTankHalf(TankHalf& half, double input);
+    // The tank, frame by frame, and the wet signal's mix into the output: its recurrences hide those
+    // of the output filters. `echoes` is the allpass chain's output, when it runs.
+    void MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry, const InterleavedChunk& tankInputs,
+                  const std::array<double, kStereoChunkFrames>& mid, const std::array<double, kStereoChunkFrames>* echoes,
+                  const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right);
 
     PlateTuning tuning_;
     double sampleRate_ = 48000.0;

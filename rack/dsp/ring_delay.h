@@ -62,6 +62,39 @@ public:
     // Whole-sample tap `delay` (0..length - 1) samples back from the write position.
     double Tap(std::int32_t delay) const { return At(position_ - delay); }
 
+    // Push over `count` samples in order.
+    void PushRun(const double* samples, std::int32_t count) {
+        while (count > 0 && length_ > 0) {
+            const std::int32_t stretch = std::min(count, length_ - position_);
+            std::copy(samples, samples + stretch, buffer_.data() + position_);
+            position_ += stretch;
+            position_ = position_ == length_ ? 0 : position_;
+            samples += stretch;
+            count -= stretch;
+        }
+    }
+
+    // Adds gain x Tap(delay), as Tap read it right after each of the last `count` pushes, to each of
+    // `sums`. Right while delay + count <= length: no later push of the run overwrote what it read.
+    void AddTapRun(std::int32_t delay, double gain, double* sums, std::int32_t count) const {
+        if (length_ <= 0) {
+            return;
+        }
+        std::int32_t index = (position_ - count + 1 - delay) % length_;
+        index += index < 0 ? length_ : 0;
+        while (count > 0) {
+            const std::int32_t stretch = std::min(count, length_ - index);
+            const double* __restrict from = buffer_.data() + index;
+            double* __restrict to = sums;
+            for (std::int32_t i = 0; i < stretch; ++i) {
+                to[i] += gain * from[i];
+            }
+            index = 0;
+            sums += stretch;
+            count -= stretch;
+        }
+    }
+
     // AllpassStep (below) over `count` samples in place. Up to the wrap point every slot is read once
     // and then written, so the steps of a stretch do not wait on one another and run as vectors.
     void RunAllpass(double gain, double* samples, std::int32_t count) {
