@@ -420,7 +420,7 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
     StereoFrame phase{first.phase, second.phase};
     StereoFrame output{first.output, second.output};
 
-    StereoSectionRun outputHighPass(outputHighPass_);
+    StereoSection outputHighPass(outputHighPass_);
     StereoFrame dc{dcState_[0], dcState_[1]};
     std::array<StereoFrame, kStereoChunkFrames> out;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
@@ -470,6 +470,7 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
         tank_[h].phase = phase[h];
         tank_[h].output = output[h];
     }
+    outputHighPass.KeepStateIn(outputHighPass_);
     dcState_ = {dc[0], dc[1]};
     StoreFrames(out.data(), left, right, frames);
 }

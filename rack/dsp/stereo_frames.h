@@ -101,39 +101,6 @@ void RunCascade(const std::array<StereoBiquad*, K>& sections, StereoFrame* frame
     }
 }
 
-// One section held in registers by a loop that runs it a frame at a time among other work (a loop
-// with a longer recurrence of its own hides this one's); Run computes what RunCascade computes.
-class StereoSectionRun {
-public:
-    explicit StereoSectionRun(StereoBiquad& section)
-        : section_(section),
-          b0_(BothChannels(section.b0)),
-          b1_(BothChannels(section.b1)),
-          b2_(BothChannels(section.b2)),
-          a1_(BothChannels(section.a1)),
-          a2_(BothChannels(section.a2)),
-          z1_{section.z1[0], section.z1[1]},
-          z2_{section.z2[0], section.z2[1]} {}
-    StereoSectionRun(const StereoSectionRun&) = delete;
-    StereoSectionRun& operator=(const StereoSectionRun&) = delete;
-    // Hands the state back to the section.
-    ~StereoSectionRun() {
-        section_.z1 = {z1_[0], z1_[1]};
-        section_.z2 = {z2_[0], z2_[1]};
-    }
-
-    StereoFrame Run(StereoFrame x) {
-        const StereoFrame y = b0_ * x + z1_;
-        z1_ = b1_ * x - a1_ * y + z2_;
-        z2_ = b2_ * x - a2_ * y;
-        return y;
-    }
-
-private:
-    StereoBiquad& section_;
-    StereoFrame b0_, b1_, b2_, a1_, a2_, z1_, z2_;
-};
-
 template <std::size_t N>
 std::array<StereoBiquad*, N> SectionsOf(std::array<StereoBiquad, N>& chain) {
     std::array<StereoBiquad*, N> sections{};
