@@ -92,33 +92,15 @@ public:
     // points are neighbours, and each lane's four points are one load each.
     void ReadCubicRun(std::size_t comb, const double* delays, double* out, std::int32_t frames) const {
         const double* line = samples_.data() + comb * stride_;
-        const std::int32_t mask = frames_ - 1;
         const StereoFrame longest = BothChannels(longestRead_[comb]);
-        for (std::int32_t f = 0; f < frames; f += 2) {
-            const bool pair = f + 1 < frames;
-            const StereoFrame given = pair ? LoadPair(delays + f) : BothChannels(delays[f]);
-            // Below 2 or NaN reads at 2 (the maximum takes its second operand then), beyond the
-            // longest read at the longest.
-            const __m128d delay = _mm_min_pd(_mm_max_pd(given, BothChannels(2.0)), longest);
-            // The delay is positive here, so truncation is the floor.
-            const __m128i wholes = _mm_cvttpd_epi32(delay);
-            const StereoFrame t = delay - _mm_cvtepi32_pd(wholes);
-            const auto bothWholes = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholes));
-            const auto whole = static_cast<std::int32_t>(static_cast<std::uint32_t>(bothWholes));
-            const auto nextWhole = static_cast<std::int32_t>(static_cast<std::uint32_t>(bothWholes >> 32));
-            const double* p = line + ((position_ + f - 2 - whole) & mask);
-            StereoFrame value;
-            if (pair && nextWhole == whole) {
-                value = CubicInterpolate(LoadPair(p), LoadPair(p + 1), LoadPair(p + 2), LoadPair(p + 3), t);
-            } else {
-                const double* q = line + ((position_ + f + (pair ? 1 : 0) - 2 - nextWhole) & mask);
-                value = CubicInterpolate(StereoFrame{p[0], q[0]}, StereoFrame{p[1], q[1]}, StereoFrame{p[2], q[2]},
-                                         StereoFrame{p[3], q[3]}, t);
-            }
-            out[f] = value[0];
-            if (pair) {
-                out[f + 1] = value[1];
-            }
+        std::int32_t f = 0;
+        for (; f + 1 < frames; f += 2) {
+            const StereoFrame value = ReadFramePair(line, longest, LoadPair(delays + f), f);
+            std::memcpy(out + f, &value, sizeof value);
+        }
+        if (f < frames) {
+            // Alone: the pair's second read, at the frame after, is not used.
+            out[f] = ReadFramePair(line, longest, BothChannels(delays[f]), f)[0];
         }
     }
 
@@ -144,6 +126,27 @@ public:
 private:
     // Two neighbouring reads of four points each.
     static constexpr std::int32_t kCopiedFrames = 4;
+
+    // Frames `frame` and `frame` + 1 of a run, delays[0] and delays[1] back.
+    StereoFrame ReadFramePair(const double* line, StereoFrame longest, StereoFrame delays, std::int32_t frame) const {
+        // Below 2 or NaN reads at 2 (the maximum takes its second operand then), beyond the longest
+        // read at the longest.
+        const __m128d delay = _mm_min_pd(_mm_max_pd(delays, BothChannels(2.0)), longest);
+        // The delay is positive here, so truncation is the floor.
+        const __m128i wholes = _mm_cvttpd_epi32(delay);
+        const StereoFrame t = delay - _mm_cvtepi32_pd(wholes);
+        const auto bothWholes = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholes));
+        const auto whole = static_cast<std::int32_t>(static_cast<std::uint32_t>(bothWholes));
+        const auto nextWhole = static_cast<std::int32_t>(static_cast<std::uint32_t>(bothWholes >> 32));
+        const std::int32_t mask = frames_ - 1;
+        const double* p = line + ((position_ + frame - 2 - whole) & mask);
+        if (nextWhole == whole) {
+            return CubicInterpolate(LoadPair(p), LoadPair(p + 1), LoadPair(p + 2), LoadPair(p + 3), t);
+        }
+        const double* q = line + ((position_ + frame - 1 - nextWhole) & mask);
+        return CubicInterpolate(StereoFrame{p[0], q[0]}, StereoFrame{p[1], q[1]}, StereoFrame{p[2], q[2]},
+                                StereoFrame{p[3], q[3]}, t);
+    }
 
     static StereoFrame LoadPair(const double* p) {
         StereoFrame pair;
