@@ -1,10 +1,13 @@
 #include "rack/dsp/saturator_block.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/stereo_fast_math.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -73,17 +76,17 @@ bool IsSet(double override) {
     return override > SaturatorTuning::kOverrideUnsetBelow;
 }
 
-// Asymmetric exponential saturation of mode 1 and of the split band.
-double Exponential(double x) {
+// Asymmetric exponential saturation of mode 1 and of the split band, on both channels at once.
+StereoFrame StereoExponential(StereoFrame x) {
     // Multiplied by the reciprocals: a division costs several multiplications, and this runs four to
-    // eight times a frame. The side picks constants only, so the sign of an audio sample costs no
-    // mispredicted branch; -x k and x (-k) are the same number.
+    // eight times a frame. Each lane picks its side's constants, without a branch; -x k and x (-k) are
+    // the same number.
     constexpr double kInversePositiveKnee = 1.0 / 0.09264;
     constexpr double kInverseNegativeKnee = 1.0 / 0.10889;
-    const bool positive = x >= 0.0;
-    const double scale = positive ? 0.30959 : -0.33339;
-    const double rate = positive ? -kInversePositiveKnee : kInverseNegativeKnee;
-    return scale * (1.0 - std::exp(x * rate));
+    const StereoBits positive = x >= BothChannels(0.0);
+    const StereoFrame scale = BlendChannels(positive, BothChannels(0.30959), BothChannels(-0.33339));
+    const StereoFrame rate = BlendChannels(positive, BothChannels(-kInversePositiveKnee), BothChannels(kInverseNegativeKnee));
+    return scale * (BothChannels(1.0) - StereoExp(x * rate));
 }
 
 double Curve(double x, double upper, double lower) {
@@ -101,9 +104,37 @@ void Follow(double& state, double value, double coefficient) {
     state += (value - state) * (1.0 - coefficient);
 }
 
-// Mode-1 level of a path: the smoothed power as a peak level, capped at 1.
-double PathLevel(double power) {
-    return std::min(1.0, std::sqrt(2.0 * std::max(0.0, power)));
+// Mode-1 level of a path: the smoothed power as a peak level, capped at 1; per channel.
+StereoFrame StereoPathLevel(StereoFrame power) {
+    const StereoFrame zero = BothChannels(0.0);
+    const StereoFrame one = BothChannels(1.0);
+    // As std::max(0, power) and std::min(1, level) choose, NaN included.
+    const StereoFrame level = StereoSqrt(BothChannels(2.0) * BlendChannels(zero < power, power, zero));
+    return BlendChannels(level < one, level, one);
+}
+
+// One value per frame as the state glides to the target. A step that leaves the state's bits as
+// they were would leave them so for good, so the rest is filled without the recurrence.
+void Glide(double& state, double target, double coefficient, double* values, std::int32_t frames) {
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const double next = SmoothTowards(state, target, coefficient);
+        if (std::bit_cast<std::uint64_t>(next) == std::bit_cast<std::uint64_t>(state)) {
+            std::fill(values + i, values + frames, state);
+            return;
+        }
+        state = next;
+        values[i] = state;
+    }
+}
+
+// Each frame, then a zero.
+template <std::size_t N>
+void Upsample(std::array<StereoBiquad, N>& filter, const StereoFrame* in, StereoFrame* fast, std::int32_t frames) {
+    for (std::int32_t i = 0; i < frames; ++i) {
+        fast[2 * i] = in[i];
+        fast[2 * i + 1] = StereoFrame{};
+    }
+    RunCascade(SectionsOf(filter), fast, 2 * frames);
 }
 
 }  // namespace
@@ -122,7 +153,10 @@ struct SaturatorBlock::BlockSettings {
     double bias;
     double biasSlope;
     double modeOneGain;
+    double trimGain;
     bool modeOne;
+    bool useHighPass;
+    bool split;
 };
 
 struct SaturatorBlock::FrameWeights {
@@ -241,46 +275,237 @@ double SaturatorBlock::Shape(std::int32_t character, double k, const FrameWeight
     }
 }
 
-StereoSample SaturatorBlock::ShapeAndDownsample(const StereoSample& x, const StereoSample& mainLevel,
-                                                const BlockSettings& settings, const FrameWeights& weights) {
-    // Zero-stuffed upsampling: the input, then a zero, each doubled to keep the level.
-    StereoSample first = RunChain(upsampler_, x);
-    StereoSample second = RunChain(upsampler_, StereoSample{});
-    for (int c = 0; c < 2; ++c) {
-        for (double* u : {&first[static_cast<std::size_t>(c)], &second[static_cast<std::size_t>(c)]}) {
-            const double k = 2.0 * *u;
-            if (settings.modeOne) {
-                const double e = mainLevel[static_cast<std::size_t>(c)];
-                *u = Exponential(weights.normaliser * k - (settings.bias * e * e + settings.biasSlope * e));
-                continue;
-            }
-            double y = Shape(character_, k, weights);
-            if (weights.characterMix < 1.0) {
-                const double previous = Shape(previousCharacter_, k, weights);
-                y = (1.0 - weights.characterMix) * previous + weights.characterMix * y;
-            }
-            *u = (1.0 - weights.wet) * k + weights.wet * y;
-        }
+struct SaturatorBlock::Chunk {
+    std::int32_t frames = 0;
+    // The raw input, which the mode-1 envelope follows.
+    const double* left = nullptr;
+    const double* right = nullptr;
+    std::array<double, kStereoChunkFrames> drive;
+    std::array<double, kStereoChunkFrames> amount;
+    std::array<double, kStereoChunkFrames> characterMix;
+    // The mode-1 envelope's gain, which the split band's shaper also takes.
+    std::array<double, kStereoChunkFrames> normaliser;
+    // The input after the optional high-pass: the level the character modes match.
+    std::array<StereoFrame, kStereoChunkFrames> dry;
+    // The driven main path, then the block's output.
+    std::array<StereoFrame, kStereoChunkFrames> main;
+    std::array<StereoFrame, kStereoChunkFrames> band;
+    std::array<StereoFrame, 2 * kStereoChunkFrames> fastMain;
+    std::array<StereoFrame, 2 * kStereoChunkFrames> fastBand;
+    // Each path's shaper offset, set by its level.
+    std::array<StereoFrame, kStereoChunkFrames> mainOffset;
+    std::array<StereoFrame, kStereoChunkFrames> bandOffset;
+    // The shared input power as it stood after each channel's update.
+    std::array<StereoFrame, kStereoChunkFrames> inputPower;
+};
+
+void SaturatorBlock::StepWeights(Chunk& chunk, const BlockSettings& settings) {
+    const std::int32_t frames = chunk.frames;
+    Glide(smoothDrive_, settings.driveTarget, smoothCoef_, chunk.drive.data(), frames);
+    Glide(smoothAmount_, settings.amount, smoothCoef_, chunk.amount.data(), frames);
+    // A finished fade stays finished, and SmoothStep(1) is 1.
+    if (characterFade_ == 1.0) {
+        std::fill_n(chunk.characterMix.begin(), frames, 1.0);
+        return;
     }
-    RunChain(downsampler_, first);
-    return RunChain(downsampler_, second);
+    for (std::int32_t i = 0; i < frames; ++i) {
+        chunk.characterMix[static_cast<std::size_t>(i)] = SmoothStep(characterFade_);
+        characterFade_ = std::min(1.0, characterFade_ + characterFadeStep_);
+    }
 }
 
-StereoSample SaturatorBlock::SplitBandPath(const StereoSample& band, const StereoSample& bandLevel,
-                                           double normaliser, const BlockSettings& settings) {
-    const double scale = splitMode_ == 2 ? kHighBandScale : kLowBandScale;
-    const double inverseScale = 1.0 / scale;
-    StereoSample first = RunChain(bandUpsampler_, band);
-    StereoSample second = RunChain(bandUpsampler_, StereoSample{});
-    for (int c = 0; c < 2; ++c) {
-        const double l = bandLevel[static_cast<std::size_t>(c)] * scale;
-        const double offset = settings.bias * l * l + settings.biasSlope * l;
-        for (double* u : {&first[static_cast<std::size_t>(c)], &second[static_cast<std::size_t>(c)]}) {
-            *u = Exponential(2.0 * *u * normaliser * scale - offset) * inverseScale;
+void SaturatorBlock::SplitBand(Chunk& chunk, const BlockSettings& settings) {
+    const std::int32_t frames = chunk.frames;
+    // The fade moves once per channel, left first, whether a band is split off or not.
+    if (!settings.split) {
+        for (std::int32_t i = 0; i < 2 * frames && splitFade_ != 1.0; ++i) {
+            splitFade_ = std::min(1.0, splitFade_ + splitFadeStep_);
+        }
+        return;
+    }
+    std::copy_n(chunk.main.begin(), frames, chunk.band.begin());
+    RunCascade(SectionsOf(crossover_), chunk.band.data(), frames);
+    if (splitFade_ == 1.0) {
+        for (std::int32_t i = 0; i < frames; ++i) {
+            chunk.main[static_cast<std::size_t>(i)] -= chunk.band[static_cast<std::size_t>(i)];
+        }
+        return;
+    }
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const auto f = static_cast<std::size_t>(i);
+        for (int c = 0; c < 2; ++c) {
+            splitFade_ = std::min(1.0, splitFade_ + splitFadeStep_);
+            chunk.band[f][c] *= SmoothStep(splitFade_);
+            chunk.main[f][c] -= chunk.band[f][c];
         }
     }
-    RunChain(bandDownsampler_, first);
-    return RunChain(bandDownsampler_, second);
+}
+
+void SaturatorBlock::FollowLevels(Chunk& chunk, const BlockSettings& settings) {
+    const std::int32_t frames = chunk.frames;
+    // The followers alone first: short recurrences, which the per-frame work below would only delay.
+    std::array<double, kStereoChunkFrames> envelope;
+    std::array<StereoFrame, kStereoChunkFrames> bandPower;
+    std::array<StereoFrame, kStereoChunkFrames> mainPower;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const auto f = static_cast<std::size_t>(i);
+        if (settings.modeOne) {
+            const double g = chunk.drive[f];
+            const double inLeft = chunk.left[i];
+            const double inRight = chunk.right[i];
+            const double peakPower = std::max((g * inLeft) * (g * inLeft), (g * inRight) * (g * inRight));
+            envelope_ += (peakPower - envelope_) * (1.0 - powerCoef_);
+        }
+        envelope[f] = envelope_;
+        // The shared powers move once per channel, left first.
+        for (int c = 0; c < 2; ++c) {
+            const double band = settings.split ? chunk.band[f][c] : 0.0;
+            const double main = chunk.main[f][c];
+            const double dry = chunk.dry[f][c];
+            Follow(bandPower_, band * band, powerCoef_);
+            Follow(mainPower_, main * main, powerCoef_);
+            Follow(inputPower_, dry * dry, levelCoef_);
+            bandPower[f][c] = bandPower_;
+            mainPower[f][c] = mainPower_;
+            chunk.inputPower[f][c] = inputPower_;
+        }
+    }
+    const double bandScale = splitMode_ == 2 ? kHighBandScale : kLowBandScale;
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const auto f = static_cast<std::size_t>(i);
+        const double level = std::sqrt(std::max(0.0, envelope[f])) * kSqrt2;
+        const double normaliser = level > kEnvelopeFloor ? std::min(1.0, level) / level : 1.0;
+        chunk.normaliser[f] = normaliser;
+        if (settings.split) {
+            const StereoFrame l = StereoPathLevel(bandPower[f]) * BothChannels(bandScale);
+            chunk.bandOffset[f] = BothChannels(settings.bias) * l * l + BothChannels(settings.biasSlope) * l;
+        }
+        if (settings.modeOne) {
+            const StereoFrame e = StereoPathLevel(mainPower[f]) * BothChannels(normaliser);
+            chunk.mainOffset[f] = BothChannels(settings.bias) * e * e + BothChannels(settings.biasSlope) * e;
+        }
+    }
+}
+
+void SaturatorBlock::ShapeMainPath(Chunk& chunk, const BlockSettings& settings) {
+    const std::int32_t fastFrames = 2 * chunk.frames;
+    if (settings.modeOne) {
+        for (std::int32_t j = 0; j < fastFrames; ++j) {
+            const auto f = static_cast<std::size_t>(j / 2);
+            StereoFrame& u = chunk.fastMain[static_cast<std::size_t>(j)];
+            const StereoFrame k = BothChannels(2.0) * u;
+            u = StereoExponential(BothChannels(chunk.normaliser[f]) * k - chunk.mainOffset[f]);
+        }
+        return;
+    }
+    for (std::int32_t j = 0; j < fastFrames; ++j) {
+        const auto f = static_cast<std::size_t>(j / 2);
+        const FrameWeights weights{SmoothStep(std::min(1.0, chunk.amount[f] / kFullWetAmount)), chunk.characterMix[f],
+                                   chunk.amount[f], chunk.drive[f], chunk.normaliser[f]};
+        StereoFrame& u = chunk.fastMain[static_cast<std::size_t>(j)];
+        u = ShapeCharacters(BothChannels(2.0) * u, weights);
+    }
+}
+
+void SaturatorBlock::ShapeBandPath(Chunk& chunk) {
+    const double bandScale = splitMode_ == 2 ? kHighBandScale : kLowBandScale;
+    const StereoFrame scale = BothChannels(bandScale);
+    const StereoFrame inverseScale = BothChannels(1.0 / bandScale);
+    for (std::int32_t j = 0; j < 2 * chunk.frames; ++j) {
+        const auto f = static_cast<std::size_t>(j / 2);
+        StereoFrame& b = chunk.fastBand[static_cast<std::size_t>(j)];
+        b = StereoExponential(BothChannels(2.0) * b * BothChannels(chunk.normaliser[f]) * scale - chunk.bandOffset[f]) *
+            inverseScale;
+    }
+}
+
+StereoFrame SaturatorBlock::ShapeCharacters(StereoFrame k, const FrameWeights& weights) const {
+    StereoFrame shaped;
+    for (int c = 0; c < 2; ++c) {
+        double y = Shape(character_, k[c], weights);
+        if (weights.characterMix < 1.0) {
+            const double previous = Shape(previousCharacter_, k[c], weights);
+            y = (1.0 - weights.characterMix) * previous + weights.characterMix * y;
+        }
+        shaped[c] = (1.0 - weights.wet) * k[c] + weights.wet * y;
+    }
+    return shaped;
+}
+
+void SaturatorBlock::MatchLevels(Chunk& chunk, const BlockSettings& settings) {
+    const std::int32_t frames = chunk.frames;
+    std::array<StereoFrame, kStereoChunkFrames> outputPower;
+    StereoFrame dc{dcState_[0], dcState_[1]};
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const auto f = static_cast<std::size_t>(i);
+        StereoFrame& out = chunk.main[f];
+        dc = BothChannels(kDcKeep) * dc + BothChannels(kDcTake) * out;
+        out -= dc;
+        // Shared by both channels, left first.
+        for (int c = 0; c < 2; ++c) {
+            Follow(outputPower_, out[c] * out[c], levelCoef_);
+            outputPower[f][c] = outputPower_;
+        }
+        if (settings.modeOne) {
+            out *= BothChannels(settings.modeOneGain);
+        }
+    }
+    dcState_ = {dc[0], dc[1]};
+    if (settings.modeOne) {
+        return;
+    }
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const auto f = static_cast<std::size_t>(i);
+        for (int c = 0; c < 2; ++c) {
+            const double input = chunk.inputPower[f][c];
+            const double output = outputPower[f][c];
+            const double match = (input > kPowerFloor && output > kPowerFloor)
+                                     ? std::clamp(std::sqrt(input / output), kLevelMatchMin, kLevelMatchMax)
+                                     : 1.0;
+            chunk.main[f][c] *= settings.trimGain * match;
+        }
+    }
+    RunCascade(std::array<StereoBiquad*, 2>{&postLowPass1_, &postLowPass2_}, chunk.main.data(), frames);
+}
+
+void SaturatorBlock::ProcessChunk(double* left, double* right, std::int32_t frames, const BlockSettings& settings) {
+    Chunk chunk;
+    chunk.frames = frames;
+    chunk.left = left;
+    chunk.right = right;
+    LoadFrames(left, right, chunk.dry.data(), frames);
+    StepWeights(chunk, settings);
+    if (settings.useHighPass) {
+        RunCascade(std::array<StereoBiquad*, 1>{&inputHighPass_}, chunk.dry.data(), frames);
+    }
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const auto f = static_cast<std::size_t>(i);
+        chunk.main[f] = chunk.dry[f] * BothChannels(chunk.drive[f]);
+    }
+    SplitBand(chunk, settings);
+
+    // Zero-stuffed to twice the rate, each sample doubled to keep the level, shaped, and filtered back.
+    Upsample(upsampler_, chunk.main.data(), chunk.fastMain.data(), frames);
+    if (settings.split) {
+        Upsample(bandUpsampler_, chunk.band.data(), chunk.fastBand.data(), frames);
+    }
+    FollowLevels(chunk, settings);
+    ShapeMainPath(chunk, settings);
+    if (settings.split) {
+        ShapeBandPath(chunk);
+    }
+    RunCascade(SectionsOf(downsampler_), chunk.fastMain.data(), 2 * frames);
+    for (std::int32_t i = 0; i < frames; ++i) {
+        chunk.main[static_cast<std::size_t>(i)] = chunk.fastMain[static_cast<std::size_t>(2 * i + 1)];
+    }
+    if (settings.split) {
+        RunCascade(SectionsOf(bandDownsampler_), chunk.fastBand.data(), 2 * frames);
+        for (std::int32_t i = 0; i < frames; ++i) {
+            chunk.main[static_cast<std::size_t>(i)] += chunk.fastBand[static_cast<std::size_t>(2 * i + 1)];
+        }
+    }
+    MatchLevels(chunk, settings);
+    StoreFrames(chunk.main.data(), left, right, frames);
 }
 
 void SaturatorBlock::Process(double* left, double* right, std::int32_t frames) {
@@ -306,73 +531,12 @@ void SaturatorBlock::Process(double* left, double* right, std::int32_t frames) {
     settings.bias = IsSet(tuning_.biasOverride) ? tuning_.biasOverride : kDefaultBias;
     settings.biasSlope = IsSet(tuning_.biasSlopeOverride) ? tuning_.biasSlopeOverride : kDefaultBiasSlope;
     settings.modeOneGain = DbToGain(scaleDb) * kOutputGainScale;
-    const double trimGain = DbToGain(outputTrimDb_);
-    const bool useHighPass = inputHighPassHz_ > kInputHighPassFloorHz;
-    const bool split = splitMode_ == 0 || splitMode_ == 2;
+    settings.trimGain = DbToGain(outputTrimDb_);
+    settings.useHighPass = inputHighPassHz_ > kInputHighPassFloorHz;
+    settings.split = splitMode_ == 0 || splitMode_ == 2;
 
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const StereoSample in{left[i], right[i]};
-        smoothDrive_ = SmoothTowards(smoothDrive_, settings.driveTarget, smoothCoef_);
-        smoothAmount_ = SmoothTowards(smoothAmount_, a, smoothCoef_);
-        FrameWeights weights{};
-        weights.wet = SmoothStep(std::min(1.0, smoothAmount_ / kFullWetAmount));
-        weights.characterMix = SmoothStep(characterFade_);
-        weights.amount = smoothAmount_;
-        weights.drive = smoothDrive_;
-        if (settings.modeOne) {
-            const double g = smoothDrive_;
-            const double peakPower = std::max((g * in[0]) * (g * in[0]), (g * in[1]) * (g * in[1]));
-            envelope_ += (peakPower - envelope_) * (1.0 - powerCoef_);
-        }
-        const double level = std::sqrt(std::max(0.0, envelope_)) * kSqrt2;
-        weights.normaliser = level > kEnvelopeFloor ? std::min(1.0, level) / level : 1.0;
-
-        const StereoSample dry = useHighPass ? inputHighPass_.Run(in) : in;
-        StereoSample x{dry[0] * smoothDrive_, dry[1] * smoothDrive_};
-        const StereoSample crossed = split ? RunChain(crossover_, x) : StereoSample{};
-        // The fade and the shared powers move once per channel, left first.
-        StereoSample band{};
-        StereoSample bandLevel{};
-        StereoSample mainLevel{};
-        for (std::size_t c = 0; c < 2; ++c) {
-            splitFade_ = std::min(1.0, splitFade_ + splitFadeStep_);
-            band[c] = split ? SmoothStep(splitFade_) * crossed[c] : 0.0;
-            x[c] -= band[c];
-            Follow(bandPower_, band[c] * band[c], powerCoef_);
-            Follow(mainPower_, x[c] * x[c], powerCoef_);
-            bandLevel[c] = PathLevel(bandPower_);
-            mainLevel[c] = PathLevel(mainPower_) * weights.normaliser;
-        }
-
-        StereoSample out = ShapeAndDownsample(x, mainLevel, settings, weights);
-        if (split) {
-            const StereoSample bandOut = SplitBandPath(band, bandLevel, weights.normaliser, settings);
-            out[0] += bandOut[0];
-            out[1] += bandOut[1];
-        }
-        for (std::size_t c = 0; c < 2; ++c) {
-            dcState_[c] = kDcKeep * dcState_[c] + kDcTake * out[c];
-            out[c] -= dcState_[c];
-        }
-        for (std::size_t c = 0; c < 2; ++c) {
-            Follow(inputPower_, dry[c] * dry[c], levelCoef_);
-            Follow(outputPower_, out[c] * out[c], levelCoef_);
-            if (settings.modeOne) {
-                out[c] *= settings.modeOneGain;
-            } else {
-                const double match = (inputPower_ > kPowerFloor && outputPower_ > kPowerFloor)
-                                         ? std::clamp(std::sqrt(inputPower_ / outputPower_), kLevelMatchMin,
-                                                      kLevelMatchMax)
-                                         : 1.0;
-                out[c] *= trimGain * match;
-            }
-        }
-        if (!settings.modeOne) {
-            out = postLowPass2_.Run(postLowPass1_.Run(out));
-        }
-        right[i] = out[1];
-        left[i] = out[0];
-        characterFade_ = std::min(1.0, characterFade_ + characterFadeStep_);
+    for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
+        ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start), settings);
     }
 }
 

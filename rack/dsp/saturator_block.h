@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "rack/dsp/stereo_biquad.h"
+#include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
 
 // Developer tuning of the saturator, from the TARNWELL_SAT variables. The overrides count as set
@@ -41,15 +42,21 @@ public:
 private:
     struct BlockSettings;
     struct FrameWeights;
+    struct Chunk;
 
     // Designs depend only on the rate, so they are redone only when it changed.
     void UpdateCoefficients();
     void UpdateFilters();
     double Shape(std::int32_t character, double k, const FrameWeights& weights) const;
-    StereoSample ShapeAndDownsample(const StereoSample& x, const StereoSample& mainLevel,
-                                    const BlockSettings& settings, const FrameWeights& weights);
-    StereoSample SplitBandPath(const StereoSample& band, const StereoSample& bandLevel, double normaliser,
-                               const BlockSettings& settings);
+    // A chunk runs one stage at a time over all its frames, in the order a single frame would.
+    void ProcessChunk(double* left, double* right, std::int32_t frames, const BlockSettings& settings);
+    void StepWeights(Chunk& chunk, const BlockSettings& settings);
+    void SplitBand(Chunk& chunk, const BlockSettings& settings);
+    void FollowLevels(Chunk& chunk, const BlockSettings& settings);
+    void ShapeMainPath(Chunk& chunk, const BlockSettings& settings);
+    void ShapeBandPath(Chunk& chunk);
+    StereoFrame ShapeCharacters(StereoFrame k, const FrameWeights& weights) const;
+    void MatchLevels(Chunk& chunk, const BlockSettings& settings);
 
     std::int32_t character_ = 0;
     double amount_ = 0.0;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rack/dsp/fast_math.h"
@@ -38,6 +39,15 @@ TEST(FastMath, StaysWithinItsRelativeErrorOfTheLibrary) {
         {"tanh", FastTanh, [](double x) { return std::tanh(x); }, -25.0, 25.0, false},
         {"tanh near the series edge", FastTanh, [](double x) { return std::tanh(x); }, 0.1, 0.15, false},
         {"tanh of small values", FastTanh, [](double x) { return std::tanh(x); }, 1e-300, 0.2, true},
+        // Each channel of the two-channel exp, with the other one out of range.
+        {"two-channel exp, left", [](double x) { return StereoExp(StereoFrame{x, -1000.0})[0]; },
+         [](double x) { return std::exp(x); }, -707.0, 709.0, false},
+        {"two-channel exp, right", [](double x) { return StereoExp(StereoFrame{1000.0, x})[1]; },
+         [](double x) { return std::exp(x); }, -707.0, 709.0, false},
+        {"two-channel exp near its floor", [](double x) { return StereoExp(BothChannels(x))[0]; },
+         [](double x) { return std::exp(x); }, std::nextafter(-708.0, 0.0), -707.0, false},
+        {"two-channel exp near 0", [](double x) { return StereoExp(BothChannels(x))[1]; },
+         [](double x) { return std::exp(x); }, -1e-3, 1e-3, false},
     };
     constexpr int kPoints = 200001;
     for (const Range& range : ranges) {
@@ -87,6 +97,19 @@ TEST(FastMath, AnswersTheEdgesOfItsDomain) {
     }
     for (const double nan : {FastExp(kNaN), Pow10(kNaN), FastTanh(kNaN), Log10(kNaN), Log10(-1.0)}) {
         EXPECT_TRUE(std::isnan(nan));
+    }
+    // Each channel alone at the edges, the other one at 0 (which gives exactly 1).
+    const std::vector<std::pair<double, double>> stereoExpEdges = {
+        {0.0, 1.0},   {-0.0, 1.0},   {-708.0, 0.0}, {std::nextafter(709.0, kInf), kInf},
+        {-1000.0, 0.0}, {1000.0, kInf}, {-kInf, 0.0}, {kInf, kInf}, {kNaN, kNaN}};
+    for (const auto& [x, expected] : stereoExpEdges) {
+        const StereoFrame leftAlone = StereoExp(StereoFrame{x, 0.0});
+        const StereoFrame rightAlone = StereoExp(StereoFrame{0.0, x});
+        for (const double got : {leftAlone[0], rightAlone[1]}) {
+            EXPECT_TRUE(got == expected || (std::isnan(got) && std::isnan(expected))) << "two-channel exp(" << x << ")";
+        }
+        EXPECT_EQ(leftAlone[1], 1.0);
+        EXPECT_EQ(rightAlone[0], 1.0);
     }
 }
 
