@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 #include <cmath>
 
 #include "rack/dsp/clamp_unit.h"
@@ -127,15 +128,33 @@ void Glide(double& state, double target, double coefficient, double* values, std
     }
 }
 
-// Each frame, then a zero.
+// A chain's sections held in locals through a loop that does other work besides: a short cascade
+// waits on its own recurrence, and the rest of the loop fills that wait.
 template <std::size_t N>
-void Upsample(std::array<StereoBiquad, N>& filter, const StereoFrame* in, StereoFrame* fast, std::int32_t frames) {
-    for (std::int32_t i = 0; i < frames; ++i) {
-        fast[2 * i] = in[i];
-        fast[2 * i + 1] = StereoFrame{};
+class LocalChain {
+public:
+    explicit LocalChain(std::array<StereoBiquad, N>& chain)
+        : chain_(chain), sections_([&]<std::size_t... k>(std::index_sequence<k...>) {
+              return std::array<StereoSection, N>{StereoSection(chain[k])...};
+          }(std::make_index_sequence<N>{})) {}
+
+    StereoFrame Run(StereoFrame x) {
+        for (StereoSection& section : sections_) {
+            x = section.Run(x);
+        }
+        return x;
     }
-    RunCascade(SectionsOf(filter), fast, 2 * frames);
-}
+
+    void KeepStates() const {
+        for (std::size_t k = 0; k < N; ++k) {
+            sections_[k].KeepStateIn(chain_[k]);
+        }
+    }
+
+private:
+    std::array<StereoBiquad, N>& chain_;
+    std::array<StereoSection, N> sections_;
+};
 
 }  // namespace
 
@@ -341,14 +360,24 @@ void SaturatorBlock::SplitBand(Chunk& chunk, const BlockSettings& settings) {
     }
 }
 
-void SaturatorBlock::FollowLevels(Chunk& chunk, const BlockSettings& settings) {
+void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settings) {
     const std::int32_t frames = chunk.frames;
-    // The followers alone first: short recurrences, which the per-frame work below would only delay.
+    // The followers and the upsamplers: short recurrences that overlap one another. The per-frame work
+    // that hangs off the followers comes after, where it would not delay them.
     std::array<double, kStereoChunkFrames> envelope;
     std::array<StereoFrame, kStereoChunkFrames> bandPower;
     std::array<StereoFrame, kStereoChunkFrames> mainPower;
+    LocalChain up(upsampler_);
+    LocalChain bandUp(bandUpsampler_);
     for (std::int32_t i = 0; i < frames; ++i) {
         const auto f = static_cast<std::size_t>(i);
+        // Zero-stuffed to twice the rate.
+        chunk.fastMain[2 * f] = up.Run(chunk.main[f]);
+        chunk.fastMain[2 * f + 1] = up.Run(StereoFrame{});
+        if (settings.split) {
+            chunk.fastBand[2 * f] = bandUp.Run(chunk.band[f]);
+            chunk.fastBand[2 * f + 1] = bandUp.Run(StereoFrame{});
+        }
         if (settings.modeOne) {
             const double g = chunk.drive[f];
             const double inLeft = chunk.left[i];
@@ -370,6 +399,8 @@ void SaturatorBlock::FollowLevels(Chunk& chunk, const BlockSettings& settings) {
             chunk.inputPower[f][c] = inputPower_;
         }
     }
+    up.KeepStates();
+    bandUp.KeepStates();
     const double bandScale = splitMode_ == 2 ? kHighBandScale : kLowBandScale;
     for (std::int32_t i = 0; i < frames; ++i) {
         const auto f = static_cast<std::size_t>(i);
@@ -432,13 +463,20 @@ StereoFrame SaturatorBlock::ShapeCharacters(StereoFrame k, const FrameWeights& w
     return shaped;
 }
 
-void SaturatorBlock::MatchLevels(Chunk& chunk, const BlockSettings& settings) {
+void SaturatorBlock::DownsampleAndMatch(Chunk& chunk, const BlockSettings& settings) {
     const std::int32_t frames = chunk.frames;
     std::array<StereoFrame, kStereoChunkFrames> outputPower;
     StereoFrame dc{dcState_[0], dcState_[1]};
+    LocalChain down(downsampler_);
+    LocalChain bandDown(bandDownsampler_);
     for (std::int32_t i = 0; i < frames; ++i) {
         const auto f = static_cast<std::size_t>(i);
-        StereoFrame& out = chunk.main[f];
+        down.Run(chunk.fastMain[2 * f]);
+        StereoFrame out = down.Run(chunk.fastMain[2 * f + 1]);
+        if (settings.split) {
+            bandDown.Run(chunk.fastBand[2 * f]);
+            out += bandDown.Run(chunk.fastBand[2 * f + 1]);
+        }
         dc = BothChannels(kDcKeep) * dc + BothChannels(kDcTake) * out;
         out -= dc;
         // Shared by both channels, left first.
@@ -449,7 +487,10 @@ void SaturatorBlock::MatchLevels(Chunk& chunk, const BlockSettings& settings) {
         if (settings.modeOne) {
             out *= BothChannels(settings.modeOneGain);
         }
+        chunk.main[f] = out;
     }
+    down.KeepStates();
+    bandDown.KeepStates();
     dcState_ = {dc[0], dc[1]};
     if (settings.modeOne) {
         return;
@@ -484,27 +525,13 @@ void SaturatorBlock::ProcessChunk(double* left, double* right, std::int32_t fram
     }
     SplitBand(chunk, settings);
 
-    // Zero-stuffed to twice the rate, each sample doubled to keep the level, shaped, and filtered back.
-    Upsample(upsampler_, chunk.main.data(), chunk.fastMain.data(), frames);
-    if (settings.split) {
-        Upsample(bandUpsampler_, chunk.band.data(), chunk.fastBand.data(), frames);
-    }
-    FollowLevels(chunk, settings);
+    // At twice the rate, each sample doubled to keep the level, shaped, and filtered back.
+    FollowAndUpsample(chunk, settings);
     ShapeMainPath(chunk, settings);
     if (settings.split) {
         ShapeBandPath(chunk);
     }
-    RunCascade(SectionsOf(downsampler_), chunk.fastMain.data(), 2 * frames);
-    for (std::int32_t i = 0; i < frames; ++i) {
-        chunk.main[static_cast<std::size_t>(i)] = chunk.fastMain[static_cast<std::size_t>(2 * i + 1)];
-    }
-    if (settings.split) {
-        RunCascade(SectionsOf(bandDownsampler_), chunk.fastBand.data(), 2 * frames);
-        for (std::int32_t i = 0; i < frames; ++i) {
-            chunk.main[static_cast<std::size_t>(i)] += chunk.fastBand[static_cast<std::size_t>(2 * i + 1)];
-        }
-    }
-    MatchLevels(chunk, settings);
+    DownsampleAndMatch(chunk, settings);
     StoreFrames(chunk.main.data(), left, right, frames);
 }
 

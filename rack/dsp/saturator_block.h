@@ -52,11 +52,11 @@ private:
     void ProcessChunk(double* left, double* right, std::int32_t frames, const BlockSettings& settings);
     void StepWeights(Chunk& chunk, const BlockSettings& settings);
     void SplitBand(Chunk& chunk, const BlockSettings& settings);
-    void FollowLevels(Chunk& chunk, const BlockSettings& settings);
+    void FollowAndUpsample(Chunk& chunk, const BlockSettings& settings);
     void ShapeMainPath(Chunk& chunk, const BlockSettings& settings);
     void ShapeBandPath(Chunk& chunk);
     StereoFrame ShapeCharacters(StereoFrame k, const FrameWeights& weights) const;
-    void MatchLevels(Chunk& chunk, const BlockSettings& settings);
+    void DownsampleAndMatch(Chunk& chunk, const BlockSettings& settings);
 
     std::int32_t character_ = 0;
     double amount_ = 0.0;
