@@ -6,6 +6,7 @@
 
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -187,18 +188,33 @@ void CompressorBlock::Process(double* left, double* right, std::int32_t frames) 
 
 template <int Character>
 void CompressorBlock::ProcessFrames(double* left, double* right, std::int32_t frames, const BlockShape& shape) {
-    const double makeupCoefficient = amountMoving_ ? fastMakeupCoefficient_ : slowMakeupCoefficient_;
-    for (std::int32_t i = 0; i < frames; ++i) {
-        double l = left[i];
-        double r = right[i];
+    for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
+        ProcessChunk<Character>(left + start, right + start, std::min(kStereoChunkFrames, frames - start), shape);
+    }
+}
 
-        const double sideChain = sideChainLowPass_.Run(sideChainHighPass_.Run((l + r) / 2.0));
-        const double level = std::fabs(sideChain);
+// Stage by stage: only the envelope's own recurrence (its release time follows its last gain
+// change) runs frame by frame with its logarithm and exponential; the side chain's filters, the
+// powers of ten and the smoothers run in loops of their own.
+template <int Character>
+void CompressorBlock::ProcessChunk(double* left, double* right, std::int32_t frames, const BlockShape& shape) {
+    const auto count = static_cast<std::size_t>(frames);
+    std::array<double, kStereoChunkFrames> level;
+    Biquad highPass = sideChainHighPass_;
+    Biquad lowPass = sideChainLowPass_;
+    for (std::size_t i = 0; i < count; ++i) {
+        level[i] = std::fabs(lowPass.Run(highPass.Run((left[i] + right[i]) / 2.0)));
+    }
+    sideChainHighPass_ = highPass;
+    sideChainLowPass_ = lowPass;
+
+    std::array<double, kStereoChunkFrames> changeDb;
+    for (std::size_t i = 0; i < count; ++i) {
         double timeMs;
-        if (level > envelope_) {
+        if (level[i] > envelope_) {
             double overDb = 0.0;
             if constexpr (Character == 0 || Character == 3) {
-                overDb = std::max(0.0, ToDb(level) - shape.thresholdDb);
+                overDb = std::max(0.0, ToDb(level[i]) - shape.thresholdDb);
             }
             timeMs = std::clamp(AttackMs<Character>(shape.amount, overDb), kAttackMinMs, kAttackMaxMs);
         } else {
@@ -209,22 +225,36 @@ void CompressorBlock::ProcessFrames(double* left, double* right, std::int32_t fr
             coefficientTimeMs_ = timeMs;
             timeCoefficient_ = TimeCoefficient(timeMs, sampleRate_);
         }
-        envelope_ = SmoothTowards(envelope_, level, timeCoefficient_);
-
+        envelope_ = SmoothTowards(envelope_, level[i], timeCoefficient_);
         lastGainChangeDb_ = GainChangeDb(ToDb(envelope_), shape.thresholdDb, shape.ratio, shape.kneeDb);
-        const double changeDb = ShapeGainChange<Character>(lastGainChangeDb_);
-        smoothedGain_ = SmoothTowards(smoothedGain_, Pow10(changeDb / 20.0), gainCoefficient_);
-        l *= smoothedGain_;
-        r *= smoothedGain_;
+        changeDb[i] = ShapeGainChange<Character>(lastGainChangeDb_);
+    }
+
+    std::array<double, kStereoChunkFrames> gain;
+    for (std::size_t i = 0; i < count; ++i) {
+        gain[i] = Pow10(changeDb[i] / 20.0);
+    }
+    const double makeupCoefficient = amountMoving_ ? fastMakeupCoefficient_ : slowMakeupCoefficient_;
+    std::array<double, kStereoChunkFrames> makeup;
+    for (std::size_t i = 0; i < count; ++i) {
+        smoothedGain_ = SmoothTowards(smoothedGain_, gain[i], gainCoefficient_);
+        gain[i] = smoothedGain_;
+        smoothedMakeupDb_ = SmoothTowards(smoothedMakeupDb_, changeDb[i], makeupCoefficient);
+        makeup[i] = smoothedMakeupDb_;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        makeup[i] = Pow10((kMakeupDb - makeup[i]) / 20.0);
+    }
+
+    for (std::size_t i = 0; i < count; ++i) {
+        double l = left[i] * gain[i];
+        double r = right[i] * gain[i];
         if (shape.saturate) {
             l = Saturate<Character>(l, shape.drive);
             r = Saturate<Character>(r, shape.drive);
         }
-
-        smoothedMakeupDb_ = SmoothTowards(smoothedMakeupDb_, changeDb, makeupCoefficient);
-        const double makeup = Pow10((kMakeupDb - smoothedMakeupDb_) / 20.0);
-        right[i] = r * makeup;
-        left[i] = l * makeup;
+        right[i] = r * makeup[i];
+        left[i] = l * makeup[i];
     }
 }
 

@@ -21,6 +21,8 @@ private:
     struct BlockShape;
     template <int Character>
     void ProcessFrames(double* left, double* right, std::int32_t frames, const BlockShape& shape);
+    template <int Character>
+    void ProcessChunk(double* left, double* right, std::int32_t frames, const BlockShape& shape);
     void DesignSideChainHighPass();
 
     double sampleRate_ = 48000.0;
