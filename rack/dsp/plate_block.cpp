@@ -221,36 +221,50 @@ std::int32_t PlateBlock::ChunkFrames() const {
     return std::max(1, std::min(static_cast<std::int32_t>(combFrames), preDelay_[0].Length() - longestTap));
 }
 
-void PlateBlock::ReadCombs(std::int32_t frames, CombRuns& damped, InterleavedChunk& means) {
+// Two LFOs per vector and all of them with the input filter in one loop, so that their recurrences
+// overlap.
+void PlateBlock::RunOscillatorsAndInputFilter(const std::array<StereoFrame, kStereoChunkFrames>& dry,
+                                              std::array<StereoFrame, kStereoChunkFrames>& filtered,
+                                              OscillatorRuns& lfo, std::int32_t frames) {
     const auto count = static_cast<std::size_t>(frames);
-    // Each LFO's value at every frame; two LFOs per vector.
-    std::array<std::array<double, kStereoChunkFrames>, kCombsPerSide> lfo;
-    for (std::size_t k = 0; k < kCombsPerSide; k += 2) {
-        const auto pairOf = [k](const std::array<double, kCombsPerSide>& values) {
-            return StereoFrame{values[k], values[k + 1]};
+    constexpr std::size_t kPairs = kCombsPerSide / 2;
+    std::array<StereoFrame, kPairs> sine, cosine, phase, stepSine, stepCosine, phaseStep;
+    for (std::size_t m = 0; m < kPairs; ++m) {
+        const auto pairOf = [m](const std::array<double, kCombsPerSide>& values) {
+            return StereoFrame{values[2 * m], values[2 * m + 1]};
         };
-        StereoFrame sine = pairOf(combSine_);
-        StereoFrame cosine = pairOf(combCosine_);
-        StereoFrame phase = pairOf(combPhase_);
-        const StereoFrame stepSine = pairOf(combStepSine_);
-        const StereoFrame stepCosine = pairOf(combStepCosine_);
-        const StereoFrame phaseStep = pairOf(combPhaseStep_);
-        for (std::size_t f = 0; f < count; ++f) {
-            lfo[k][f] = sine[0];
-            lfo[k + 1][f] = sine[1];
-            const StereoFrame rotated = sine * stepCosine + cosine * stepSine;
-            cosine = cosine * stepCosine - sine * stepSine;
-            sine = rotated;
-            phase += phaseStep;
-            phase = phase >= 1.0 ? phase - BothChannels(1.0) : phase;
-        }
-        for (std::size_t lane = 0; lane < 2; ++lane) {
-            combSine_[k + lane] = sine[lane];
-            combCosine_[k + lane] = cosine[lane];
-            combPhase_[k + lane] = phase[lane];
+        sine[m] = pairOf(combSine_);
+        cosine[m] = pairOf(combCosine_);
+        phase[m] = pairOf(combPhase_);
+        stepSine[m] = pairOf(combStepSine_);
+        stepCosine[m] = pairOf(combStepCosine_);
+        phaseStep[m] = pairOf(combPhaseStep_);
+    }
+    StereoSection inputLowPass(inputLowPass_);
+    for (std::size_t f = 0; f < count; ++f) {
+        filtered[f] = inputLowPass.Run(dry[f]);
+        for (std::size_t m = 0; m < kPairs; ++m) {
+            lfo[2 * m][f] = sine[m][0];
+            lfo[2 * m + 1][f] = sine[m][1];
+            const StereoFrame rotated = sine[m] * stepCosine[m] + cosine[m] * stepSine[m];
+            cosine[m] = cosine[m] * stepCosine[m] - sine[m] * stepSine[m];
+            sine[m] = rotated;
+            phase[m] += phaseStep[m];
+            phase[m] = phase[m] >= 1.0 ? phase[m] - BothChannels(1.0) : phase[m];
         }
     }
+    for (std::size_t m = 0; m < kPairs; ++m) {
+        for (std::size_t lane = 0; lane < 2; ++lane) {
+            combSine_[2 * m + lane] = sine[m][lane];
+            combCosine_[2 * m + lane] = cosine[m][lane];
+            combPhase_[2 * m + lane] = phase[m][lane];
+        }
+    }
+    inputLowPass.KeepStateIn(inputLowPass_);
+}
 
+void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombRuns& damped, InterleavedChunk& means) {
+    const auto count = static_cast<std::size_t>(frames);
     CombRuns& reads = damped;
     for (std::size_t i = 0; i < kCombs; ++i) {
         std::array<double, kStereoChunkFrames> delays;
@@ -328,8 +342,9 @@ void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) 
     const auto count = static_cast<std::size_t>(frames);
     std::array<StereoFrame, kStereoChunkFrames> dry;
     LoadFrames(left, right, dry.data(), frames);
-    std::array<StereoFrame, kStereoChunkFrames> filtered = dry;
-    RunCascade(std::array<StereoBiquad*, 1>{&inputLowPass_}, filtered.data(), frames);
+    std::array<StereoFrame, kStereoChunkFrames> filtered;
+    OscillatorRuns lfo;
+    RunOscillatorsAndInputFilter(dry, filtered, lfo, frames);
 
     InterleavedChunk reflections;
     ReflectChunk(filtered, frames, reflections);
@@ -342,7 +357,7 @@ void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) 
 
     CombRuns damped;
     InterleavedChunk combs;
-    ReadCombs(frames, damped, combs);
+    ReadCombs(frames, lfo, damped, combs);
     std::array<double, kStereoChunkFrames> mid;
     for (std::size_t f = 0; f < count; ++f) {
         mid[f] = (combs[2 * f] + combs[2 * f + 1]) / 2.0;

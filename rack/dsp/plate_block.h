@@ -96,8 +96,14 @@ private:
     // Pushes the chunk into the pre-delay and writes each frame's early reflections.
     void ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
                       InterleavedChunk& reflections);
+    // Each comb LFO's value at every frame of a chunk.
+    using OscillatorRuns = std::array<std::array<double, kStereoChunkFrames>, kCombsPerSide>;
+
+    void RunOscillatorsAndInputFilter(const std::array<StereoFrame, kStereoChunkFrames>& dry,
+                                      std::array<StereoFrame, kStereoChunkFrames>& filtered, OscillatorRuns& lfo,
+                                      std::int32_t frames);
     // Each comb's damped output for every frame of the chunk, and the means of each side's.
-    void ReadCombs(std::int32_t frames, CombRuns& damped, InterleavedChunk& means);
+    void ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombRuns& damped, InterleavedChunk& means);
     void PushCombs(std::int32_t frames, const CombRuns& damped, const InterleavedChunk& inputs);
     // The tank, frame by frame, and the wet signal's mix into the output: its recurrences hide those
     // of the output filters. `echoes` is the allpass chain's output, when it runs.
