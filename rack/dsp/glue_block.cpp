@@ -1,10 +1,12 @@
 #include "rack/dsp/glue_block.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -58,10 +60,11 @@ void GlueBlock::Prepare(double sampleRate) {
 
 void GlueBlock::DesignShelves() {
     const double u = amountTarget_;
-    DesignHighShelf(highShelfLeft_, sampleRate_, kHighShelfHz, kShelfSlope, kHighShelfDbAtFullAmount * u);
-    DesignHighShelf(highShelfRight_, sampleRate_, kHighShelfHz, kShelfSlope, kHighShelfDbAtFullAmount * u);
-    DesignLowShelf(lowShelfLeft_, sampleRate_, kLowShelfHz, kShelfSlope, kLowShelfDbAtFullAmount * u);
-    DesignLowShelf(lowShelfRight_, sampleRate_, kLowShelfHz, kShelfSlope, kLowShelfDbAtFullAmount * u);
+    Biquad design;
+    DesignHighShelf(design, sampleRate_, kHighShelfHz, kShelfSlope, kHighShelfDbAtFullAmount * u);
+    highShelf_.SetCoefficients(design);
+    DesignLowShelf(design, sampleRate_, kLowShelfHz, kShelfSlope, kLowShelfDbAtFullAmount * u);
+    lowShelf_.SetCoefficients(design);
 }
 
 void GlueBlock::Process(double* left, double* right, std::int32_t frames) {
@@ -69,16 +72,33 @@ void GlueBlock::Process(double* left, double* right, std::int32_t frames) {
         shelfAmount_ = amountTarget_;
         DesignShelves();
     }
-    for (std::int32_t i = 0; i < frames; ++i) {
+    for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
+        ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start));
+    }
+}
+
+// Stage by stage: the recurrences run in three loops (detector, leveller and shelves; power
+// averages; match gain and DC blocker), the soft clip's tanh and the match's square root over the
+// chunk at throughput between them. A frame while the amount is below the bypass passes
+// untouched and moves no state but the amount.
+void GlueBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
+    const auto count = static_cast<std::size_t>(frames);
+    std::array<double, kStereoChunkFrames> amounts;
+    std::array<bool, kStereoChunkFrames> active;
+    std::array<StereoFrame, kStereoChunkFrames> shaped;
+    StereoSection highShelf(highShelf_);
+    StereoSection lowShelf(lowShelf_);
+    bool anyActive = false;
+    for (std::size_t i = 0; i < count; ++i) {
         amount_ = SmoothTowards(amount_, amountTarget_, amountCoefficient_);
-        if (amount_ < kBypassBelowAmount) {
+        amounts[i] = amount_;
+        active[i] = amount_ >= kBypassBelowAmount;
+        if (!active[i]) {
             continue;
         }
+        anyActive = true;
         const double b = amount_;
-        const double inLeft = left[i];
-        const double inRight = right[i];
-
-        const double detected = (std::fabs(inLeft) + std::fabs(inRight)) / 2.0;
+        const double detected = (std::fabs(left[i]) + std::fabs(right[i])) / 2.0;
         detectorLevel_ = SmoothTowards(detectorLevel_, detected,
                                        detected > detectorLevel_ ? detectorAttackCoefficient_ : detectorReleaseCoefficient_);
 
@@ -90,43 +110,73 @@ void GlueBlock::Process(double* left, double* right, std::int32_t frames) {
         } else {
             levellerGain_ = kLevellerKeepBelow * levellerGain_ + kLevellerStepBelow;
         }
+        shaped[i] = lowShelf.Run(highShelf.Run(StereoFrame{left[i], right[i]} * BothChannels(levellerGain_)));
+    }
+    highShelf.KeepStateIn(highShelf_);
+    lowShelf.KeepStateIn(lowShelf_);
+    if (!anyActive) {
+        return;
+    }
 
-        double l = lowShelfLeft_.Run(highShelfLeft_.Run(inLeft * levellerGain_));
-        double r = lowShelfRight_.Run(highShelfRight_.Run(inRight * levellerGain_));
-
-        if (0.2 * b >= 0.001) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const double b = amounts[i];
+        if (active[i] && 0.2 * b >= 0.001) {
             const double drive = 1.0 + kSoftClipDrivePerAmount * b;
             // The ceiling moves only while the amount glides.
             if (drive != ceilingDrive_) {
                 ceilingDrive_ = drive;
                 ceiling_ = std::tanh(drive);
             }
-            l = FastTanh(drive * l) / ceiling_;
-            r = FastTanh(drive * r) / ceiling_;
+            // The scalar tanh takes its series alone for small samples, which most are here.
+            shaped[i] = StereoFrame{FastTanh(drive * shaped[i][0]), FastTanh(drive * shaped[i][1])} / BothChannels(ceiling_);
         }
-
-        outputPower_ = SmoothTowards(outputPower_, (l * l + r * r) / 2.0, powerCoefficient_);
-        inputPower_ = SmoothTowards(inputPower_, (inLeft * inLeft + inRight * inRight) / 2.0, powerCoefficient_);
-        if (inputPower_ > kPowerFloor && outputPower_ > kPowerFloor) {
-            const double wanted = std::clamp(std::sqrt(inputPower_ / outputPower_), kMatchGainMin, kMatchGainMax);
-            matchGain_ = SmoothTowards(matchGain_, wanted,
-                                       matchGain_ < wanted ? matchRiseCoefficient_ : matchFallCoefficient_);
-        }
-        l *= matchGain_;
-        r *= matchGain_;
-
-        dcStateLeft_ += (l - dcStateLeft_) * dcCoefficient_;
-        dcStateRight_ += (r - dcStateRight_) * dcCoefficient_;
-        right[i] = r - dcStateRight_;
-        left[i] = l - dcStateLeft_;
     }
+
+    // The power ratio of every frame whose averages are both above the floor (1 for the others).
+    std::array<double, kStereoChunkFrames> ratios;
+    std::array<bool, kStereoChunkFrames> matched;
+    for (std::size_t i = 0; i < count; ++i) {
+        ratios[i] = 1.0;
+        matched[i] = false;
+        if (!active[i]) {
+            continue;
+        }
+        const double l = shaped[i][0];
+        const double r = shaped[i][1];
+        outputPower_ = SmoothTowards(outputPower_, (l * l + r * r) / 2.0, powerCoefficient_);
+        inputPower_ = SmoothTowards(inputPower_, (left[i] * left[i] + right[i] * right[i]) / 2.0, powerCoefficient_);
+        if (inputPower_ > kPowerFloor && outputPower_ > kPowerFloor) {
+            ratios[i] = inputPower_ / outputPower_;
+            matched[i] = true;
+        }
+    }
+    std::array<double, kStereoChunkFrames> wanted;
+    for (std::size_t i = 0; i < count; ++i) {
+        wanted[i] = std::clamp(std::sqrt(ratios[i]), kMatchGainMin, kMatchGainMax);
+    }
+    StereoFrame dc{dcStateLeft_, dcStateRight_};
+    const StereoFrame dcCoefficient = BothChannels(dcCoefficient_);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (matched[i]) {
+            matchGain_ = SmoothTowards(matchGain_, wanted[i],
+                                       matchGain_ < wanted[i] ? matchRiseCoefficient_ : matchFallCoefficient_);
+        }
+        if (!active[i]) {
+            continue;
+        }
+        const StereoFrame levelled = shaped[i] * BothChannels(matchGain_);
+        dc += (levelled - dc) * dcCoefficient;
+        const StereoFrame out = levelled - dc;
+        right[i] = out[1];
+        left[i] = out[0];
+    }
+    dcStateLeft_ = dc[0];
+    dcStateRight_ = dc[1];
 }
 
 void GlueBlock::Reset() {
-    highShelfLeft_.Clear();
-    highShelfRight_.Clear();
-    lowShelfLeft_.Clear();
-    lowShelfRight_.Clear();
+    highShelf_.Clear();
+    lowShelf_.Clear();
     inputPower_ = 0.0;
     outputPower_ = 0.0;
     dcStateLeft_ = 0.0;

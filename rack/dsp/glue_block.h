@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "rack/dsp/biquad.h"
+#include "rack/dsp/stereo_biquad.h"
 
 // Gentle bus-style leveller: a linked detector and leveller, tone shelves, a soft clip, loudness
 // matching back to the input power and a 1 Hz DC blocker.
@@ -21,6 +21,7 @@ public:
 private:
     // The shelves step at block boundaries; their gain follows the amount target, not the smoothed amount.
     void DesignShelves();
+    void ProcessChunk(double* left, double* right, std::int32_t frames);
 
     double sampleRate_ = 48000.0;
     double amountTarget_ = 0.0;
@@ -31,10 +32,9 @@ private:
     double matchRiseCoefficient_ = 0.0;
     double matchFallCoefficient_ = 0.0;
     double dcCoefficient_ = 0.0;
-    Biquad highShelfLeft_;
-    Biquad highShelfRight_;
-    Biquad lowShelfLeft_;
-    Biquad lowShelfRight_;
+    // One design per shelf for both channels.
+    StereoBiquad highShelf_;
+    StereoBiquad lowShelf_;
     // Starts at 1 after a reset, so the output dips briefly after a prepare or a type change.
     double detectorLevel_ = 1.0;
     double levellerGain_ = 1.0;
