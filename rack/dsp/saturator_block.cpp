@@ -308,7 +308,6 @@ struct SaturatorBlock::Chunk {
     std::array<StereoFrame, kStereoChunkFrames> dry;
     // The driven main path, then the block's output.
     std::array<StereoFrame, kStereoChunkFrames> main;
-    std::array<StereoFrame, kStereoChunkFrames> band;
     std::array<StereoFrame, 2 * kStereoChunkFrames> fastMain;
     std::array<StereoFrame, 2 * kStereoChunkFrames> fastBand;
     // Each path's shaper offset, set by its level.
@@ -333,33 +332,6 @@ void SaturatorBlock::StepWeights(Chunk& chunk, const BlockSettings& settings) {
     }
 }
 
-void SaturatorBlock::SplitBand(Chunk& chunk, const BlockSettings& settings) {
-    const std::int32_t frames = chunk.frames;
-    // The fade moves once per channel, left first, whether a band is split off or not.
-    if (!settings.split) {
-        for (std::int32_t i = 0; i < 2 * frames && splitFade_ != 1.0; ++i) {
-            splitFade_ = std::min(1.0, splitFade_ + splitFadeStep_);
-        }
-        return;
-    }
-    std::copy_n(chunk.main.begin(), frames, chunk.band.begin());
-    RunCascade(SectionsOf(crossover_), chunk.band.data(), frames);
-    if (splitFade_ == 1.0) {
-        for (std::int32_t i = 0; i < frames; ++i) {
-            chunk.main[static_cast<std::size_t>(i)] -= chunk.band[static_cast<std::size_t>(i)];
-        }
-        return;
-    }
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const auto f = static_cast<std::size_t>(i);
-        for (int c = 0; c < 2; ++c) {
-            splitFade_ = std::min(1.0, splitFade_ + splitFadeStep_);
-            chunk.band[f][c] *= SmoothStep(splitFade_);
-            chunk.main[f][c] -= chunk.band[f][c];
-        }
-    }
-}
-
 void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settings) {
     const std::int32_t frames = chunk.frames;
     // The followers and the upsamplers: short recurrences that overlap one another. The per-frame work
@@ -367,15 +339,33 @@ void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settin
     std::array<double, kStereoChunkFrames> envelope;
     std::array<StereoFrame, kStereoChunkFrames> bandPower;
     std::array<StereoFrame, kStereoChunkFrames> mainPower;
+    // The split fade moves once per channel, left first, whether a band is split off or not; once
+    // done it stays at 1, which passes the band unchanged.
+    const bool fading = splitFade_ != 1.0;
+    if (!settings.split) {
+        for (std::int32_t i = 0; i < 2 * frames && splitFade_ != 1.0; ++i) {
+            splitFade_ = std::min(1.0, splitFade_ + splitFadeStep_);
+        }
+    }
+    LocalChain crossover(crossover_);
     LocalChain up(upsampler_);
     LocalChain bandUp(bandUpsampler_);
     for (std::int32_t i = 0; i < frames; ++i) {
         const auto f = static_cast<std::size_t>(i);
+        StereoFrame band{};
+        if (settings.split) {
+            band = crossover.Run(chunk.main[f]);
+            for (int c = 0; fading && c < 2; ++c) {
+                splitFade_ = std::min(1.0, splitFade_ + splitFadeStep_);
+                band[c] *= SmoothStep(splitFade_);
+            }
+            chunk.main[f] -= band;
+        }
         // Zero-stuffed to twice the rate.
         chunk.fastMain[2 * f] = up.Run(chunk.main[f]);
         chunk.fastMain[2 * f + 1] = up.Run(StereoFrame{});
         if (settings.split) {
-            chunk.fastBand[2 * f] = bandUp.Run(chunk.band[f]);
+            chunk.fastBand[2 * f] = bandUp.Run(band);
             chunk.fastBand[2 * f + 1] = bandUp.Run(StereoFrame{});
         }
         if (settings.modeOne) {
@@ -388,10 +378,9 @@ void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settin
         envelope[f] = envelope_;
         // The shared powers move once per channel, left first.
         for (int c = 0; c < 2; ++c) {
-            const double band = settings.split ? chunk.band[f][c] : 0.0;
             const double main = chunk.main[f][c];
             const double dry = chunk.dry[f][c];
-            Follow(bandPower_, band * band, powerCoef_);
+            Follow(bandPower_, band[c] * band[c], powerCoef_);
             Follow(mainPower_, main * main, powerCoef_);
             Follow(inputPower_, dry * dry, levelCoef_);
             bandPower[f][c] = bandPower_;
@@ -399,6 +388,7 @@ void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settin
             chunk.inputPower[f][c] = inputPower_;
         }
     }
+    crossover.KeepStates();
     up.KeepStates();
     bandUp.KeepStates();
     const double bandScale = splitMode_ == 2 ? kHighBandScale : kLowBandScale;
@@ -523,7 +513,6 @@ void SaturatorBlock::ProcessChunk(double* left, double* right, std::int32_t fram
         const auto f = static_cast<std::size_t>(i);
         chunk.main[f] = chunk.dry[f] * BothChannels(chunk.drive[f]);
     }
-    SplitBand(chunk, settings);
 
     // At twice the rate, each sample doubled to keep the level, shaped, and filtered back.
     FollowAndUpsample(chunk, settings);

@@ -51,7 +51,6 @@ private:
     // A chunk runs one stage at a time over all its frames, in the order a single frame would.
     void ProcessChunk(double* left, double* right, std::int32_t frames, const BlockSettings& settings);
     void StepWeights(Chunk& chunk, const BlockSettings& settings);
-    void SplitBand(Chunk& chunk, const BlockSettings& settings);
     void FollowAndUpsample(Chunk& chunk, const BlockSettings& settings);
     void ShapeMainPath(Chunk& chunk, const BlockSettings& settings);
     void ShapeBandPath(Chunk& chunk);
