@@ -213,9 +213,14 @@ std::int32_t PlateBlock::ChunkFrames() const {
     if (!(lowest >= 2.0)) {
         return 1;
     }
+    std::int32_t shortestTap = leftTapDelays_[0];
     std::int32_t longestTap = 0;
     for (std::size_t i = 0; i < kTaps; ++i) {
+        shortestTap = std::min({shortestTap, leftTapDelays_[i], rightTapDelays_[i]});
         longestTap = std::max({longestTap, leftTapDelays_[i], rightTapDelays_[i]});
+    }
+    if (shortestTap < 1) {
+        return 1;
     }
     const double combFrames = std::min(static_cast<double>(kStereoChunkFrames), std::floor(lowest) - 1.0);
     return std::max(1, std::min(static_cast<std::int32_t>(combFrames), preDelay_[0].Length() - longestTap));

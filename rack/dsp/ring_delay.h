@@ -75,7 +75,8 @@ public:
     }
 
     // Adds gain x Tap(delay), as Tap read it right after each of the last `count` pushes, to each of
-    // `sums`. Right while delay + count <= length: no later push of the run overwrote what it read.
+    // `sums`. Right while 1 <= delay <= length + 1 - count: no later push of the run overwrote what
+    // it read (Tap(0) reads the slot the next push takes).
     void AddTapRun(std::int32_t delay, double gain, double* sums, std::int32_t count) const {
         if (length_ <= 0) {
             return;

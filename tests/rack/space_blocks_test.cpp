@@ -1,6 +1,7 @@
 // Plate and Shimmer, and the interpolated line read they share.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "block_render.h"
 #include "fake_tuning_environment.h"
 #include "rack/dsp/plate_block.h"
+#include "rack/dsp/plate_lines.h"
 #include "rack/dsp/ring_delay.h"
 #include "rack/dsp/shimmer_block.h"
 #include "signals.h"
@@ -77,6 +79,123 @@ TEST(ReadCubic, FollowsLineContentAndStaysInside) {
                           Case{0.0, newest - 2.0}, Case{-7.0, newest - 2.0}, Case{15.9, newest - 14.0},
                           Case{1e300, newest - 14.0}, Case{nan, newest - 2.0}}) {
         EXPECT_NEAR(ReadCubic(line, c.delay), c.expected, 1e-12) << "delay " << c.delay;
+    }
+}
+
+// ---- Runs over lines --------------------------------------------------------------------------
+
+// A ramp of distinct values, so that any sample read from the wrong place shows.
+double HistoryValue(int n) {
+    return 1.0 + 0.37 * n + 0.001 * n * n;
+}
+
+TEST(LineRuns, EqualTheirStepsAcrossEveryWrap) {
+    // Runs longer than the line wrap several times; the line's state afterwards must match as well.
+    for (const std::int32_t length : {1, 3, 7, 16}) {
+        for (const std::int32_t count : {1, 5, 16, 23}) {
+            RingDelay stepped;
+            stepped.Resize(length);
+            for (int n = 0; n < 2 * length + 1; ++n) {
+                stepped.Push(HistoryValue(n));
+            }
+            RingDelay run = stepped;
+            std::vector<double> samples;
+            for (int n = 0; n < count; ++n) {
+                samples.push_back(-HistoryValue(n + 40));
+            }
+            std::vector<double> expected = samples;
+            for (double& x : expected) {
+                x = AllpassStep(stepped, x, 0.6);
+            }
+            run.RunAllpass(0.6, samples.data(), count);
+            EXPECT_EQ(samples, expected) << "length " << length << ", count " << count;
+            for (int n = 0; n < length; ++n) {
+                EXPECT_EQ(run.Step(0.0), stepped.Step(0.0)) << "length " << length << ", count " << count;
+            }
+        }
+    }
+}
+
+TEST(LineRuns, TapRunReadsWhatEachPushLeft) {
+    // Taps from 1 (0 reads the slot the next push takes) up to length + 1 - count, the longest a run
+    // may take; the sums add on what they held.
+    constexpr std::int32_t kLength = 11;
+    for (const std::int32_t count : {1, 4, 7, 11}) {
+        for (std::int32_t delay = 1; delay + count <= kLength + 1; ++delay) {
+            RingDelay stepped;
+            stepped.Resize(kLength);
+            for (int n = 0; n < 17; ++n) {
+                stepped.Push(HistoryValue(n));
+            }
+            RingDelay run = stepped;
+            std::vector<double> pushed, expected;
+            for (int n = 0; n < count; ++n) {
+                pushed.push_back(HistoryValue(n + 30));
+                stepped.Push(pushed.back());
+                expected.push_back(0.5 + 0.25 * stepped.Tap(delay));
+            }
+            run.PushRun(pushed.data(), count);
+            std::vector<double> sums(static_cast<std::size_t>(count), 0.5);
+            run.AddTapRun(delay, 0.25, sums.data(), count);
+            EXPECT_EQ(sums, expected) << "count " << count << ", delay " << delay;
+        }
+    }
+}
+
+TEST(CombBank, RunReadsEqualTheLineReadOfEachFrame) {
+    // Two combs of 12 and 9 samples, each against a RingDelay of its length pushed alike. Runs of
+    // frames whose whole delays pair up, differ within a pair, or leave a frame alone; delays below
+    // 2, NaN and beyond the longest read are held as the line read holds them.
+    const std::array<std::int32_t, 2> lengths = {12, 9};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::vector<double>> runs = {
+        {6.25, 6.5, 5.5, 7.0}, {6.75, 6.0, 5.125}, {5.5}, {0.5}, {nan}, {1e300}, {-3.0, 1e9}};
+    CombBank<2> bank;
+    bank.Resize(lengths);
+    std::array<RingDelay, 2> lines;
+    for (std::size_t c = 0; c < 2; ++c) {
+        lines[c].Resize(lengths[c]);
+    }
+    int n = 0;
+    const auto pushFrames = [&](std::int32_t frames) {
+        std::array<std::vector<double>, 2> values;
+        for (std::int32_t f = 0; f < frames; ++f, ++n) {
+            for (std::size_t c = 0; c < 2; ++c) {
+                values[c].push_back(HistoryValue(n) + 100.0 * static_cast<double>(c));
+            }
+        }
+        const std::vector<double> none(static_cast<std::size_t>(frames), 0.0);
+        for (std::size_t c = 0; c < 2; ++c) {
+            bank.Write(c, values[c].data(), 1.0, none.data(), frames);
+        }
+        bank.Advance(frames);
+        return values;
+    };
+    // Enough history to wrap the bank's 16-frame ring.
+    for (int i = 0; i < 21; ++i) {
+        const auto values = pushFrames(1);
+        for (std::size_t c = 0; c < 2; ++c) {
+            lines[c].Push(values[c][0]);
+        }
+    }
+    for (const std::vector<double>& delays : runs) {
+        const auto frames = static_cast<std::int32_t>(delays.size());
+        for (std::size_t c = 0; c < 2; ++c) {
+            std::vector<double> read(delays.size());
+            bank.ReadCubicRun(c, delays.data(), read.data(), frames);
+            // The line read of frame f follows the f pushes before it, which it does not reach.
+            RingDelay line = lines[c];
+            for (std::size_t f = 0; f < delays.size(); ++f) {
+                EXPECT_EQ(read[f], ReadCubic(line, delays[f])) << "comb " << c << ", delay " << delays[f];
+                line.Push(0.0);
+            }
+        }
+        const auto values = pushFrames(frames);
+        for (std::size_t c = 0; c < 2; ++c) {
+            for (const double value : values[c]) {
+                lines[c].Push(value);
+            }
+        }
     }
 }
 
