@@ -8,6 +8,8 @@
 #include "rack/dsp/envelope_follower.h"
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/latency.h"
+#include "rack/dsp/stereo_envelope.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -89,57 +91,120 @@ void DeHarshBlock::Prepare(double sampleRate) {
 }
 
 void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
-    const auto lineLength = static_cast<std::int32_t>(lineLeft_.size());
-    if (lineLength < 1) {
+    if (lineLeft_.empty()) {
         return;
     }
-    for (std::int32_t i = 0; i < frames; ++i) {
+    for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
+        ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start));
+    }
+}
+
+void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
+    const auto count = static_cast<std::size_t>(frames);
+    std::array<double, kStereoChunkFrames> amounts;
+    for (std::size_t i = 0; i < count; ++i) {
         // Single precision, so a glide that ends a hair from 0 still mixes exactly dry.
-        const double u = static_cast<float>(amount_.Step(amountCoefficient_));
-        const double inLeft = left[i];
-        const double inRight = right[i];
+        amounts[i] = static_cast<float>(amount_.Step(amountCoefficient_));
+    }
+
+    std::array<StereoFrame, kStereoChunkFrames> inputs;
+    std::array<StereoFrame, kStereoChunkFrames> dry;
+    LoadFrames(left, right, inputs.data(), frames);
+    const auto lineLength = lineLeft_.size();
+    auto position = static_cast<std::size_t>(writePosition_);
+    for (std::size_t i = 0; i < count; ++i) {
         // The line is exactly the look-ahead long: the oldest sample is read before the newest replaces it.
-        const double dryLeft = lineLeft_[static_cast<std::size_t>(writePosition_)];
-        const double dryRight = lineRight_[static_cast<std::size_t>(writePosition_)];
-        lineLeft_[static_cast<std::size_t>(writePosition_)] = inLeft;
-        lineRight_[static_cast<std::size_t>(writePosition_)] = inRight;
-
-        const double mono = (inLeft + inRight) / 2.0;
-        for (std::size_t b = 0; b < kCutBands; ++b) {
-            bandEnvelopes_[b] = FollowEnvelope(bandEnvelopes_[b], std::fabs(bandPasses_[b].Run(mono)),
-                                               bandRisingCoefficient_, bandFallingCoefficient_);
-        }
-        lowReferenceEnvelope_ = FollowEnvelope(lowReferenceEnvelope_, std::fabs(lowReferencePass_.Run(mono)),
-                                               referenceRisingCoefficient_, referenceFallingCoefficient_);
-        highReferenceEnvelope_ = FollowEnvelope(highReferenceEnvelope_, std::fabs(highReferencePass_.Run(mono)),
-                                                referenceRisingCoefficient_, referenceFallingCoefficient_);
-        const CutShape shape = ShapeFor(u, std::sqrt(lowReferenceEnvelope_ * highReferenceEnvelope_));
-
-        StereoSample wet{dryLeft, dryRight};
-        for (std::size_t b = 0; b < kCutBands; ++b) {
-            const double gain = BandGain(bandEnvelopes_[b], kThresholdShare[b] * shape.thresholdBase, shape);
-            smoothedGains_[b] = SmoothTowards(smoothedGains_[b], gain, gainCoefficient_);
-            if (smoothedGains_[b] != designedGains_[b]) {
-                designedGains_[b] = smoothedGains_[b];
-                // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
-                const double limited = std::max(smoothedGains_[b], kSmallestGain);
-                const double cutDb = 20.0 * Log10(limited);
-                const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
-                DesignPeakWithOneDivision(peaks_[b], peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
-            }
-            wet = peaks_[b].Run(wet);
-        }
-        const double wetLeft = wet[0];
-        const double wetRight = wet[1];
-
-        const double gain = match_.Update((inLeft * inLeft + inRight * inRight) / 2.0,
-                                          (wetLeft * wetLeft + wetRight * wetRight) / 2.0);
-        right[i] = u * gain * wetRight + (1.0 - u) * dryRight;
-        left[i] = u * gain * wetLeft + (1.0 - u) * dryLeft;
-        if (++writePosition_ == lineLength) {
-            writePosition_ = 0;
+        dry[i] = StereoFrame{lineLeft_[position], lineRight_[position]};
+        lineLeft_[position] = inputs[i][0];
+        lineRight_[position] = inputs[i][1];
+        if (++position == lineLength) {
+            position = 0;
         }
     }
+    writePosition_ = static_cast<std::int32_t>(position);
+
+    // The six detectors of the mono sum as three pairs: the bands two by two, then both references.
+    std::array<std::array<double, kStereoChunkFrames>, kCutBands> bandEnvelopes;
+    std::array<double, kStereoChunkFrames> references;
+    {
+        BiquadPair lowBands(bandPasses_[0], bandPasses_[1]);
+        BiquadPair highBands(bandPasses_[2], bandPasses_[3]);
+        BiquadPair referencePasses(lowReferencePass_, highReferencePass_);
+        StereoFrame lowEnvelopes{bandEnvelopes_[0], bandEnvelopes_[1]};
+        StereoFrame highEnvelopes{bandEnvelopes_[2], bandEnvelopes_[3]};
+        StereoFrame referenceEnvelopes{lowReferenceEnvelope_, highReferenceEnvelope_};
+        const StereoFrame bandRising = BothChannels(bandRisingCoefficient_);
+        const StereoFrame bandFalling = BothChannels(bandFallingCoefficient_);
+        const StereoFrame referenceRising = BothChannels(referenceRisingCoefficient_);
+        const StereoFrame referenceFalling = BothChannels(referenceFallingCoefficient_);
+        for (std::size_t i = 0; i < count; ++i) {
+            const StereoFrame mono = BothChannels((inputs[i][0] + inputs[i][1]) / 2.0);
+            lowEnvelopes = StereoFollowEnvelope(lowEnvelopes, StereoAbs(lowBands.Run(mono)), bandRising, bandFalling);
+            highEnvelopes =
+                StereoFollowEnvelope(highEnvelopes, StereoAbs(highBands.Run(mono)), bandRising, bandFalling);
+            referenceEnvelopes = StereoFollowEnvelope(referenceEnvelopes, StereoAbs(referencePasses.Run(mono)),
+                                                      referenceRising, referenceFalling);
+            bandEnvelopes[0][i] = lowEnvelopes[0];
+            bandEnvelopes[1][i] = lowEnvelopes[1];
+            bandEnvelopes[2][i] = highEnvelopes[0];
+            bandEnvelopes[3][i] = highEnvelopes[1];
+            references[i] = std::sqrt(referenceEnvelopes[0] * referenceEnvelopes[1]);
+        }
+        lowBands.SaveStates(bandPasses_[0], bandPasses_[1]);
+        highBands.SaveStates(bandPasses_[2], bandPasses_[3]);
+        referencePasses.SaveStates(lowReferencePass_, highReferencePass_);
+        bandEnvelopes_ = {lowEnvelopes[0], lowEnvelopes[1], highEnvelopes[0], highEnvelopes[1]};
+        lowReferenceEnvelope_ = referenceEnvelopes[0];
+        highReferenceEnvelope_ = referenceEnvelopes[1];
+    }
+
+    // Each band's gain, then its smoothing, written over it.
+    std::array<std::array<double, kStereoChunkFrames>, kCutBands> gains;
+    for (std::size_t i = 0; i < count; ++i) {
+        const CutShape shape = ShapeFor(amounts[i], references[i]);
+        for (std::size_t b = 0; b < kCutBands; ++b) {
+            gains[b][i] = BandGain(bandEnvelopes[b][i], kThresholdShare[b] * shape.thresholdBase, shape);
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t b = 0; b < kCutBands; ++b) {
+            smoothedGains_[b] = SmoothTowards(smoothedGains_[b], gains[b][i], gainCoefficient_);
+            gains[b][i] = smoothedGains_[b];
+        }
+    }
+
+    std::array<std::array<SectionDesign, kStereoChunkFrames>, kCutBands> designs;
+    for (std::size_t b = 0; b < kCutBands; ++b) {
+        SectionDesign design{peaks_[b].b0, peaks_[b].b1, peaks_[b].b2, peaks_[b].a1, peaks_[b].a2};
+        for (std::size_t i = 0; i < count; ++i) {
+            const double smoothed = gains[b][i];
+            if (smoothed != designedGains_[b]) {
+                designedGains_[b] = smoothed;
+                // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
+                const double limited = std::max(smoothed, kSmallestGain);
+                const double cutDb = 20.0 * Log10(limited);
+                const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
+                DesignPeakWithOneDivision(design, peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
+            }
+            designs[b][i] = design;
+        }
+    }
+    std::array<StereoFrame, kStereoChunkFrames> wet = dry;
+    RunCascadeWithDesigns(SectionsOf(peaks_), {designs[0].data(), designs[1].data(), designs[2].data(), designs[3].data()},
+                          wet.data(), frames);
+
+    std::array<double, kStereoChunkFrames> matchGains;
+    for (std::size_t i = 0; i < count; ++i) {
+        const StereoFrame in = inputs[i];
+        const StereoFrame out = wet[i];
+        matchGains[i] = match_.Update((in[0] * in[0] + in[1] * in[1]) / 2.0, (out[0] * out[0] + out[1] * out[1]) / 2.0);
+    }
+    std::array<StereoFrame, kStereoChunkFrames>& mixed = wet;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double u = amounts[i];
+        mixed[i] = BothChannels(u * matchGains[i]) * wet[i] + BothChannels(1.0 - u) * dry[i];
+    }
+    StoreFrames(mixed.data(), left, right, frames);
 }
 
 void DeHarshBlock::Reset() {

@@ -33,6 +33,9 @@ public:
     double SmoothedGain(int band) const { return smoothedGains_[static_cast<std::size_t>(band)]; }
 
 private:
+    // Up to kStereoChunkFrames frames, one stage at a time.
+    void ProcessChunk(double* left, double* right, std::int32_t frames);
+
     std::array<Biquad, kCutBands> bandPasses_;
     Biquad lowReferencePass_;
     Biquad highReferencePass_;

@@ -109,3 +109,76 @@ std::array<StereoBiquad*, N> SectionsOf(std::array<StereoBiquad, N>& chain) {
     }
     return sections;
 }
+
+// One frame through a section in transposed direct form II, lane by lane as Biquad::Run computes it.
+inline StereoFrame RunSectionFrame(StereoFrame b0, StereoFrame b1, StereoFrame b2, StereoFrame a1, StereoFrame a2,
+                                   StereoFrame& z1, StereoFrame& z2, StereoFrame x) {
+    const StereoFrame y = b0 * x + z1;
+    z1 = b1 * x - a1 * y + z2;
+    z2 = b2 * x - a2 * y;
+    return y;
+}
+
+// Two mono sections run side by side as one pair, lane 0 the first and lane 1 the second: two
+// different filters of one signal, or one design on two channels whose states live in separate
+// Biquads. Each lane computes exactly what its Biquad::Run computes.
+struct BiquadPair {
+    StereoFrame b0, b1, b2, a1, a2, z1, z2;
+
+    BiquadPair(const Biquad& first, const Biquad& second)
+        : b0{first.b0, second.b0},
+          b1{first.b1, second.b1},
+          b2{first.b2, second.b2},
+          a1{first.a1, second.a1},
+          a2{first.a2, second.a2},
+          z1{first.z1, second.z1},
+          z2{first.z2, second.z2} {}
+
+    StereoFrame Run(StereoFrame x) { return RunSectionFrame(b0, b1, b2, a1, a2, z1, z2, x); }
+
+    void SaveStates(Biquad& first, Biquad& second) const {
+        first.z1 = z1[0];
+        first.z2 = z2[0];
+        second.z1 = z1[1];
+        second.z2 = z2[1];
+    }
+};
+
+// The coefficients of a section at one frame, for sections whose design moves from frame to frame.
+struct SectionDesign {
+    double b0 = 1.0;
+    double b1 = 0.0;
+    double b2 = 0.0;
+    double a1 = 0.0;
+    double a2 = 0.0;
+};
+
+// RunCascade for sections redesigned every frame: frame i runs through section k with designs[k][i].
+// The sections keep the last frame's design, as if each frame had been designed into them in turn.
+template <std::size_t K>
+void RunCascadeWithDesigns(const std::array<StereoBiquad*, K>& sections,
+                           const std::array<const SectionDesign*, K>& designs, StereoFrame* frames,
+                           std::int32_t count) {
+    static_assert(K >= 1 && K <= 4);
+    if (count < 1) {
+        return;
+    }
+    StereoFrame z1[K], z2[K];
+    for (std::size_t k = 0; k < K; ++k) {
+        z1[k] = StereoFrame{sections[k]->z1[0], sections[k]->z1[1]};
+        z2[k] = StereoFrame{sections[k]->z2[0], sections[k]->z2[1]};
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        StereoFrame x = frames[i];
+        for (std::size_t k = 0; k < K; ++k) {
+            const SectionDesign& d = designs[k][i];
+            x = RunSectionFrame(BothChannels(d.b0), BothChannels(d.b1), BothChannels(d.b2), BothChannels(d.a1),
+                                BothChannels(d.a2), z1[k], z2[k], x);
+        }
+        frames[i] = x;
+    }
+    for (std::size_t k = 0; k < K; ++k) {
+        const SectionDesign& last = designs[k][count - 1];
+        *sections[k] = {last.b0, last.b1, last.b2, last.a1, last.a2, {z1[k][0], z1[k][1]}, {z2[k][0], z2[k][1]}};
+    }
+}
