@@ -102,9 +102,10 @@ void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
 void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
     const auto count = static_cast<std::size_t>(frames);
     std::array<double, kStereoChunkFrames> amounts;
+    amount_.Steps(amountCoefficient_, amounts.data(), frames);
     for (std::size_t i = 0; i < count; ++i) {
         // Single precision, so a glide that ends a hair from 0 still mixes exactly dry.
-        amounts[i] = static_cast<float>(amount_.Step(amountCoefficient_));
+        amounts[i] = static_cast<float>(amounts[i]);
     }
 
     std::array<StereoFrame, kStereoChunkFrames> inputs;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/glide_steps.h"
 
 // A smoothed amount whose first target after a prepare is taken at once, so processing starts at the
 // set amount; later targets, a type change back to the block included, glide from where it was.
@@ -21,6 +24,11 @@ public:
     double Step(double coefficient) {
         smoothed_ = SmoothTowards(smoothed_, target_, coefficient);
         return smoothed_;
+    }
+
+    // Step for each of `count` frames, writing the smoothed amounts.
+    void Steps(double coefficient, double* amounts, std::int32_t count) {
+        StepGlide(smoothed_, target_, coefficient, amounts, count);
     }
 
 private:

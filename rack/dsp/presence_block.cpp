@@ -1,11 +1,14 @@
 #include "rack/dsp/presence_block.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/dsp_math.h"
-#include "rack/dsp/envelope_follower.h"
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/glide_steps.h"
+#include "rack/dsp/stereo_envelope.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -50,44 +53,105 @@ void PresenceBlock::Prepare(double sampleRate) {
     Reset();
 }
 
-void PresenceBlock::DesignAmountFilters() {
-    designedAmount_ = amount_;
+void PresenceBlock::DesignAmountFilters(double amount) {
+    designedAmount_ = amount;
     Channel& first = channels_[0];
-    DesignHighShelf(first.airShelf, sampleRate_, kAirHz, kAirSlope, kAirDb * amount_);
-    DesignPeak(first.lowMidDip, sampleRate_, kDipHz, kDipQ, kDipDb * amount_);
+    DesignHighShelf(first.airShelf, sampleRate_, kAirHz, kAirSlope, kAirDb * amount);
+    DesignPeak(first.lowMidDip, sampleRate_, kDipHz, kDipQ, kDipDb * amount);
     CopyCoefficients(first.airShelf, channels_[1].airShelf);
     CopyCoefficients(first.lowMidDip, channels_[1].lowMidDip);
 }
 
-double PresenceBlock::RunChannel(Channel& channel, double x) {
-    channel.envelope = FollowEnvelope(channel.envelope, std::fabs(channel.detector.Run(x)), attackCoefficient_,
-                                      releaseCoefficient_);
-    DesignPeakFromAmplitude(channel.dynamicPeak, liftCosine_, liftAlpha_,
-                            Pow10(kLiftDb * amount_ / (kLiftBackOff * channel.envelope + 1.0) / 40.0));
-    double y = channel.lowMidDip.Run(channel.airShelf.Run(channel.dynamicPeak.Run(x)));
-    if (amount_ > kSaturationFromAmount) {
-        const double driven = kSaturationDrive * y;
-        y += driven / (std::fabs(driven) + 1.0) *
-             ((amount_ - kSaturationFromAmount) * kSaturationDepth / kSaturationRange);
+void PresenceBlock::Process(double* left, double* right, std::int32_t frames) {
+    for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
+        ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start));
     }
-    return y;
 }
 
-void PresenceBlock::Process(double* left, double* right, std::int32_t frames) {
-    for (std::int32_t i = 0; i < frames; ++i) {
-        amount_ = SmoothTowards(amount_, amountTarget_, amountCoefficient_);
-        if (amount_ < kBypassBelowAmount) {
+void PresenceBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
+    std::array<double, kStereoChunkFrames> amounts;
+    StepGlide(amount_, amountTarget_, amountCoefficient_, amounts.data(), frames);
+    const auto active = [&](std::int32_t i) { return !(amounts[static_cast<std::size_t>(i)] < kBypassBelowAmount); };
+    const auto designed = [&](std::int32_t i) {
+        return !(std::fabs(amounts[static_cast<std::size_t>(i)] - designedAmount_) > kRedesignTolerance);
+    };
+    // Frames below the bypass amount pass untouched; a glide redesigns the shelf and the dip, so a run
+    // ends where either happens.
+    for (std::int32_t start = 0; start < frames;) {
+        if (!active(start)) {
+            ++start;
             continue;
         }
-        if (std::fabs(amount_ - designedAmount_) > kRedesignTolerance) {
-            DesignAmountFilters();
+        if (!designed(start)) {
+            DesignAmountFilters(amounts[static_cast<std::size_t>(start)]);
         }
-        const double inLeft = left[i];
-        const double inRight = right[i];
-        const double outLeft = RunChannel(channels_[0], inLeft);
-        right[i] = RunChannel(channels_[1], inRight);
-        left[i] = outLeft;
+        std::int32_t end = start + 1;
+        while (end < frames && active(end) && designed(end)) {
+            ++end;
+        }
+        ProcessRun(left + start, right + start, amounts.data() + start, end - start);
+        start = end;
     }
+}
+
+void PresenceBlock::ProcessRun(double* left, double* right, const double* amounts, std::int32_t frames) {
+    const auto count = static_cast<std::size_t>(frames);
+    Channel& l = channels_[0];
+    Channel& r = channels_[1];
+    std::array<StereoFrame, kStereoChunkFrames> samples;
+    LoadFrames(left, right, samples.data(), frames);
+
+    // The detectors' recurrence is the slow part of this loop; the exponents' divisions run in its shadow.
+    std::array<StereoFrame, kStereoChunkFrames> amplitudes;
+    {
+        BiquadPair detectors(l.detector, r.detector);
+        StereoFrame envelopes{l.envelope, r.envelope};
+        const StereoFrame attack = BothChannels(attackCoefficient_);
+        const StereoFrame release = BothChannels(releaseCoefficient_);
+        for (std::size_t i = 0; i < count; ++i) {
+            envelopes = StereoFollowEnvelope(envelopes, StereoAbs(detectors.Run(samples[i])), attack, release);
+            amplitudes[i] = BothChannels(kLiftDb * amounts[i]) /
+                            (BothChannels(kLiftBackOff) * envelopes + BothChannels(1.0)) / BothChannels(40.0);
+        }
+        detectors.SaveStates(l.detector, r.detector);
+        l.envelope = envelopes[0];
+        r.envelope = envelopes[1];
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        amplitudes[i] = StereoFrame{Pow10(amplitudes[i][0]), Pow10(amplitudes[i][1])};
+    }
+
+    // The lift is DesignPeakFromAmplitude for both channels at once; its divisions and the
+    // saturation's overlap the sections' recurrences.
+    const StereoFrame alpha = BothChannels(liftAlpha_);
+    const StereoFrame one = BothChannels(1.0);
+    const StereoFrame minusTwoCosine = BothChannels(-2.0 * liftCosine_);
+    StereoFrame z1{l.dynamicPeak.z1, r.dynamicPeak.z1};
+    StereoFrame z2{l.dynamicPeak.z2, r.dynamicPeak.z2};
+    BiquadPair shelves(l.airShelf, r.airShelf);
+    BiquadPair dips(l.lowMidDip, r.lowMidDip);
+    StereoFrame b0{}, b1{}, b2{}, a2{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const StereoFrame a = amplitudes[i];
+        const StereoFrame n = one + alpha / a;
+        b0 = (one + alpha * a) / n;
+        b1 = minusTwoCosine / n;
+        b2 = (one - alpha * a) / n;
+        a2 = (one - alpha / a) / n;
+        StereoFrame y = dips.Run(shelves.Run(RunSectionFrame(b0, b1, b2, b1, a2, z1, z2, samples[i])));
+        const double amount = amounts[i];
+        if (amount > kSaturationFromAmount) {
+            const StereoFrame driven = BothChannels(kSaturationDrive) * y;
+            y += driven / (StereoAbs(driven) + one) *
+                 BothChannels((amount - kSaturationFromAmount) * kSaturationDepth / kSaturationRange);
+        }
+        samples[i] = y;
+    }
+    l.dynamicPeak = {b0[0], b1[0], b2[0], b1[0], a2[0], z1[0], z2[0]};
+    r.dynamicPeak = {b0[1], b1[1], b2[1], b1[1], a2[1], z1[1], z2[1]};
+    shelves.SaveStates(l.airShelf, r.airShelf);
+    dips.SaveStates(l.lowMidDip, r.lowMidDip);
+    StoreFrames(samples.data(), left, right, frames);
 }
 
 void PresenceBlock::Reset() {

@@ -24,8 +24,11 @@ private:
         double envelope = 0.0;
     };
 
-    void DesignAmountFilters();
-    double RunChannel(Channel& channel, double x);
+    void DesignAmountFilters(double amount);
+    // Up to kStereoChunkFrames frames.
+    void ProcessChunk(double* left, double* right, std::int32_t frames);
+    // Active frames whose shelf and dip keep one design, one stage at a time.
+    void ProcessRun(double* left, double* right, const double* amounts, std::int32_t frames);
 
     double sampleRate_ = 48000.0;
     double amountTarget_ = 0.0;

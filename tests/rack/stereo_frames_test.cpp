@@ -12,6 +12,7 @@
 #include "rack/dsp/biquad.h"
 #include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/envelope_follower.h"
+#include "rack/dsp/glide_steps.h"
 #include "rack/dsp/stereo_biquad.h"
 #include "rack/dsp/stereo_envelope.h"
 #include "rack/dsp/stereo_frames.h"
@@ -122,6 +123,36 @@ TEST(StereoFrames, EnvelopeFollowerGivesEachLaneTheScalarsBits) {
         if (std::isnan(scalar[0]) || std::isnan(scalar[1])) {
             scalar = {0.0, 0.0};
             both = StereoFrame{0.0, 0.0};
+        }
+    }
+}
+
+// The chunked glide, settled or not, against one step per frame; a glide that settles within a chunk
+// takes the shortcut from there on.
+TEST(GlideSteps, MatchStepsOneFrameAtATime) {
+    struct Case {
+        const char* what;
+        double start;
+        double target;
+        double coefficient;
+    };
+    const std::vector<Case> cases = {
+        {"settled", 0.5, 0.5, 0.999},
+        {"slow glide", 0.0, 1.0, 0.999},
+        {"settles within a chunk", 0.0, 0.7, 0.5},
+        {"downwards to zero", 1.0, 0.0, 0.3},
+    };
+    for (const Case& c : cases) {
+        double chunked = c.start;
+        double framewise = c.start;
+        for (const std::int32_t frames : {kStereoChunkFrames, 5, kStereoChunkFrames, kStereoChunkFrames}) {
+            std::array<double, kStereoChunkFrames> values;
+            StepGlide(chunked, c.target, c.coefficient, values.data(), frames);
+            for (std::int32_t i = 0; i < frames; ++i) {
+                framewise = SmoothTowards(framewise, c.target, c.coefficient);
+                ASSERT_EQ(BitsOf(values[static_cast<std::size_t>(i)]), BitsOf(framewise)) << c.what << " frame " << i;
+            }
+            ASSERT_EQ(BitsOf(chunked), BitsOf(framewise)) << c.what;
         }
     }
 }
