@@ -83,6 +83,8 @@ private:
         double output = 0.0;
     };
 
+    // Each comb LFO's value at every frame of a chunk.
+    using OscillatorRuns = std::array<std::array<double, kStereoChunkFrames>, kCombsPerSide>;
     // One chunk of frames, each comb's on its own.
     using CombRuns = std::array<std::array<double, kStereoChunkFrames>, kCombs>;
     // A chunk's two channels interleaved, left first: the order in which shared lines take them.
@@ -96,9 +98,7 @@ private:
     // Pushes the chunk into the pre-delay and writes each frame's early reflections.
     void ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
                       InterleavedChunk& reflections);
-    // Each comb LFO's value at every frame of a chunk.
-    using OscillatorRuns = std::array<std::array<double, kStereoChunkFrames>, kCombsPerSide>;
-
+    // The comb LFOs and the input filter, their recurrences side by side in one loop.
     void RunOscillatorsAndInputFilter(const std::array<StereoFrame, kStereoChunkFrames>& dry,
                                       std::array<StereoFrame, kStereoChunkFrames>& filtered, OscillatorRuns& lfo,
                                       std::int32_t frames);
