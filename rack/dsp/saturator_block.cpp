@@ -77,6 +77,15 @@ bool IsSet(double override) {
     return override > SaturatorTuning::kOverrideUnsetBelow;
 }
 
+// The mode-1 gain that brings the envelope's peak level down to 1 at most, per lane.
+StereoFrame EnvelopeNormaliser(StereoFrame envelope) {
+    const StereoFrame zero = BothChannels(0.0);
+    const StereoFrame one = BothChannels(1.0);
+    // As std::max(0, envelope) and std::min(1, level) choose, NaN included.
+    const StereoFrame level = StereoSqrt(BlendChannels(zero < envelope, envelope, zero)) * BothChannels(kSqrt2);
+    return BlendChannels(level > BothChannels(kEnvelopeFloor), BlendChannels(level < one, level, one) / level, one);
+}
+
 // Asymmetric exponential saturation of mode 1 and of the split band, on both channels at once.
 StereoFrame StereoExponential(StereoFrame x) {
     // Multiplied by the reciprocals: a division costs several multiplications, and this runs four to
@@ -392,11 +401,19 @@ void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settin
     up.KeepStates();
     bandUp.KeepStates();
     const double bandScale = splitMode_ == 2 ? kHighBandScale : kLowBandScale;
+    // Two frames' envelopes at a time, one per lane; a lone last frame takes the first lane.
+    for (std::int32_t i = 0; i < frames; i += 2) {
+        const auto f = static_cast<std::size_t>(i);
+        const bool pair = i + 1 < frames;
+        const StereoFrame normalisers = EnvelopeNormaliser(StereoFrame{envelope[f], pair ? envelope[f + 1] : 0.0});
+        chunk.normaliser[f] = normalisers[0];
+        if (pair) {
+            chunk.normaliser[f + 1] = normalisers[1];
+        }
+    }
     for (std::int32_t i = 0; i < frames; ++i) {
         const auto f = static_cast<std::size_t>(i);
-        const double level = std::sqrt(std::max(0.0, envelope[f])) * kSqrt2;
-        const double normaliser = level > kEnvelopeFloor ? std::min(1.0, level) / level : 1.0;
-        chunk.normaliser[f] = normaliser;
+        const double normaliser = chunk.normaliser[f];
         if (settings.split) {
             const StereoFrame l = StereoPathLevel(bandPower[f]) * BothChannels(bandScale);
             chunk.bandOffset[f] = BothChannels(settings.bias) * l * l + BothChannels(settings.biasSlope) * l;
@@ -411,11 +428,11 @@ void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settin
 void SaturatorBlock::ShapeMainPath(Chunk& chunk, const BlockSettings& settings) {
     const std::int32_t fastFrames = 2 * chunk.frames;
     if (settings.modeOne) {
-        for (std::int32_t j = 0; j < fastFrames; ++j) {
-            const auto f = static_cast<std::size_t>(j / 2);
-            StereoFrame& u = chunk.fastMain[static_cast<std::size_t>(j)];
-            const StereoFrame k = BothChannels(2.0) * u;
-            u = StereoExponential(BothChannels(chunk.normaliser[f]) * k - chunk.mainOffset[f]);
+        for (std::size_t f = 0; f < static_cast<std::size_t>(chunk.frames); ++f) {
+            const StereoFrame normaliser = BothChannels(chunk.normaliser[f]);
+            for (StereoFrame* u : {&chunk.fastMain[2 * f], &chunk.fastMain[2 * f + 1]}) {
+                *u = StereoExponential(normaliser * (BothChannels(2.0) * *u) - chunk.mainOffset[f]);
+            }
         }
         return;
     }
@@ -432,11 +449,11 @@ void SaturatorBlock::ShapeBandPath(Chunk& chunk) {
     const double bandScale = splitMode_ == 2 ? kHighBandScale : kLowBandScale;
     const StereoFrame scale = BothChannels(bandScale);
     const StereoFrame inverseScale = BothChannels(1.0 / bandScale);
-    for (std::int32_t j = 0; j < 2 * chunk.frames; ++j) {
-        const auto f = static_cast<std::size_t>(j / 2);
-        StereoFrame& b = chunk.fastBand[static_cast<std::size_t>(j)];
-        b = StereoExponential(BothChannels(2.0) * b * BothChannels(chunk.normaliser[f]) * scale - chunk.bandOffset[f]) *
-            inverseScale;
+    for (std::size_t f = 0; f < static_cast<std::size_t>(chunk.frames); ++f) {
+        const StereoFrame normaliser = BothChannels(chunk.normaliser[f]);
+        for (StereoFrame* b : {&chunk.fastBand[2 * f], &chunk.fastBand[2 * f + 1]}) {
+            *b = StereoExponential(BothChannels(2.0) * *b * normaliser * scale - chunk.bandOffset[f]) * inverseScale;
+        }
     }
 }
 
