@@ -29,11 +29,12 @@ void DesignPeakFromAmplitude(Section& filter, double cosine, double alpha, doubl
 
 // The same design with one division where it has four, for blocks that redesign a peak every frame:
 // n = 1 + alpha / a is (a + alpha) / a. Its coefficients differ from it in the last bits only.
-template <typename Section>
-void DesignPeakWithOneDivision(Section& filter, double cosine, double alpha, double a) {
-    const double inverseSum = 1.0 / (a + alpha);
-    const double inverseN = a * inverseSum;
-    const double alphaTimesA = alpha * a;
+// `Value` may also be a two-lane vector, designing two sections at once with each lane's scalar bits.
+template <typename Section, typename Value>
+void DesignPeakWithOneDivision(Section& filter, Value cosine, Value alpha, Value a) {
+    const Value inverseSum = 1.0 / (a + alpha);
+    const Value inverseN = a * inverseSum;
+    const Value alphaTimesA = alpha * a;
     filter.b0 = (1.0 + alphaTimesA) * inverseN;
     filter.b1 = -2.0 * cosine * inverseN;
     filter.b2 = (1.0 - alphaTimesA) * inverseN;

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/dsp_math.h"
-#include "rack/dsp/envelope_follower.h"
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_envelope.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -40,14 +42,35 @@ double LogLevel(double envelope) {
     return envelope > kLevelFloor ? Log10(envelope) : kLogLevelFloor;
 }
 
-// Cut for a band that stands `excessDb` above its reference: none up to 1 dB, then steeply towards
-// the excess itself, scaled by the amount and never deeper than 12 dB.
-double TargetCutDb(double excessDb, double amount) {
-    if (!(excessDb > kExcessThresholdDb)) {
-        return 0.0;
-    }
-    return std::max(-(std::min(kCutSlope * (excessDb - kExcessThresholdDb), excessDb) * amount), kDeepestCutDb);
+// Cuts for bands that stand `excessDb` above their references, two frames at a time: none up to 1 dB,
+// then steeply towards the excess itself, scaled by the amount and never deeper than 12 dB. The
+// selections are what std::min and std::max are defined by, so each lane gets their bits.
+StereoFrame TargetCutsDb(StereoFrame excessDb, StereoFrame amount) {
+    const StereoFrame steep = BothChannels(kCutSlope) * (excessDb - BothChannels(kExcessThresholdDb));
+    const StereoFrame cut = -(SelectChannels(excessDb < steep, excessDb, steep) * amount);
+    const StereoFrame limited = SelectChannels(cut < BothChannels(kDeepestCutDb), BothChannels(kDeepestCutDb), cut);
+    return SelectChannels(excessDb > BothChannels(kExcessThresholdDb), limited, BothChannels(0.0));
 }
+
+StereoFrame LoadPair(const double* values) {
+    StereoFrame pair;
+    std::memcpy(&pair, values, sizeof pair);
+    return pair;
+}
+
+void StorePair(StereoFrame pair, double* values) {
+    std::memcpy(values, &pair, sizeof pair);
+}
+
+// A peak's coefficients at one frame, and at two frames side by side while they are designed.
+// Nothing to initialise, so a chunk's table of them costs no stores before it is filled.
+struct PeakDesign {
+    double b0, b1, b2, a1, a2;
+};
+
+struct PeakDesignPair {
+    StereoFrame b0, b1, b2, a1, a2;
+};
 
 }  // namespace
 
@@ -76,43 +99,205 @@ void DeMudBlock::Prepare(double sampleRate) {
     Reset();
 }
 
+struct DeMudBlock::Chunk {
+    // One spare entry: stages that take two frames at a time compute an odd count's last pair whole.
+    template <typename T>
+    using PerFrame = std::array<T, kStereoChunkFrames + 1>;
+
+    // Frames below the bypass amount pass unchanged and touch no state, so the stages run over the
+    // others only, packed: `position` is where each one sits in the chunk.
+    std::int32_t frames = 0;
+    PerFrame<std::int32_t> position;
+    PerFrame<double> amount;
+    PerFrame<StereoFrame> audio;
+    PerFrame<double> mono;
+    // Envelopes of detectors 0 and 1, of 2 and 3, and of 4 (lane 0; lane 1 follows the input high-pass
+    // that shares its pair and is not read).
+    std::array<PerFrame<StereoFrame>, 3> envelopes;
+    std::array<PerFrame<double>, kDetectorBands> logLevels;
+    PerFrame<double> inputSquare;
+    PerFrame<double> outputSquare;
+    // Target cuts, then the smoothed cuts, then the amplitudes of their designs.
+    std::array<PerFrame<double>, kCutBands> cuts;
+    std::array<PerFrame<PeakDesign>, kCutBands> peaks;
+    PerFrame<double> gain;
+};
+
 void DeMudBlock::Process(double* left, double* right, std::int32_t frames) {
+    for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
+        ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start));
+    }
+}
+
+void DeMudBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
+    Chunk chunk;
     for (std::int32_t i = 0; i < frames; ++i) {
         const double amount = amount_.Step(amountCoefficient_);
         if (static_cast<float>(amount) < kBypassBelowAmount) {
             continue;
         }
-        const double inLeft = left[i];
-        const double inRight = right[i];
-        const double mono = (inLeft + inRight) / 2.0;
-        for (std::size_t b = 0; b < detectors_.size(); ++b) {
-            envelopes_[b] = FollowEnvelope(envelopes_[b], std::fabs(detectors_[b].Run(mono)), risingCoefficient_,
-                                           fallingCoefficient_);
-        }
-        const double lowReference = LogLevel(envelopes_[kLowReference]);
-        const double highReference = LogLevel(envelopes_[kHighReference]);
-
-        StereoSample out{inLeft, inRight};
-        for (std::size_t b = 0; b < kCutBands; ++b) {
-            const double excessDb = 20.0 * (Log10(std::max(envelopes_[b], kLevelFloor)) -
-                                             kLowReferenceWeight[b] * lowReference -
-                                             kHighReferenceWeight[b] * highReference);
-            cutDb_[b] = SmoothTowards(cutDb_[b], TargetCutDb(excessDb, amount), cutCoefficient_);
-            if (!(cutDb_[b] == designedCutDb_[b])) {
-                designedCutDb_[b] = cutDb_[b];
-                DesignPeakWithOneDivision(peaks_[b], peakCosine_[b], peakAlpha_[b], Pow10(cutDb_[b] / 40.0));
-            }
-            out = peaks_[b].Run(out);
-        }
-        const double outLeft = out[0];
-        const double outRight = out[1];
-
-        const double inputHigh = inputHighPass_.Run(mono);
-        const double outputHigh = outputHighPass_.Run((outLeft + outRight) / 2.0);
-        const double gain = match_.Update(inputHigh * inputHigh, outputHigh * outputHigh);
-        right[i] = outRight * gain;
-        left[i] = outLeft * gain;
+        const auto n = static_cast<std::size_t>(chunk.frames++);
+        chunk.position[n] = i;
+        chunk.amount[n] = amount;
+        chunk.audio[n] = StereoFrame{left[i], right[i]};
+        chunk.mono[n] = (left[i] + right[i]) / 2.0;
     }
+    if (chunk.frames == 0) {
+        return;
+    }
+    RunDetectors(chunk);
+    FindTargetCuts(chunk);
+    SmoothCuts(chunk);
+    DesignPeaks(chunk);
+    RunPeaks(chunk);
+    match_.UpdateFrames(chunk.inputSquare.data(), chunk.outputSquare.data(), chunk.gain.data(), chunk.frames);
+    for (std::size_t n = 0; n < static_cast<std::size_t>(chunk.frames); ++n) {
+        const StereoFrame out = chunk.audio[n] * BothChannels(chunk.gain[n]);
+        // Right first: with a mono buffer the left channel's value is the one kept.
+        right[chunk.position[n]] = out[1];
+        left[chunk.position[n]] = out[0];
+    }
+}
+
+// The five detectors and the input high-pass, all on the mono sum, as three pairs of lanes.
+void DeMudBlock::RunDetectors(Chunk& chunk) {
+    BiquadPair low(detectors_[0], detectors_[1]);
+    BiquadPair middle(detectors_[2], detectors_[3]);
+    BiquadPair high(detectors_[4], inputHighPass_);
+    StereoFrame lowEnvelope{envelopes_[0], envelopes_[1]};
+    StereoFrame middleEnvelope{envelopes_[2], envelopes_[3]};
+    // Lane 1 is never kept, so it starts from zero each chunk.
+    StereoFrame highEnvelope{envelopes_[4], 0.0};
+    const StereoFrame rising = BothChannels(risingCoefficient_);
+    const StereoFrame falling = BothChannels(fallingCoefficient_);
+    for (std::size_t n = 0; n < static_cast<std::size_t>(chunk.frames); ++n) {
+        const StereoFrame mono = BothChannels(chunk.mono[n]);
+        lowEnvelope = StereoFollowEnvelope(lowEnvelope, StereoAbs(low.Run(mono)), rising, falling);
+        middleEnvelope = StereoFollowEnvelope(middleEnvelope, StereoAbs(middle.Run(mono)), rising, falling);
+        const StereoFrame highOut = high.Run(mono);
+        highEnvelope = StereoFollowEnvelope(highEnvelope, StereoAbs(highOut), rising, falling);
+        chunk.envelopes[0][n] = lowEnvelope;
+        chunk.envelopes[1][n] = middleEnvelope;
+        chunk.envelopes[2][n] = highEnvelope;
+        chunk.inputSquare[n] = highOut[1] * highOut[1];
+    }
+    low.SaveStates(detectors_[0], detectors_[1]);
+    middle.SaveStates(detectors_[2], detectors_[3]);
+    high.SaveStates(detectors_[4], inputHighPass_);
+    envelopes_ = {lowEnvelope[0], lowEnvelope[1], middleEnvelope[0], middleEnvelope[1], highEnvelope[0]};
+}
+
+// Each frame's cuts depend only on its own envelopes: the logarithms run back to back, then the
+// arithmetic two frames at a time, without a branch.
+void DeMudBlock::FindTargetCuts(Chunk& chunk) const {
+    const auto frames = static_cast<std::size_t>(chunk.frames);
+    auto& logLevels = chunk.logLevels;
+    for (std::size_t n = 0; n < frames; ++n) {
+        const StereoFrame low = chunk.envelopes[0][n];
+        const StereoFrame middle = chunk.envelopes[1][n];
+        logLevels[0][n] = Log10(std::max(low[0], kLevelFloor));
+        logLevels[1][n] = Log10(std::max(low[1], kLevelFloor));
+        logLevels[2][n] = Log10(std::max(middle[0], kLevelFloor));
+        logLevels[kLowReference][n] = LogLevel(middle[1]);
+        logLevels[kHighReference][n] = LogLevel(chunk.envelopes[2][n][0]);
+    }
+    if (frames % 2 != 0) {
+        for (auto& band : logLevels) {
+            band[frames] = 0.0;
+        }
+        chunk.amount[frames] = 0.0;
+    }
+    for (std::size_t n = 0; n < frames; n += 2) {
+        const StereoFrame lowReference = LoadPair(&logLevels[kLowReference][n]);
+        const StereoFrame highReference = LoadPair(&logLevels[kHighReference][n]);
+        const StereoFrame amount = LoadPair(&chunk.amount[n]);
+        for (std::size_t b = 0; b < kCutBands; ++b) {
+            const StereoFrame excessDb = BothChannels(20.0) * (LoadPair(&logLevels[b][n]) -
+                                                               BothChannels(kLowReferenceWeight[b]) * lowReference -
+                                                               BothChannels(kHighReferenceWeight[b]) * highReference);
+            StorePair(TargetCutsDb(excessDb, amount), &chunk.cuts[b][n]);
+        }
+    }
+}
+
+void DeMudBlock::SmoothCuts(Chunk& chunk) {
+    std::array<double, kCutBands> cut = cutDb_;
+    for (std::size_t n = 0; n < static_cast<std::size_t>(chunk.frames); ++n) {
+        for (std::size_t b = 0; b < kCutBands; ++b) {
+            cut[b] = SmoothTowards(cut[b], chunk.cuts[b][n], cutCoefficient_);
+            chunk.cuts[b][n] = cut[b];
+        }
+    }
+    cutDb_ = cut;
+}
+
+// A peak keeps its design while its cut holds. From its first frame that moves on, each frame's
+// design depends on that frame's cut alone: the exponentials run back to back, then the designs
+// two frames at a time.
+void DeMudBlock::DesignPeaks(Chunk& chunk) {
+    const auto frames = static_cast<std::size_t>(chunk.frames);
+    for (std::size_t b = 0; b < kCutBands; ++b) {
+        StereoBiquad& peak = peaks_[b];
+        auto& designs = chunk.peaks[b];
+        auto& cuts = chunk.cuts[b];
+        std::size_t first = 0;
+        while (first < frames && cuts[first] == designedCutDb_[b]) {
+            designs[first++] = {peak.b0, peak.b1, peak.b2, peak.a1, peak.a2};
+        }
+        if (first == frames) {
+            continue;
+        }
+        double designedCutDb = cuts[first];
+        double amplitude = Pow10(designedCutDb / 40.0);
+        cuts[first] = amplitude;
+        for (std::size_t n = first + 1; n < frames; ++n) {
+            if (!(cuts[n] == designedCutDb)) {
+                designedCutDb = cuts[n];
+                amplitude = Pow10(designedCutDb / 40.0);
+            }
+            cuts[n] = amplitude;
+        }
+        designedCutDb_[b] = designedCutDb;
+        cuts[frames] = 1.0;
+        const StereoFrame cosine = BothChannels(peakCosine_[b]);
+        const StereoFrame alpha = BothChannels(peakAlpha_[b]);
+        for (std::size_t n = first; n < frames; n += 2) {
+            PeakDesignPair pair;
+            DesignPeakWithOneDivision(pair, cosine, alpha, LoadPair(&cuts[n]));
+            for (std::size_t lane = 0; lane < 2; ++lane) {
+                designs[n + lane] = {pair.b0[lane], pair.b1[lane], pair.b2[lane], pair.a1[lane], pair.a2[lane]};
+            }
+        }
+        peak.SetCoefficients({designs[frames - 1].b0, designs[frames - 1].b1, designs[frames - 1].b2,
+                              designs[frames - 1].a1, designs[frames - 1].a2});
+    }
+}
+
+// The three peaks in series with each frame's designs, and the output high-pass of the match.
+void DeMudBlock::RunPeaks(Chunk& chunk) {
+    std::array<StereoFrame, kCutBands> z1;
+    std::array<StereoFrame, kCutBands> z2;
+    for (std::size_t b = 0; b < kCutBands; ++b) {
+        z1[b] = StereoFrame{peaks_[b].z1[0], peaks_[b].z1[1]};
+        z2[b] = StereoFrame{peaks_[b].z2[0], peaks_[b].z2[1]};
+    }
+    Biquad outputHighPass = outputHighPass_;
+    for (std::size_t n = 0; n < static_cast<std::size_t>(chunk.frames); ++n) {
+        StereoFrame x = chunk.audio[n];
+        for (std::size_t b = 0; b < kCutBands; ++b) {
+            const PeakDesign& d = chunk.peaks[b][n];
+            x = RunSectionFrame(BothChannels(d.b0), BothChannels(d.b1), BothChannels(d.b2), BothChannels(d.a1),
+                                BothChannels(d.a2), z1[b], z2[b], x);
+        }
+        chunk.audio[n] = x;
+        const double outputHigh = outputHighPass.Run((x[0] + x[1]) / 2.0);
+        chunk.outputSquare[n] = outputHigh * outputHigh;
+    }
+    for (std::size_t b = 0; b < kCutBands; ++b) {
+        peaks_[b].z1 = {z1[b][0], z1[b][1]};
+        peaks_[b].z2 = {z2[b][0], z2[b][1]};
+    }
+    outputHighPass_ = outputHighPass;
 }
 
 void DeMudBlock::Reset() {

@@ -31,6 +31,17 @@ private:
     // Band-passes of the detector: the three cut bands first, then the two reference bands.
     static constexpr int kDetectorBands = kCutBands + 2;
 
+    // Scratch of one chunk of frames, on the audio thread's stack.
+    struct Chunk;
+
+    // At most kStereoChunkFrames frames, one stage at a time over the frames the amount lets through.
+    void ProcessChunk(double* left, double* right, std::int32_t frames);
+    void RunDetectors(Chunk& chunk);
+    void FindTargetCuts(Chunk& chunk) const;
+    void SmoothCuts(Chunk& chunk);
+    void DesignPeaks(Chunk& chunk);
+    void RunPeaks(Chunk& chunk);
+
     std::array<Biquad, kDetectorBands> detectors_;
     Biquad inputHighPass_;
     Biquad outputHighPass_;

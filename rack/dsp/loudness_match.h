@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "rack/dsp/dsp_math.h"
 
@@ -26,6 +27,16 @@ public:
             gain_ = SmoothTowards(gain_, wanted, gainCoefficient_);
         }
         return gain_;
+    }
+
+    // Update for each of `count` frames in turn, writing the gains. A local copy keeps the state in
+    // registers through the loop, where members would be stored and reloaded around each write.
+    void UpdateFrames(const double* inputSquares, const double* outputSquares, double* gains, std::int32_t count) {
+        LoudnessMatch local = *this;
+        for (std::int32_t i = 0; i < count; ++i) {
+            gains[i] = local.Update(inputSquares[i], outputSquares[i]);
+        }
+        *this = local;
     }
 
     void Reset() {

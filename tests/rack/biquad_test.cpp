@@ -2,12 +2,15 @@
 
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/stereo_frames.h"
 #include "signals.h"
 
 namespace {
@@ -76,6 +79,31 @@ TEST(Biquad, ZeroDbDesignsPassSignalExactly) {
         designs[d](filter);
         for (std::size_t i = 0; i < input.size(); ++i) {
             ASSERT_EQ(filter.Run(input[i]), input[i]) << "design " << d << " sample " << i;
+        }
+    }
+}
+
+// Blocks design two frames' peaks at once; each lane must carry the scalar design's very bits, cuts
+// and boosts alike, or a render drifts from the one designed frame by frame.
+TEST(Biquad, PeakDesignOfTwoLanesGivesEachTheScalarBits) {
+    struct Design {
+        double b0, b1, b2, a1, a2;
+    };
+    struct DesignPair {
+        StereoFrame b0, b1, b2, a1, a2;
+    };
+    const auto [cosine, sine] = AngleFor(kRate, 280.0);
+    const double alpha = sine / 3.2;
+    const std::vector<double> amplitudes = {0.5011872336272722, 0.7, 0.9999999, 1.0, 1.3, 3.981071705534973};
+    for (std::size_t i = 0; i + 1 < amplitudes.size(); ++i) {
+        DesignPair pair;
+        DesignPeakWithOneDivision(pair, BothChannels(cosine), BothChannels(alpha),
+                                  StereoFrame{amplitudes[i], amplitudes[i + 1]});
+        for (std::size_t lane = 0; lane < 2; ++lane) {
+            Design scalar;
+            DesignPeakWithOneDivision(scalar, cosine, alpha, amplitudes[i + lane]);
+            const Design fromPair{pair.b0[lane], pair.b1[lane], pair.b2[lane], pair.a1[lane], pair.a2[lane]};
+            EXPECT_EQ(std::memcmp(&fromPair, &scalar, sizeof scalar), 0) << "amplitude " << amplitudes[i + lane];
         }
     }
 }

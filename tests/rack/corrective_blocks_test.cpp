@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "rack/dsp/deharsh_block.h"
 #include "rack/dsp/demud_block.h"
 #include "rack/dsp/engine.h"
+#include "rack/dsp/loudness_match.h"
 #include "rack_render.h"
 #include "signals.h"
 
@@ -89,6 +91,86 @@ TEST(DeMud, AmountJumpsAfterPrepareAndGlidesAfterTypeChange) {
     signal = tone;
     RenderMono(engine, signal, SingleBaySettings(EffectType::DeMud, 0.0), 512);
     EXPECT_EQ(signal, tone);
+}
+
+// The amount glides up through the 1 % bypass and later back down, so the crossings fall inside the
+// block's chunks of frames. A frame below the bypass passes unchanged and moves no state, so any
+// cut of the audio into blocks gives frame-by-frame processing's bits.
+TEST(DeMud, GlideThroughBypassGivesFrameByFrameBits) {
+    constexpr std::int32_t kFrames = 30000;
+    const std::vector<double> leftInput = Sum(Sine(280.0, 0.3, kRate, kFrames), Noise(0.1, kFrames, 5));
+    const std::vector<double> rightInput = Sum(Sine(205.0, 0.3, kRate, kFrames), Noise(0.1, kFrames, 6));
+    struct Render {
+        std::vector<double> left;
+        std::vector<double> right;
+        std::array<double, DeMudBlock::kCutBands> cutDb;
+        double matchGain;
+    };
+    // The amount is set at frames 2000 and 14000, where every render starts a new block.
+    constexpr std::array<std::int32_t, 4> kSetAt = {0, 2000, 14000, kFrames};
+    constexpr std::array<double, 3> kAmounts = {0.0, 1.0, 0.0};
+    const auto render = [&](std::int32_t blockSize) {
+        DeMudBlock deMud;
+        deMud.Prepare(kRate);
+        Render out{leftInput, rightInput, {}, 0.0};
+        for (std::size_t part = 0; part < kAmounts.size(); ++part) {
+            deMud.SetAmount(kAmounts[part]);
+            for (std::int32_t start = kSetAt[part]; start < kSetAt[part + 1]; start += blockSize) {
+                deMud.Process(out.left.data() + start, out.right.data() + start,
+                              std::min(blockSize, kSetAt[part + 1] - start));
+            }
+        }
+        for (int band = 0; band < DeMudBlock::kCutBands; ++band) {
+            out.cutDb[static_cast<std::size_t>(band)] = deMud.SmoothedCutDb(band);
+        }
+        out.matchGain = deMud.MatchGain();
+        return out;
+    };
+    const Render frameByFrame = render(1);
+    // Bypassed until the glide passes 1 %, which takes a few dozen frames.
+    EXPECT_TRUE(std::equal(leftInput.begin(), leftInput.begin() + 2020, frameByFrame.left.begin()));
+    EXPECT_NE(frameByFrame.left[2100], leftInput[2100]);
+    EXPECT_EQ(frameByFrame.right.back(), rightInput.back()) << "the glide down passes the bypass before the end";
+    for (std::int32_t blockSize : {37, 64, 512}) {
+        const Render other = render(blockSize);
+        EXPECT_EQ(other.left, frameByFrame.left) << "block " << blockSize;
+        EXPECT_EQ(other.right, frameByFrame.right) << "block " << blockSize;
+        EXPECT_EQ(other.cutDb, frameByFrame.cutDb) << "block " << blockSize;
+        EXPECT_EQ(other.matchGain, frameByFrame.matchGain) << "block " << blockSize;
+    }
+}
+
+// ---- Loudness match ------------------------------------------------------------------------------
+
+// Chunked updates carry the state from one call to the next, through a silent start where the gain
+// holds and on into sound, exactly as frame-by-frame updates do.
+TEST(LoudnessMatch, UpdatesOverFramesGiveFrameByFrameGains) {
+    const std::vector<double> input = Noise(0.5, 3000, 31);
+    const std::vector<double> output = Sum(Noise(0.3, 3000, 32), Sine(250.0, 0.4, kRate, 3000));
+    std::vector<double> inputSquares(input.size());
+    std::vector<double> outputSquares(input.size());
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        const bool silent = i < 1000;
+        inputSquares[i] = silent ? 0.0 : input[i] * input[i];
+        outputSquares[i] = silent ? 0.0 : output[i] * output[i];
+    }
+    LoudnessMatch frameByFrame(0.1, 0.05);
+    LoudnessMatch chunked(0.1, 0.05);
+    frameByFrame.Prepare(kRate);
+    chunked.Prepare(kRate);
+    std::vector<double> expected(input.size());
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        expected[i] = frameByFrame.Update(inputSquares[i], outputSquares[i]);
+    }
+    std::vector<double> gains(input.size());
+    for (std::size_t start = 0; start < input.size(); start += 61) {
+        const auto count = static_cast<std::int32_t>(std::min<std::size_t>(61, input.size() - start));
+        chunked.UpdateFrames(&inputSquares[start], &outputSquares[start], &gains[start], count);
+    }
+    EXPECT_EQ(gains, expected);
+    EXPECT_EQ(chunked.Gain(), frameByFrame.Gain());
+    EXPECT_EQ(expected[999], 1.0) << "the gain holds through the silence";
+    EXPECT_NE(expected.back(), 1.0) << "and moves once there is sound";
 }
 
 // ---- De-Harsh -----------------------------------------------------------------------------------
