@@ -8,6 +8,7 @@
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/glide_steps.h"
 #include "rack/dsp/stereo_envelope.h"
+#include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
 namespace {
@@ -117,8 +118,9 @@ void PresenceBlock::ProcessRun(double* left, double* right, const double* amount
         l.envelope = envelopes[0];
         r.envelope = envelopes[1];
     }
+    // 10^x as Pow10 forms it, both channels in one exponential.
     for (std::size_t i = 0; i < count; ++i) {
-        amplitudes[i] = StereoFrame{Pow10(amplitudes[i][0]), Pow10(amplitudes[i][1])};
+        amplitudes[i] = StereoExp(amplitudes[i] * BothChannels(fast_math_detail::kLn10));
     }
 
     // The lift is DesignPeakFromAmplitude for both channels at once; its divisions and the
