@@ -145,12 +145,9 @@ struct BiquadPair {
 };
 
 // The coefficients of a section at one frame, for sections whose design moves from frame to frame.
+// Nothing to initialise, so a chunk's table of them costs no stores before it is filled.
 struct SectionDesign {
-    double b0 = 1.0;
-    double b1 = 0.0;
-    double b2 = 0.0;
-    double a1 = 0.0;
-    double a2 = 0.0;
+    double b0, b1, b2, a1, a2;
 };
 
 // RunCascade for sections redesigned every frame: frame i runs through section k with designs[k][i].
