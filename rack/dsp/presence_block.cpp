@@ -123,24 +123,22 @@ void PresenceBlock::ProcessRun(double* left, double* right, const double* amount
         amplitudes[i] = StereoExp(amplitudes[i] * BothChannels(fast_math_detail::kLn10));
     }
 
-    // The lift is DesignPeakFromAmplitude for both channels at once; its divisions and the
-    // saturation's overlap the sections' recurrences.
+    // The lift is designed for both channels at once; its divisions and the saturation's overlap the
+    // sections' recurrences.
     const StereoFrame alpha = BothChannels(liftAlpha_);
     const StereoFrame one = BothChannels(1.0);
-    const StereoFrame minusTwoCosine = BothChannels(-2.0 * liftCosine_);
+    const StereoFrame cosine = BothChannels(liftCosine_);
     StereoFrame z1{l.dynamicPeak.z1, r.dynamicPeak.z1};
     StereoFrame z2{l.dynamicPeak.z2, r.dynamicPeak.z2};
     BiquadPair shelves(l.airShelf, r.airShelf);
     BiquadPair dips(l.lowMidDip, r.lowMidDip);
-    StereoFrame b0{}, b1{}, b2{}, a2{};
+    struct {
+        StereoFrame b0, b1, b2, a1, a2;
+    } lift{};
     for (std::size_t i = 0; i < count; ++i) {
-        const StereoFrame a = amplitudes[i];
-        const StereoFrame n = one + alpha / a;
-        b0 = (one + alpha * a) / n;
-        b1 = minusTwoCosine / n;
-        b2 = (one - alpha * a) / n;
-        a2 = (one - alpha / a) / n;
-        StereoFrame y = dips.Run(shelves.Run(RunSectionFrame(b0, b1, b2, b1, a2, z1, z2, samples[i])));
+        DesignPeakWithOneDivision(lift, cosine, alpha, amplitudes[i]);
+        StereoFrame y =
+            dips.Run(shelves.Run(RunSectionFrame(lift.b0, lift.b1, lift.b2, lift.a1, lift.a2, z1, z2, samples[i])));
         const double amount = amounts[i];
         if (amount > kSaturationFromAmount) {
             const StereoFrame driven = BothChannels(kSaturationDrive) * y;
@@ -149,8 +147,8 @@ void PresenceBlock::ProcessRun(double* left, double* right, const double* amount
         }
         samples[i] = y;
     }
-    l.dynamicPeak = {b0[0], b1[0], b2[0], b1[0], a2[0], z1[0], z2[0]};
-    r.dynamicPeak = {b0[1], b1[1], b2[1], b1[1], a2[1], z1[1], z2[1]};
+    l.dynamicPeak = {lift.b0[0], lift.b1[0], lift.b2[0], lift.a1[0], lift.a2[0], z1[0], z2[0]};
+    r.dynamicPeak = {lift.b0[1], lift.b1[1], lift.b2[1], lift.a1[1], lift.a2[1], z1[1], z2[1]};
     shelves.SaveStates(l.airShelf, r.airShelf);
     dips.SaveStates(l.lowMidDip, r.lowMidDip);
     StoreFrames(samples.data(), left, right, frames);
