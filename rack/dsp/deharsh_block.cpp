@@ -39,15 +39,18 @@ constexpr double kWidestQ = 2.0;
 constexpr double kQPerDb = 0.05;
 constexpr double kNarrowestQ = 0.7;
 
+// The threshold every band's share is taken of.
+double ThresholdBase(double amount, double reference) {
+    return (reference + kReferenceOffset) * (1.4 - 0.5 * amount);
+}
+
 struct CutShape {
-    double thresholdBase;
     double maxCutDb;
     double slope;
 };
 
-CutShape ShapeFor(double amount, double reference) {
-    return {(reference + kReferenceOffset) * (1.4 - 0.5 * amount), 6.0 * amount + 4.0,
-            1.0 - 1.0 / (2.0 * amount + 1.5)};
+CutShape ShapeFor(double amount) {
+    return {6.0 * amount + 4.0, 1.0 - 1.0 / (2.0 * amount + 1.5)};
 }
 
 double BandGain(double envelope, double threshold, const CutShape& shape) {
@@ -110,12 +113,15 @@ void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames
 
     std::array<StereoFrame, kStereoChunkFrames> inputs;
     std::array<StereoFrame, kStereoChunkFrames> dry;
+    // The peaks then run on these in place.
+    std::array<StereoFrame, kStereoChunkFrames> wet;
     LoadFrames(left, right, inputs.data(), frames);
     const auto lineLength = lineLeft_.size();
     auto position = static_cast<std::size_t>(writePosition_);
     for (std::size_t i = 0; i < count; ++i) {
         // The line is exactly the look-ahead long: the oldest sample is read before the newest replaces it.
         dry[i] = StereoFrame{lineLeft_[position], lineRight_[position]};
+        wet[i] = dry[i];
         lineLeft_[position] = inputs[i][0];
         lineRight_[position] = inputs[i][1];
         if (++position == lineLength) {
@@ -161,10 +167,17 @@ void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames
 
     // Each band's gain, then its smoothing, written over it.
     std::array<std::array<double, kStereoChunkFrames>, kCutBands> gains;
+    // The shape's slope costs a division; a settled amount keeps it.
+    double shapeAmount = -1.0;
+    CutShape shape{};
     for (std::size_t i = 0; i < count; ++i) {
-        const CutShape shape = ShapeFor(amounts[i], references[i]);
+        if (amounts[i] != shapeAmount) {
+            shapeAmount = amounts[i];
+            shape = ShapeFor(shapeAmount);
+        }
+        const double thresholdBase = ThresholdBase(amounts[i], references[i]);
         for (std::size_t b = 0; b < kCutBands; ++b) {
-            gains[b][i] = BandGain(bandEnvelopes[b][i], kThresholdShare[b] * shape.thresholdBase, shape);
+            gains[b][i] = BandGain(bandEnvelopes[b][i], kThresholdShare[b] * thresholdBase, shape);
         }
     }
     for (std::size_t i = 0; i < count; ++i) {
@@ -190,7 +203,6 @@ void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames
             designs[b][i] = design;
         }
     }
-    std::array<StereoFrame, kStereoChunkFrames> wet = dry;
     RunCascadeWithDesigns(SectionsOf(peaks_), {designs[0].data(), designs[1].data(), designs[2].data(), designs[3].data()},
                           wet.data(), frames);
 
