@@ -41,21 +41,6 @@ double CutGain(double envelope, double threshold, double amount) {
     return std::max(kSmallestGain, Pow10(-overDb * (1.0 - 1.0 / (12.0 * shaped + 4.0)) * amount / 20.0));
 }
 
-StereoSection PairOf(const Biquad& left, const Biquad& right) {
-    StereoBiquad pair;
-    pair.SetCoefficients(left);
-    pair.z1 = {left.z1, right.z1};
-    pair.z2 = {left.z2, right.z2};
-    return StereoSection(pair);
-}
-
-void KeepStates(const StereoSection& pair, Biquad& left, Biquad& right) {
-    left.z1 = pair.z1[0];
-    left.z2 = pair.z2[0];
-    right.z1 = pair.z1[1];
-    right.z2 = pair.z2[1];
-}
-
 }  // namespace
 
 void DeEsserBlock::Prepare(double sampleRate) {
@@ -123,8 +108,8 @@ void DeEsserBlock::ProcessRun(double* left, double* right, std::int32_t frames,
         cut = 1.0 - bandGain_;
     }
 
-    StereoSection lowBand = PairOf(lowBandLeft_, lowBandRight_);
-    StereoSection highBand = PairOf(highBandLeft_, highBandRight_);
+    StereoSection lowBand(lowBandLeft_, lowBandRight_);
+    StereoSection highBand(highBandLeft_, highBandRight_);
     std::array<StereoFrame, kStereoChunkFrames> x;
     LoadFrames(left, right, x.data(), frames);
     for (std::int32_t i = 0; i < frames; ++i) {
@@ -133,8 +118,8 @@ void DeEsserBlock::ProcessRun(double* left, double* right, std::int32_t frames,
         const StereoFrame mid = frame - lowBand.Run(frame) * cut;
         frame = mid - highBand.Run(mid) * cut;
     }
-    KeepStates(lowBand, lowBandLeft_, lowBandRight_);
-    KeepStates(highBand, highBandLeft_, highBandRight_);
+    lowBand.KeepStateIn(lowBandLeft_, lowBandRight_);
+    highBand.KeepStateIn(highBandLeft_, highBandRight_);
     StoreFrames(x.data(), left, right, frames);
 }
 

@@ -66,6 +66,16 @@ struct StereoSection {
           z1{s.z1[0], s.z1[1]},
           z2{s.z2[0], s.z2[1]} {}
 
+    // Two mono sections of one design, for blocks that keep a Biquad per channel.
+    StereoSection(const Biquad& left, const Biquad& right)
+        : b0(BothChannels(left.b0)),
+          b1(BothChannels(left.b1)),
+          b2(BothChannels(left.b2)),
+          a1(BothChannels(left.a1)),
+          a2(BothChannels(left.a2)),
+          z1{left.z1, right.z1},
+          z2{left.z2, right.z2} {}
+
     StereoFrame Run(StereoFrame x) {
         const StereoFrame y = b0 * x + z1;
         z1 = b1 * x - a1 * y + z2;
@@ -77,6 +87,13 @@ struct StereoSection {
     void KeepStateIn(StereoBiquad& s) const {
         s.z1 = {z1[0], z1[1]};
         s.z2 = {z2[0], z2[1]};
+    }
+
+    void KeepStateIn(Biquad& left, Biquad& right) const {
+        left.z1 = z1[0];
+        left.z2 = z2[0];
+        right.z1 = z1[1];
+        right.z2 = z2[1];
     }
 };
 
