@@ -41,12 +41,21 @@ void ClipBlock::Process(double* left, double* right, std::int32_t frames) {
     if (lineLength < 2) {
         return;
     }
+    // Locals, so that the stores to the buffers cannot make the compiler reload the state.
+    double* const lineLeft = lineLeft_.data();
+    double* const lineRight = lineRight_.data();
+    const double driveGain = driveGain_;
+    const double attack = attackCoefficient_;
+    const double release = releaseCoefficient_;
+    const std::int32_t lookahead = lookahead_;
+    double limiterGain = limiterGain_;
+    std::int32_t writePosition = writePosition_;
     for (std::int32_t i = 0; i < frames; ++i) {
-        const double drivenLeft = driveGain_ * left[i];
-        const double drivenRight = driveGain_ * right[i];
-        lineLeft_[static_cast<std::size_t>(writePosition_)] = drivenLeft;
-        lineRight_[static_cast<std::size_t>(writePosition_)] = drivenRight;
-        std::int32_t readPosition = writePosition_ - lookahead_;
+        const double drivenLeft = driveGain * left[i];
+        const double drivenRight = driveGain * right[i];
+        lineLeft[writePosition] = drivenLeft;
+        lineRight[writePosition] = drivenRight;
+        std::int32_t readPosition = writePosition - lookahead;
         if (readPosition < 0) {
             readPosition += lineLength;
         }
@@ -54,14 +63,16 @@ void ClipBlock::Process(double* left, double* right, std::int32_t frames) {
         // The limiter hears the undelayed peak, so its gain is already down when the peak is played.
         const double peak = std::max(std::fabs(drivenLeft), std::fabs(drivenRight));
         const double target = peak > kCeiling ? kCeiling / peak : 1.0;
-        limiterGain_ += (target - limiterGain_) * (target < limiterGain_ ? attackCoefficient_ : releaseCoefficient_);
+        limiterGain += (target - limiterGain) * (target < limiterGain ? attack : release);
 
-        right[i] = std::clamp(lineRight_[static_cast<std::size_t>(readPosition)] * limiterGain_, -kCeiling, kCeiling);
-        left[i] = std::clamp(lineLeft_[static_cast<std::size_t>(readPosition)] * limiterGain_, -kCeiling, kCeiling);
-        if (++writePosition_ == lineLength) {
-            writePosition_ = 0;
+        right[i] = std::clamp(lineRight[readPosition] * limiterGain, -kCeiling, kCeiling);
+        left[i] = std::clamp(lineLeft[readPosition] * limiterGain, -kCeiling, kCeiling);
+        if (++writePosition == lineLength) {
+            writePosition = 0;
         }
     }
+    limiterGain_ = limiterGain;
+    writePosition_ = writePosition;
 }
 
 void ClipBlock::Reset() {

@@ -24,13 +24,15 @@ void TrimmerBlock::Process(double* left, double* right, std::int32_t frames) {
         gain_ = target;
         ratio_ = 1.0;
     }
+    // Locals, so that the stores to the buffers cannot make the compiler reload the ramp.
     double gain = gain_;
+    const double ratio = ratio_;
     for (std::int32_t i = 0; i < frames; ++i) {
         const double inLeft = left[i];
         const double inRight = right[i];
         right[i] = inRight * gain;
         left[i] = inLeft * gain;
-        gain *= ratio_;
+        gain *= ratio;
     }
     // The ramp's last step lands within rounding of the target; the next block starts exactly on it.
     gain_ = target;
