@@ -155,9 +155,15 @@ void RackBay::Process(const BayControl& control, const BayBlock& block) {
         RunBlock(control, block);
         return;
     }
-    const bool settingsHeld = SameControl(control, quietControl_) && block.tempoBpm == quietTempo_;
     const bool silentInput =
         AllZero(block.left, block.frames) && (block.right == block.left || AllZero(block.right, block.frames));
+    // Sound: no quiet to count, and a bay with signal pays for nothing more.
+    if (!silentInput && !idle_) {
+        RunBlock(control, block);
+        quietFrames_ = 0;
+        return;
+    }
+    const bool settingsHeld = SameControl(control, quietControl_) && block.tempoBpm == quietTempo_;
     if (idle_ && settingsHeld && silentInput) {
         skippedFrames_ += block.frames;
         return;

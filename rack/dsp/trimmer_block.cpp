@@ -13,12 +13,20 @@ constexpr double kDbPerAmount = 48.0;
 }  // namespace
 
 void TrimmerBlock::SetAmount(double amount) {
-    targetDb_ = (UsableUnclampedAmount(amount, kUnityAmount) - kUnityAmount) * kDbPerAmount;
+    const double db = (UsableUnclampedAmount(amount, kUnityAmount) - kUnityAmount) * kDbPerAmount;
+    // Bays set the amount every block; the power of ten is taken only when it moves.
+    if (db != targetDb_) {
+        targetDb_ = db;
+        targetGain_ = DbToGain(db);
+    }
 }
 
 void TrimmerBlock::Process(double* left, double* right, std::int32_t frames) {
-    const double target = DbToGain(targetDb_);
-    if (frames > 0 && gain_ > 0.0 && target > 0.0) {
+    const double target = targetGain_;
+    if (target == gain_) {
+        // A held gain ramps by exactly 1.
+        ratio_ = 1.0;
+    } else if (frames > 0 && gain_ > 0.0 && target > 0.0) {
         ratio_ = std::exp((std::log(target) - std::log(gain_)) / frames);
     } else {
         gain_ = target;
@@ -39,6 +47,6 @@ void TrimmerBlock::Process(double* left, double* right, std::int32_t frames) {
 }
 
 void TrimmerBlock::Reset() {
-    gain_ = DbToGain(targetDb_);
+    gain_ = targetGain_;
     ratio_ = 1.0;
 }

@@ -17,6 +17,7 @@ public:
 
 private:
     double targetDb_ = 0.0;
+    double targetGain_ = 1.0;
     double gain_ = 1.0;
     double ratio_ = 1.0;
 };
