@@ -7,7 +7,7 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/envelope_follower.h"
-#include "rack/dsp/stereo_biquad.h"
+#include "rack/dsp/stereo_frames.h"
 
 namespace {
 
@@ -108,8 +108,8 @@ void DeEsserBlock::ProcessRun(double* left, double* right, std::int32_t frames,
         cut = 1.0 - bandGain_;
     }
 
-    StereoSection lowBand(lowBandLeft_, lowBandRight_);
-    StereoSection highBand(highBandLeft_, highBandRight_);
+    BiquadPair lowBand(lowBandLeft_, lowBandRight_);
+    BiquadPair highBand(highBandLeft_, highBandRight_);
     std::array<StereoFrame, kStereoChunkFrames> x;
     LoadFrames(left, right, x.data(), frames);
     for (std::int32_t i = 0; i < frames; ++i) {
@@ -118,8 +118,8 @@ void DeEsserBlock::ProcessRun(double* left, double* right, std::int32_t frames,
         const StereoFrame mid = frame - lowBand.Run(frame) * cut;
         frame = mid - highBand.Run(mid) * cut;
     }
-    lowBand.KeepStateIn(lowBandLeft_, lowBandRight_);
-    highBand.KeepStateIn(highBandLeft_, highBandRight_);
+    lowBand.SaveStates(lowBandLeft_, lowBandRight_);
+    highBand.SaveStates(highBandLeft_, highBandRight_);
     StoreFrames(x.data(), left, right, frames);
 }
 

@@ -82,8 +82,8 @@ StereoFrame EnvelopeNormaliser(StereoFrame envelope) {
     const StereoFrame zero = BothChannels(0.0);
     const StereoFrame one = BothChannels(1.0);
     // As std::max(0, envelope) and std::min(1, level) choose, NaN included.
-    const StereoFrame level = StereoSqrt(BlendChannels(zero < envelope, envelope, zero)) * BothChannels(kSqrt2);
-    return BlendChannels(level > BothChannels(kEnvelopeFloor), BlendChannels(level < one, level, one) / level, one);
+    const StereoFrame level = StereoSqrt(SelectChannels(zero < envelope, envelope, zero)) * BothChannels(kSqrt2);
+    return SelectChannels(level > BothChannels(kEnvelopeFloor), SelectChannels(level < one, level, one) / level, one);
 }
 
 // Asymmetric exponential saturation of mode 1 and of the split band, on both channels at once.
@@ -94,8 +94,8 @@ StereoFrame StereoExponential(StereoFrame x) {
     constexpr double kInversePositiveKnee = 1.0 / 0.09264;
     constexpr double kInverseNegativeKnee = 1.0 / 0.10889;
     const StereoBits positive = x >= BothChannels(0.0);
-    const StereoFrame scale = BlendChannels(positive, BothChannels(0.30959), BothChannels(-0.33339));
-    const StereoFrame rate = BlendChannels(positive, BothChannels(-kInversePositiveKnee), BothChannels(kInverseNegativeKnee));
+    const StereoFrame scale = SelectChannels(positive, BothChannels(0.30959), BothChannels(-0.33339));
+    const StereoFrame rate = SelectChannels(positive, BothChannels(-kInversePositiveKnee), BothChannels(kInverseNegativeKnee));
     return scale * (BothChannels(1.0) - StereoExp(x * rate));
 }
 
@@ -119,8 +119,8 @@ StereoFrame StereoPathLevel(StereoFrame power) {
     const StereoFrame zero = BothChannels(0.0);
     const StereoFrame one = BothChannels(1.0);
     // As std::max(0, power) and std::min(1, level) choose, NaN included.
-    const StereoFrame level = StereoSqrt(BothChannels(2.0) * BlendChannels(zero < power, power, zero));
-    return BlendChannels(level < one, level, one);
+    const StereoFrame level = StereoSqrt(BothChannels(2.0) * SelectChannels(zero < power, power, zero));
+    return SelectChannels(level < one, level, one);
 }
 
 // One value per frame as the state glides to the target. A step that leaves the state's bits as

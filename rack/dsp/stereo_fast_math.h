@@ -73,17 +73,6 @@ inline StereoFrame StereoFastTanh(StereoFrame x) {
     return SelectChannels(a < BothChannels(0.125), series, SelectChannels(belowLimit, signedT, saturated));
 }
 
-// SelectChannels in three SSE2 logic instructions: GCC otherwise may split a select of a combined
-// mask into one conditional move per channel.
-inline StereoFrame BlendChannels(StereoBits mask, StereoFrame ifSet, StereoFrame ifClear) {
-#if defined(__SSE2__)
-    const auto m = std::bit_cast<__m128d>(mask);
-    return _mm_or_pd(_mm_and_pd(m, ifSet), _mm_andnot_pd(m, ifClear));
-#else
-    return SelectChannels(mask, ifSet, ifClear);
-#endif
-}
-
 namespace stereo_fast_math_detail {
 
 // 2^(j / 64), each correctly rounded.
@@ -117,7 +106,7 @@ inline StereoFrame StereoExp(StereoFrame x) {
     using stereo_fast_math_detail::kExp2Sixtyfourths;
     const StereoBits aboveFloor = x > BothChannels(-708.0);
     const StereoBits inRange = aboveFloor & (x <= BothChannels(709.0));
-    const StereoFrame v = BlendChannels(inRange, x, BothChannels(0.0));
+    const StereoFrame v = SelectChannels(inRange, x, BothChannels(0.0));
 
     // The nearest whole number of 64ths of ln 2, held in the low bits of `shifted`.
     const StereoFrame shifted = v * BothChannels(64.0 * kLog2E) + BothChannels(kRoundingShift);
@@ -137,10 +126,10 @@ inline StereoFrame StereoExp(StereoFrame x) {
     const StereoFrame e = FramesFromBits(ChannelBits(table * p) + ((wholeSteps - j) << 46));
 
     // Below the range 0, above it infinity; NaN passes through.
-    const StereoFrame outside = BlendChannels(
-        x == x, BlendChannels(aboveFloor, BothChannels(std::numeric_limits<double>::infinity()), BothChannels(0.0)),
+    const StereoFrame outside = SelectChannels(
+        x == x, SelectChannels(aboveFloor, BothChannels(std::numeric_limits<double>::infinity()), BothChannels(0.0)),
         x);
-    return BlendChannels(inRange, e, outside);
+    return SelectChannels(inRange, e, outside);
 }
 
 // The square root of each channel, correctly rounded as std::sqrt's.

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "rack/dsp/stereo_biquad.h"
 
 // Blocks that run long filter chains process a chunk of frames one stage at a time instead of one
@@ -25,9 +29,16 @@ inline StereoFrame FramesFromBits(StereoBits bits) {
     return std::bit_cast<StereoFrame>(bits);
 }
 
-// Per channel, `ifSet` where the comparison result `mask` holds and `ifClear` where it does not.
+// Per channel, `ifSet` where the comparison result `mask` holds and `ifClear` where it does not. In
+// SSE2 logic instructions where there are any: GCC may otherwise split a select of a combined mask
+// into one conditional move per channel.
 inline StereoFrame SelectChannels(StereoBits mask, StereoFrame ifSet, StereoFrame ifClear) {
+#if defined(__SSE2__)
+    const auto m = std::bit_cast<__m128d>(mask);
+    return _mm_or_pd(_mm_and_pd(m, ifSet), _mm_andnot_pd(m, ifClear));
+#else
     return FramesFromBits((mask & ChannelBits(ifSet)) | (~mask & ChannelBits(ifClear)));
+#endif
 }
 
 // Frames a block processes per stage pass; its scratch arrays live on the stack.
@@ -52,6 +63,15 @@ inline void StoreFrames(const StereoFrame* frames, double* left, double* right, 
     }
 }
 
+// One frame through a section in transposed direct form II, lane by lane as Biquad::Run computes it.
+inline StereoFrame RunSectionFrame(StereoFrame b0, StereoFrame b1, StereoFrame b2, StereoFrame a1, StereoFrame a2,
+                                   StereoFrame& z1, StereoFrame& z2, StereoFrame x) {
+    const StereoFrame y = b0 * x + z1;
+    z1 = b1 * x - a1 * y + z2;
+    z2 = b2 * x - a2 * y;
+    return y;
+}
+
 // A StereoBiquad held in vector form, for loops that keep sections in locals: Run computes exactly
 // what StereoBiquad::Run computes.
 struct StereoSection {
@@ -66,34 +86,12 @@ struct StereoSection {
           z1{s.z1[0], s.z1[1]},
           z2{s.z2[0], s.z2[1]} {}
 
-    // Two mono sections of one design, for blocks that keep a Biquad per channel.
-    StereoSection(const Biquad& left, const Biquad& right)
-        : b0(BothChannels(left.b0)),
-          b1(BothChannels(left.b1)),
-          b2(BothChannels(left.b2)),
-          a1(BothChannels(left.a1)),
-          a2(BothChannels(left.a2)),
-          z1{left.z1, right.z1},
-          z2{left.z2, right.z2} {}
-
-    StereoFrame Run(StereoFrame x) {
-        const StereoFrame y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        return y;
-    }
+    StereoFrame Run(StereoFrame x) { return RunSectionFrame(b0, b1, b2, a1, a2, z1, z2, x); }
 
     // Hands the state back to the section it was taken from.
     void KeepStateIn(StereoBiquad& s) const {
         s.z1 = {z1[0], z1[1]};
         s.z2 = {z2[0], z2[1]};
-    }
-
-    void KeepStateIn(Biquad& left, Biquad& right) const {
-        left.z1 = z1[0];
-        left.z2 = z2[0];
-        right.z1 = z1[1];
-        right.z2 = z2[1];
     }
 };
 
@@ -125,15 +123,6 @@ std::array<StereoBiquad*, N> SectionsOf(std::array<StereoBiquad, N>& chain) {
         sections[i] = &chain[i];
     }
     return sections;
-}
-
-// One frame through a section in transposed direct form II, lane by lane as Biquad::Run computes it.
-inline StereoFrame RunSectionFrame(StereoFrame b0, StereoFrame b1, StereoFrame b2, StereoFrame a1, StereoFrame a2,
-                                   StereoFrame& z1, StereoFrame& z2, StereoFrame x) {
-    const StereoFrame y = b0 * x + z1;
-    z1 = b1 * x - a1 * y + z2;
-    z2 = b2 * x - a2 * y;
-    return y;
 }
 
 // Two mono sections run side by side as one pair, lane 0 the first and lane 1 the second: two
