@@ -6,6 +6,7 @@
 #include "host/allocation_guard.h"
 #include "host/bus_channels.h"
 #include "host/memory_stream.h"
+#include "host/parameter_infos.h"
 #include "host/text.h"
 #include "platform/host_window.h"
 #include "platform/ui_loop.h"
@@ -248,10 +249,7 @@ tresult PluginInstance::Process64(const std::vector<double*>& inputs, const std:
 }
 
 bool PluginInstance::FindParameter(const std::string& idOrTitle, ParamID* id) const {
-  if (controller_ == nullptr) return false;
-  for (int32 i = 0; i < controller_->getParameterCount(); ++i) {
-    ParameterInfo info{};
-    if (controller_->getParameterInfo(i, info) != kResultOk) continue;
+  for (const ParameterInfo& info : ParameterInfos(controller_)) {
     if (std::to_string(info.id) == idOrTitle || Utf16ToUtf8(info.title, 128) == idOrTitle) {
       *id = info.id;
       return true;

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "host/bus_channels.h"
+#include "host/parameter_infos.h"
 #include "host/plugin_instance.h"
 #include "host/text.h"
 
@@ -28,9 +29,8 @@ bool ParseNormalised(const std::string& text, double* value) {
 
 // The parameter a host would use for bypass: the one flagged kIsBypass.
 bool FindBypass(IEditController* controller, ParamID* id) {
-  for (int32 i = 0; controller && i < controller->getParameterCount(); ++i) {
-    ParameterInfo info{};
-    if (controller->getParameterInfo(i, info) == kResultOk && (info.flags & ParameterInfo::kIsBypass)) {
+  for (const ParameterInfo& info : ParameterInfos(controller)) {
+    if ((info.flags & ParameterInfo::kIsBypass) != 0) {
       *id = info.id;
       return true;
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/bus_channels.h"
+#include "host/parameter_infos.h"
 #include "host/plugin_instance.h"
 #include "host/text.h"
 
@@ -56,9 +57,7 @@ struct ParamRef {
 // The parameters a host automates: automatable, neither bypass nor read-only.
 std::vector<ParamRef> AutomatableParams(IEditController* controller) {
   std::vector<ParamRef> params;
-  for (int32 i = 0; i < controller->getParameterCount(); ++i) {
-    ParameterInfo info{};
-    if (controller->getParameterInfo(i, info) != kResultOk) continue;
+  for (const ParameterInfo& info : ParameterInfos(controller)) {
     if ((info.flags & ParameterInfo::kCanAutomate) == 0 ||
         (info.flags & (ParameterInfo::kIsBypass | ParameterInfo::kIsReadOnly)) != 0)
       continue;
@@ -69,10 +68,7 @@ std::vector<ParamRef> AutomatableParams(IEditController* controller) {
 
 std::vector<ParamID> AllParamIds(IEditController* controller) {
   std::vector<ParamID> ids;
-  for (int32 i = 0; i < controller->getParameterCount(); ++i) {
-    ParameterInfo info{};
-    if (controller->getParameterInfo(i, info) == kResultOk) ids.push_back(info.id);
-  }
+  for (const ParameterInfo& info : ParameterInfos(controller)) ids.push_back(info.id);
   return ids;
 }
 

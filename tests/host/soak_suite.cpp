@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/bus_channels.h"
+#include "host/parameter_infos.h"
 #include "host/plugin_instance.h"
 #include "host/text.h"
 
@@ -41,9 +42,8 @@ struct HostParam {
 // What a host automates: every automatable parameter and the bypass switch.
 std::vector<HostParam> HostParams(IEditController* controller) {
   std::vector<HostParam> params;
-  for (int32 i = 0; i < controller->getParameterCount(); ++i) {
-    ParameterInfo info{};
-    if (controller->getParameterInfo(i, info) != kResultOk || (info.flags & ParameterInfo::kIsReadOnly) != 0) continue;
+  for (const ParameterInfo& info : ParameterInfos(controller)) {
+    if ((info.flags & ParameterInfo::kIsReadOnly) != 0) continue;
     const bool bypass = (info.flags & ParameterInfo::kIsBypass) != 0;
     if (bypass || (info.flags & ParameterInfo::kCanAutomate) != 0) params.push_back({info.id, bypass});
   }
