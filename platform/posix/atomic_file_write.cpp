@@ -20,6 +20,25 @@ bool WriteAll(int file, std::string_view bytes) {
   return true;
 }
 
+// Takes the temporary file for this writer: locked, and still the file that bears the
+// temporary name. Another writer holds the lock until it has renamed its file away, so a
+// file opened just before that rename is the published one and no longer bears the name.
+bool Owns(int file, const std::string& temp) {
+  struct stat opened {}, named {};
+  return flock(file, LOCK_EX | LOCK_NB) == 0 && fstat(file, &opened) == 0 && lstat(temp.c_str(), &named) == 0 &&
+         opened.st_ino == named.st_ino && opened.st_dev == named.st_dev;
+}
+
+// Makes the rename itself durable; a folder that cannot be synced costs only that.
+void SyncFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (handle < 0) return;
+  fsync(handle);
+  close(handle);
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& utf8Path, std::string_view bytes, FileAccess access) noexcept {
@@ -27,15 +46,10 @@ bool WriteFileAtomically(const std::string& utf8Path, std::string_view bytes, Fi
     if (utf8Path.empty() || utf8Path.find('\0') != std::string::npos) return false;
     const std::string temp = AtomicWriteTempPath(utf8Path);
     const mode_t mode = access == FileAccess::OwnerOnly ? 0600 : 0644;
+    // No O_TRUNC: the file may still be another writer's until Owns says otherwise.
     const int file = open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, mode);
     if (file < 0) return false;
-    // Another writer of the same file (a second instance saving the same preset) holds the
-    // temporary file locked until it has renamed it: this write is refused, as the system's
-    // exclusive open refuses it on Windows, and leaves that writer's file alone. A file this
-    // one opened but another renamed away before the lock no longer bears the temporary name.
-    struct stat opened {}, named {};
-    if (flock(file, LOCK_EX | LOCK_NB) != 0 || fstat(file, &opened) != 0 || lstat(temp.c_str(), &named) != 0 ||
-        opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
+    if (!Owns(file, temp) || !internal::AtomicWriteMayGoOn(AtomicWriteStep::Owned)) {
       close(file);
       return false;
     }
@@ -44,9 +58,16 @@ bool WriteFileAtomically(const std::string& utf8Path, std::string_view bytes, Fi
     bool ok = ftruncate(file, 0) == 0;
     ok = ok && (access != FileAccess::OwnerOnly || fchmod(file, 0600) == 0);
     ok = ok && WriteAll(file, bytes) && fsync(file) == 0;
-    ok = close(file) == 0 && ok;
+    if (ok && !internal::AtomicWriteMayGoOn(AtomicWriteStep::Flushed)) {
+      close(file);
+      return false;
+    }
+    // Renamed while still locked, so that no other writer can take the file in between.
     ok = ok && rename(temp.c_str(), utf8Path.c_str()) == 0;
     if (!ok) unlink(temp.c_str());
+    // The bytes were synced before the rename; a late close error changes nothing on disk.
+    close(file);
+    if (ok) SyncFolderOf(utf8Path);
     return ok;
   } catch (...) {
     return false;
