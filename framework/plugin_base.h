@@ -41,6 +41,10 @@ class IPluginBase : public WebViewEditorDelegate {
   // --- State hooks, overridden by plug-ins that store more than the parameters.
   virtual bool SaveState(StateBlob& blob) { return SerializeParams(blob); }
   virtual int32_t LoadState(const StateBlob& blob, int32_t start) { return UnserializeParams(blob, start); }
+  // After a LoadState that did not fail: whether the bytes at the position it returned are
+  // where the binding keeps its bypass flag. False when the plug-in's own data was damaged
+  // there, so that the binding leaves the bypass as it was instead of reading that data as it.
+  virtual bool LoadedStateEndsAtBypass() const { return true; }
 
   // --- Preset slots: named, empty at creation; nothing fills them yet.
   int32_t PresetCount() const noexcept { return presetCount_; }

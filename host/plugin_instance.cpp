@@ -79,10 +79,18 @@ bool PluginInstance::Adopt(IComponent* component, const std::string& hostName, s
 
 bool PluginInstance::Start(double sampleRate, int maxBlock, bool doublePrecision, bool offline) {
   if (processor_ == nullptr || maxBlock <= 0) return false;
+  int32 channelsBefore = 0;
   for (MediaType type : {kAudio, kEvent})
     for (BusDirection dir : {kInput, kOutput})
-      for (int32 i = 0; i < component_->getBusCount(type, dir); ++i)
-        type == kAudio ? ActivateBus(dir, i, true) : component_->activateBus(type, dir, i, true);
+      for (int32 i = 0; i < component_->getBusCount(type, dir); ++i) {
+        if (type != kAudio) {
+          component_->activateBus(type, dir, i, true);
+          continue;
+        }
+        const bool routed = dir == kOutput || i == 0 || routedInputChannels_ < 0 || routedInputChannels_ > channelsBefore;
+        if (dir == kInput) channelsBefore += BusChannelCount(component_, kInput, i);
+        ActivateBus(dir, i, routed);
+      }
   if (SetupProcessing(sampleRate, maxBlock, doublePrecision, offline) != kResultOk) return false;
   if (SetActive(true) != kResultOk) return false;
   SetProcessing(true);  // hosts ignore the answer; many plug-ins answer NotImplemented

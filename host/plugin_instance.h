@@ -35,6 +35,10 @@ class PluginInstance {
   bool Adopt(Steinberg::Vst::IComponent* component, const std::string& hostName, std::string* error);
   // Activates every bus, sets up processing and starts it.
   bool Start(double sampleRate, int maxBlock, bool doublePrecision = false, bool offline = false);
+  // From the next Start on, activates only the input buses that this many channels reach (the
+  // main bus always), as a DAW leaves a side-chain off while nothing is routed to it. -1, the
+  // default, activates every bus.
+  void RouteInputChannels(Steinberg::int32 channels) { routedInputChannels_ = channels; }
   void Stop();
 
   // The life-cycle steps one at a time, as hosts order them in their own ways (a plug-in
@@ -125,6 +129,7 @@ class PluginInstance {
   bool processing_ = false;
   bool initializedAsController_ = false;
   int maxBlock_ = 0;
+  Steinberg::int32 routedInputChannels_ = -1;
   Steinberg::int32 processMode_ = Steinberg::Vst::kRealtime;
   struct ChannelOverride {
     Steinberg::Vst::BusDirection direction;

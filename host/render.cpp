@@ -7,8 +7,8 @@
 
 #include "host/bus_channels.h"
 #include "host/parameter_infos.h"
+#include "host/parameter_text.h"
 #include "host/plugin_instance.h"
-#include "host/text.h"
 
 namespace tarnwell::host {
 namespace {
@@ -68,6 +68,7 @@ bool Render(const Module& module, const AudioFile& input, const RenderOptions& o
   std::vector<int> sizes = options.blockSizes.empty() ? std::vector<int>{options.blockSize} : options.blockSizes;
   for (int& size : sizes) size = std::max(1, size);
   const int block = *std::max_element(sizes.begin(), sizes.end());
+  plugin.RouteInputChannels(static_cast<int32>(input.channels.size()));
   if (!plugin.Start(rate, block, false, options.offline))
     return Fail(error, "the plug-in refused the processing set-up");
 
@@ -78,12 +79,8 @@ bool Render(const Module& module, const AudioFile& input, const RenderOptions& o
     double value = 0;
     if (text.size() > 1 && text[0] == '=') {
       if (!ParseNormalised(text.substr(1), &value)) return Fail(error, "bad normalised value for " + name);
-    } else {
-      std::u16string wide = Utf8ToUtf16(text);
-      std::vector<TChar> buffer(wide.begin(), wide.end());
-      buffer.push_back(0);
-      if (plugin.Controller()->getParamValueByString(id, buffer.data(), value) != kResultOk)
-        return Fail(error, "the plug-in cannot read \"" + text + "\" for " + name);
+    } else if (!ParameterValueFromText(plugin.Controller(), id, name, text, &value, error)) {
+      return false;
     }
     plugin.Controller()->setParamNormalized(id, value);
     plugin.InputChanges().Add(id, 0, value);

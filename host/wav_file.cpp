@@ -84,18 +84,26 @@ bool WriteWav(const std::string& path, const AudioFile& audio, std::string* erro
   const uint16_t channels = static_cast<uint16_t>(audio.channels.size());
   const uint32_t frames = static_cast<uint32_t>(audio.Frames());
   const uint32_t dataBytes = frames * channels * 4;
+  // A format other than PCM carries the size of its (here empty) extension and a fact chunk
+  // with the frame count; readers warn about a file without them.
+  constexpr uint32_t kFormatBytes = 18;
+  constexpr uint32_t kFactBytes = 4;
   std::vector<uint8_t> out;
-  out.reserve(44 + dataBytes);
+  out.reserve(12 + 8 + kFormatBytes + 8 + kFactBytes + 8 + dataBytes);
   out.insert(out.end(), {'R', 'I', 'F', 'F'});
-  Put32(out, 36 + dataBytes);
+  Put32(out, 4 + 8 + kFormatBytes + 8 + kFactBytes + 8 + dataBytes);
   out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  Put32(out, 16);
+  Put32(out, kFormatBytes);
   Put16(out, 3);  // IEEE float
   Put16(out, channels);
   Put32(out, static_cast<uint32_t>(audio.sampleRate));
   Put32(out, static_cast<uint32_t>(audio.sampleRate) * channels * 4);
   Put16(out, static_cast<uint16_t>(channels * 4));
   Put16(out, 32);
+  Put16(out, 0);
+  out.insert(out.end(), {'f', 'a', 'c', 't'});
+  Put32(out, kFactBytes);
+  Put32(out, frames);
   out.insert(out.end(), {'d', 'a', 't', 'a'});
   Put32(out, dataBytes);
   for (uint32_t f = 0; f < frames; ++f)

@@ -58,6 +58,7 @@ ReadChunk ReadStateChunk(const plugkit::StateBlob& blob, int32_t start, plugkit:
   int32_t version = 0;
   const int32_t afterMarker = blob.GetValue(marker, chunk.end);
   if (afterMarker < 0 || marker != kStateMarker) return chunk;
+  chunk.endsAtBypass = false;
   const int32_t textStart = blob.GetValue(version, afterMarker);
   if (textStart < 0 || version <= 0) return chunk;
 
@@ -70,6 +71,7 @@ ReadChunk ReadStateChunk(const plugkit::StateBlob& blob, int32_t start, plugkit:
   if (end < 0) return chunk;
   chunk.presetId = StoredPresetId(first);
   chunk.end = end;
+  chunk.endsAtBypass = true;
   return chunk;
 }
 

@@ -25,6 +25,9 @@ struct ReadChunk {
   // Behind what was read; -1 when the parameter block could not be read.
   int32_t end = -1;
   std::string presetId = kDefaultPresetId;
+  // False when the marker stands at end but the version or id behind it could not be read:
+  // what follows end is then the damaged tail, not the binding's bypass flag.
+  bool endsAtBypass = true;
 };
 
 // Reads a chunk at start into the plug-in's parameters. A missing marker, an old or unknown

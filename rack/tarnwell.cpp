@@ -154,9 +154,12 @@ bool Tarnwell::SaveState(plugkit::StateBlob& blob) {
 int32_t Tarnwell::LoadState(const plugkit::StateBlob& blob, int32_t start) {
   tarnwell::ReadChunk chunk = tarnwell::ReadStateChunk(blob, start, *this);
   currentPresetId_ = std::move(chunk.presetId);
+  loadedStateEndsAtBypass_ = chunk.endsAtBypass;
   MarkPresetIdChanged();
   return chunk.end;
 }
+
+bool Tarnwell::LoadedStateEndsAtBypass() const { return loadedStateEndsAtBypass_; }
 
 // --- Presets.
 

@@ -40,6 +40,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   bool HandleUIMessage(int32_t msgTag, int32_t ctrlTag, int32_t dataSize, const void* data) override;
   bool SaveState(plugkit::StateBlob& blob) override;
   int32_t LoadState(const plugkit::StateBlob& blob, int32_t start) override;
+  bool LoadedStateEndsAtBypass() const override;
   void OnIdleTick() override;
 
   // --- Processor.
@@ -93,6 +94,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   std::array<float, 2> sentTempoLink_ = {-1.0f, -1.0f};
   bool versionSent_ = false;
   std::string currentPresetId_;
+  bool loadedStateEndsAtBypass_ = true;
   std::unique_ptr<plugkit::platform::CredentialStore> credentials_;
   tarnwell::SessionTokenStore sessionTokens_;
   const uint64_t uiThread_;

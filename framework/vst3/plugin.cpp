@@ -211,17 +211,22 @@ tresult PLUGIN_API IPluginVST3::setState(IBStream* stream) {
 
   const int32_t pos = LoadState(blob, 0);
   if (pos < 0) return kResultFalse;
+  const bool bypassFollows = LoadedStateEndsAtBypass();
   int32 bypass = 0;
-  int32 got = 0;
-  if (stream->seek(start + pos, IBStream::kIBSeekSet, nullptr) != kResultOk) return kResultFalse;
-  const tresult flagRead = stream->read(&bypass, sizeof bypass, &got);
-  if ((flagRead != kResultOk && !lenient) || got != static_cast<int32>(sizeof bypass)) return kResultFalse;
+  if (bypassFollows) {
+    int32 got = 0;
+    if (stream->seek(start + pos, IBStream::kIBSeekSet, nullptr) != kResultOk) return kResultFalse;
+    const tresult flagRead = stream->read(&bypass, sizeof bypass, &got);
+    if ((flagRead != kResultOk && !lenient) || got != static_cast<int32>(sizeof bypass)) return kResultFalse;
+  }
 
   for (int32_t i = 0; i < NParams(); ++i)
     if (Parameter* object = parameters.getParameter(static_cast<ParamID>(i)))
       object->setNormalized(GetParam(i)->NormaliseValue(GetParam(i)->Value()));
-  if (bypassParameter_ != nullptr) bypassParameter_->setNormalized(static_cast<ParamValue>(bypass));
-  HoldRestoredBypass(bypass != 0);
+  if (bypassFollows) {
+    if (bypassParameter_ != nullptr) bypassParameter_->setNormalized(static_cast<ParamValue>(bypass));
+    HoldRestoredBypass(bypass != 0);
+  }
   OnStateRestored();
   return kResultOk;
 }

@@ -1,5 +1,6 @@
 #include "platform/allocation_hook.h"
 
+#include <atomic>
 #include <cstddef>
 
 // Offered by the address sanitizer's runtime; absent (null) in a build without it. Default
@@ -11,10 +12,11 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(con
 namespace plugkit::platform {
 namespace {
 
-void (*allocationCallback)() = nullptr;
+// Read by the runtime's hook on every thread that allocates, while one thread installs it.
+std::atomic<void (*)()> allocationCallback{nullptr};
 
 void OnMalloc(const volatile void*, size_t) {
-  if (allocationCallback) allocationCallback();
+  if (void (*callback)() = allocationCallback.load(std::memory_order_acquire)) callback();
 }
 
 // The runtime installs a pair only: frees are of no interest.
@@ -24,7 +26,7 @@ void OnFree(const volatile void*) {}
 
 bool InstallAllocationHook(void (*onAllocate)()) {
   if (__sanitizer_install_malloc_and_free_hooks == nullptr) return false;
-  allocationCallback = onAllocate;
+  allocationCallback.store(onAllocate, std::memory_order_release);
   return __sanitizer_install_malloc_and_free_hooks(&OnMalloc, &OnFree) != 0;
 }
 

@@ -3,6 +3,8 @@
 // a copy of the main input, mono or silent, state, and no allocation in any process call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -357,6 +359,13 @@ TEST_F(DuckPlugin, RenderFeedsTheChannelsPastTheMainBusToTheSideChain) {
   input.channels.resize(2);  // the quiet main signal alone keys nothing
   ASSERT_TRUE(tarnwell::host::Render(module_, input, options, &output, &error)) << error;
   EXPECT_EQ(output.channels[0].back(), 0.01f);
+
+  // A file without side-chain channels leaves the bus off, as a DAW with nothing routed to it
+  // does: a loud main signal then keys itself.
+  input.channels = {std::vector<float>(key.begin(), key.end()), std::vector<float>(key.begin(), key.end())};
+  ASSERT_TRUE(tarnwell::host::Render(module_, input, options, &output, &error)) << error;
+  const float lastPeak = *std::max_element(output.channels[0].end() - 480, output.channels[0].end());
+  EXPECT_NEAR(20.0 * std::log10(lastPeak / 0.5), -12.0, 0.1);
 }
 
 }  // namespace

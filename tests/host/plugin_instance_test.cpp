@@ -108,6 +108,18 @@ TEST(WavFile, FloatRoundTripAndRefusals) {
   ASSERT_TRUE(ReadWav(path, &back, &error)) << error;
   EXPECT_EQ(back.sampleRate, 44100);
   EXPECT_EQ(back.channels, audio.channels);
+  // A float file's format chunk carries its extension size, and a fact chunk its frame count.
+  std::FILE* written = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(written, nullptr);
+  unsigned char header[58] = {};
+  ASSERT_EQ(std::fread(header, 1, sizeof header, written), sizeof header);
+  std::fclose(written);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(header) + 12, 8), std::string("fmt \x12\0\0\0", 8));
+  EXPECT_EQ(header[20], 3);
+  EXPECT_EQ(header[36] | header[37] << 8, 0) << "extension size";
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(header) + 38, 12), std::string("fact\x04\0\0\0\x64\0\0\0", 12));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(header) + 50, 4), "data");
+  EXPECT_EQ(header[4] | header[5] << 8, 4 + 26 + 12 + 8 + 800) << "RIFF size";
 
   const std::string bad = ::testing::TempDir() + "tarnwell_bad.wav";
   std::FILE* f = std::fopen(bad.c_str(), "wb");

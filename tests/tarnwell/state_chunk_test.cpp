@@ -4,6 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "framework/vst3/ids.h"
+#include "host/host_application.h"
+#include "host/memory_stream.h"
 #include "rack/state_chunk.h"
 #include "rack/tarnwell_params.h"
 #include "recording_tarnwell.h"
@@ -144,6 +147,46 @@ TEST_F(StateChunk, LongAndEmptyIdsRoundTripAsStored) {
   EXPECT_EQ(fresh->CurrentPresetId(), std::string(240, 'y'));
   EXPECT_EQ(fresh->LoadState(Saved(""), 0), 1288);
   EXPECT_EQ(fresh->CurrentPresetId(), "");
+}
+
+// The host's bypass flag follows the chunk. Where the marker stands but the id behind it
+// cannot be read, nothing tells where the chunk ends: the flag is not guessed from those
+// bytes, and the bypass stays as it was.
+TEST_F(StateChunk, ADamagedIdLeavesTheHostsBypassAsItWas) {
+  using Steinberg::kResultOk;
+  tarnwell::host::HostApplication host("Test Host");
+  ASSERT_EQ(fresh->initialize(&host), kResultOk);
+  const StateBlob saved = Saved("user:x.json");
+  auto word = [](int32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  auto streamOf = [](const StateBlob& blob, int32_t bypass) {
+    std::vector<uint8_t> bytes(blob.Data(), blob.Data() + blob.Size());
+    const auto* flag = reinterpret_cast<const uint8_t*>(&bypass);
+    bytes.insert(bytes.end(), flag, flag + sizeof bypass);
+    return tarnwell::host::MemoryStream(std::move(bytes));
+  };
+  const std::string tails[] = {
+      "PBCT",
+      "PBCT" + word(0) + word(1) + "a",
+      "PBCT" + word(2) + word(-4) + "abcd",
+      "PBCT" + word(2) + word(0x7FFFFFF0) + "abc",
+  };
+  for (const int32_t before : {0, 1}) {
+    for (const std::string& tail : tails) {
+      auto whole = streamOf(saved, before);
+      ASSERT_EQ(fresh->setState(&whole), kResultOk);
+      ASSERT_EQ(fresh->getParamNormalized(plugkit::kBypassParamId), before);
+      fresh->GetParam(tarnwell::kInputParam)->SetValue(0.0);
+
+      // A damaged chunk is followed by a flag that contradicts the bypass before it.
+      auto damaged = streamOf(ParamsThen(saved, tail.data(), static_cast<int32_t>(tail.size())), 1 - before);
+      EXPECT_EQ(fresh->setState(&damaged), kResultOk) << tail.size();
+      EXPECT_EQ(fresh->getParamNormalized(plugkit::kBypassParamId), before) << tail.size();
+      EXPECT_EQ(fresh->BypassForState(), before != 0) << tail.size();
+      EXPECT_EQ(fresh->CurrentPresetId(), "factory:empty");
+      EXPECT_DOUBLE_EQ(fresh->ParamValue(tarnwell::kInputParam), 4.5) << "the parameters read are kept";
+    }
+  }
+  fresh->terminate();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "host/module.h"
 #include "host/module_expectations.h"
 #include "host/plugin_instance.h"
+#include "host/render.h"
 #include "rack/factory_presets.h"
 #include "rack/tarnwell.h"
 
@@ -191,6 +192,36 @@ TEST(TarnwellModule, AutomatedLatencyReachesTheHostFromTheIdleTick) {
   EXPECT_EQ(calls[0].flags & kLatencyChanged, kLatencyChanged);
   EXPECT_EQ(calls[0].thread, std::this_thread::get_id());
   EXPECT_EQ(plugin.AllocationsDuringProcess(), 0u);
+}
+
+// The host tool sets a parameter from a text only when the value it names reads back as that
+// text: the plug-in's parser gives some value for any text, "Nope" included.
+TEST(TarnwellModule, RenderTakesOnlyTextsThatNameAValueOfTheirParameter) {
+  Module module;
+  std::string error;
+  ASSERT_TRUE(module.Load(TARNWELL_BUNDLE, &error)) << error;
+  tarnwell::host::AudioFile input, output;
+  input.sampleRate = kRate;
+  input.channels.assign(2, std::vector<float>(512, 0.1f));
+  const struct {
+    const char* parameter;
+    const char* text;
+    bool taken;
+  } cases[] = {
+      {"Bay 1 Effect", "Delay", true},   {"Bay 1 Effect", "Nope", false}, {"Bay 1 On", "on", true},
+      {"Bay 1 Character", "6", true},    {"Bay 1 Amount", "100", true},   {"Input", "-3.5 dB", true},
+      {"Output", "+2", true},            {"Input", "loud", false},        {"Input", "99", false},
+      {"Bay 1 Character", "17", false},  {"Safety", "maybe", false},
+  };
+  for (const auto& c : cases) {
+    tarnwell::host::RenderOptions options;
+    options.parameters = {{c.parameter, c.text}};
+    error.clear();
+    EXPECT_EQ(tarnwell::host::Render(module, input, options, &output, &error), c.taken) << c.parameter << "=" << c.text;
+    if (!c.taken) {
+      EXPECT_NE(error.find(c.text), std::string::npos) << error;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(FactoryPresets, TarnwellRender, ::testing::Values(0, 1, 2, 3),
