@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Builds both builds and runs every test of both (Windows tests under Wine), and a short
-# run of every fuzz target.
+# Builds both builds and runs every test of both (Windows tests under Wine), the concurrency
+# suite under ThreadSanitizer, and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/build-all.sh
 echo "== linux tests"
 ctest --preset linux
+echo "== concurrency suite under ThreadSanitizer"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan
 echo "== fuzz targets (a short run of each from its seeds)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
