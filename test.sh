@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both builds and runs every test of both (Windows tests under Wine), the concurrency
-# suite under ThreadSanitizer, and a short run of every fuzz target.
+# suite under ThreadSanitizer, a short run of every fuzz target, and the third-party validators
+# on the bundles a user installs (those whose paths the environment gives: .ci/run finds them).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/build-all.sh
@@ -18,3 +19,5 @@ echo "== windows tests (under Wine)"
 source scripts/wine-session.sh "$PWD/build/windows/wineprefix"
 trap wine_session_end EXIT
 ctest --preset windows
+echo "== validators on build/dist/"
+scripts/validate-bundles.sh

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, only when some are missing.
+# Installs the Debian packages the build needs, only when some are missing; with --validators
+# also the libraries pluginval needs to run.
 set -euo pipefail
 packages=(
   cmake ninja-build g++ python3 locales
@@ -10,6 +11,9 @@ packages=(
   chromium-headless-shell fonts-dejavu-core  # the real-browser tests and the page screenshots
   clang libclang-rt-14-dev  # the fuzz targets (libFuzzer)
 )
+if [ "${1:-}" = "--validators" ]; then
+  packages+=(libflac12 libvorbisenc2 libvorbisfile3 libogg0 libpng16-16 libjpeg62-turbo libasound2 libfreetype6)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
