@@ -25,9 +25,14 @@ IPluginAPIBase::IPluginAPIBase(const PluginSetup& setup) : IPluginBase(setup) {
 IPluginAPIBase::~IPluginAPIBase() { StopIdleTimer(); }
 
 void IPluginAPIBase::StartIdleTimer() {
-  std::unique_ptr<Timer> fresh = Timer::Start([this](Timer&) { OnIdleTimerTick(); }, kIdleIntervalMs);
+  std::unique_ptr<Timer> fresh = Timer::Start([this](Timer&) { OnIdleTimerTick(); }, kIdleIntervalMs, idleLoop_);
   if (fresh == nullptr) return;  // out of memory: the running timer, if any, carries on
   std::swap(idleTimer_, fresh);
+}
+
+void IPluginAPIBase::DriveIdleTimerFrom(TimerLoop* loop) noexcept {
+  idleLoop_ = loop;
+  if (idleTimer_ != nullptr) idleTimer_->MoveTo(loop);
 }
 
 void IPluginAPIBase::StopIdleTimer() noexcept {

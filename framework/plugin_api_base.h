@@ -34,9 +34,13 @@ class IPluginAPIBase : public IPluginBase {
   ~IPluginAPIBase() override;
 
   // --- Idle timer (UI thread: it fires on the thread that starts it).
-  // Starts a 20 ms timer calling OnIdleTimerTick; an older one is destroyed after the new
-  // one is in place.
+  // Starts a 20 ms timer calling OnIdleTimerTick, on the loop given to DriveIdleTimerFrom if
+  // any; an older one is destroyed after the new one is in place.
   void StartIdleTimer();
+  // Moves the idle timer onto a loop the host runs, or back onto the platform's timers for
+  // null; a timer started later goes there too. The loop stays in use until the next call
+  // here or StopIdleTimer, so its owner calls one of them before it goes.
+  void DriveIdleTimerFrom(TimerLoop* loop) noexcept;
   // Halts the timer. A plug-in class calls this first in its destructor, so that no tick
   // reaches a half-destroyed object.
   void StopIdleTimer() noexcept;
@@ -95,6 +99,7 @@ class IPluginAPIBase : public IPluginBase {
  private:
   // Declared first so that it is destroyed last, after the rings.
   std::unique_ptr<Timer> idleTimer_;
+  TimerLoop* idleLoop_ = nullptr;
   RingQueue<ParamUpdate> paramRing_{kParamRingCapacity};
   RingQueue<MidiMessage> midiToProcessor_{kMidiRingCapacity};
   RingQueue<MidiMessage> midiToUI_{kMidiRingCapacity};

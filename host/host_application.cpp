@@ -22,6 +22,7 @@ tresult PLUGIN_API HostApplication::createInstance(TUID, TUID, void** obj) {
 tresult PLUGIN_API HostApplication::queryInterface(const TUID iid, void** obj) {
   QUERY_INTERFACE(iid, obj, FUnknown::iid, IHostApplication)
   QUERY_INTERFACE(iid, obj, Vst::IHostApplication::iid, IHostApplication)
+  if (extra_ != nullptr) return extra_->queryInterface(iid, obj);
   *obj = nullptr;
   return kNoInterface;
 }

@@ -20,6 +20,10 @@ class HostApplication : public Steinberg::Vst::IHostApplication {
   Steinberg::tresult PLUGIN_API createInstance(Steinberg::TUID cid, Steinberg::TUID iid,
                                                void** obj) override;
 
+  // Queries this object does not answer itself go to `extra` (null: none), as a host hands
+  // out further interfaces of its own (a Linux host its run loop).
+  void Offer(Steinberg::FUnknown* extra) { extra_ = extra; }
+
   Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
   // Lives on the host's stack or as a member: reference counting is not used for lifetime.
   Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
@@ -27,6 +31,7 @@ class HostApplication : public Steinberg::Vst::IHostApplication {
 
  private:
   std::string name_;
+  Steinberg::FUnknown* extra_ = nullptr;
 };
 
 }  // namespace tarnwell::host

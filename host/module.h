@@ -31,7 +31,8 @@ class Module {
   bool CallEntry() const;
   bool CallExit() const;
   // Delivers the module's due UI timers on the calling thread where the module keeps them
-  // in a loop of its own (Linux); elsewhere the host's message loop delivers them.
+  // in a loop of its own (Linux, while the host offers no run loop); elsewhere the host's
+  // message loop delivers them.
   void PumpUiLoop() const;
 
   // <bundle>/Contents/<arch>/<Name><suffix> for a bundle folder; the path itself otherwise.

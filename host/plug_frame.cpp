@@ -15,6 +15,7 @@ tresult PLUGIN_API PlugFrame::resizeView(IPlugView* view, ViewRect* newSize) {
 tresult PLUGIN_API PlugFrame::queryInterface(const TUID iid, void** obj) {
   QUERY_INTERFACE(iid, obj, FUnknown::iid, IPlugFrame)
   QUERY_INTERFACE(iid, obj, IPlugFrame::iid, IPlugFrame)
+  if (extra_ != nullptr) return extra_->queryInterface(iid, obj);
   *obj = nullptr;
   return kNoInterface;
 }

@@ -266,7 +266,29 @@ bool PluginInstance::FindParameter(const std::string& idOrTitle, ParamID* id) co
   return false;
 }
 
+bool PluginInstance::OfferRunLoop(RunLoopOffer where) {
+  Destroy();
+  hostApp_.Offer(nullptr);
+  frame_.Offer(nullptr);
+  runLoop_.reset();
+  if (where == RunLoopOffer::None) return true;
+  runLoop_ = MakeRunLoop();
+  if (runLoop_ == nullptr) return false;
+  if (where == RunLoopOffer::HostContext)
+    hostApp_.Offer(runLoop_->Interface());
+  else
+    frame_.Offer(runLoop_->Interface());
+  return true;
+}
+
+void PluginInstance::PumpUiLoop() {
+  if (runLoop_ != nullptr) return runLoop_->RunDue();
+  plugkit::platform::PumpUiLoop();
+  if (module_ != nullptr) module_->PumpUiLoop();
+}
+
 void PluginInstance::RunUiLoopFor(uint32_t milliseconds) {
+  if (runLoop_ != nullptr) return runLoop_->RunFor(milliseconds);
   constexpr uint32_t kSlice = 5;
   for (uint32_t done = 0; done < milliseconds; done += kSlice) {
     plugkit::platform::RunUiLoopFor(std::min(kSlice, milliseconds - done));

@@ -12,6 +12,7 @@
 #include "host/module.h"
 #include "host/parameter_changes.h"
 #include "host/plug_frame.h"
+#include "host/run_loop.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
@@ -93,7 +94,21 @@ class PluginInstance {
 
   // Runs the UI thread's loop for about milliseconds, as a host's message loop runs between
   // its calls: the plug-in's timers fire here, on the thread that created the instance.
+  // Without a run loop offered that is the platform's loop and the module's own pump.
   void RunUiLoopFor(uint32_t milliseconds);
+  // Delivers what is due now, without waiting.
+  void PumpUiLoop();
+
+  // Where this host hands out a run loop of its own, as Linux DAWs do: through the host
+  // context given to initialize, or through the frame of an attached editor.
+  enum class RunLoopOffer { None, HostContext, Frame };
+  // Ends the plug-in held (the loop must outlive it); takes effect from the next Create or
+  // Adopt on. With a run loop offered the UI loop runs
+  // the plug-in's timers from it and never calls the module's own pump. False where the
+  // platform's hosts have no run loop (Windows): nothing is offered then.
+  bool OfferRunLoop(RunLoopOffer where);
+  // The run loop offered; null while none is.
+  RunLoop* OfferedRunLoop() const { return runLoop_.get(); }
 
   bool SaveState(std::vector<uint8_t>* chunk);
   bool LoadState(const std::vector<uint8_t>& chunk);
@@ -112,6 +127,8 @@ class PluginInstance {
   Steinberg::int32 ChannelsPassed(Steinberg::Vst::BusDirection direction, Steinberg::int32 bus) const;
 
   const Module* module_ = nullptr;
+  // Declared before everything the plug-in holds, so that it goes after them.
+  std::unique_ptr<RunLoop> runLoop_;
   HostApplication hostApp_;
   ComponentHandler handler_;
   ParameterChanges inputChanges_;

@@ -18,7 +18,8 @@ SMTG_EXPORT_SYMBOL bool ModuleExit ()
 }
 
 // The module's UI timers live in its own copy of the timer stand-in, which no loop of the
-// host's reaches: a host of ours delivers them by calling this on its UI thread.
+// host's reaches. A host that offers its run loop runs them from there; for one that offers
+// none, a host of ours delivers them by calling this on its UI thread.
 SMTG_EXPORT_SYMBOL void ModulePumpUiLoop ()
 {
 	plugkit::platform::PumpUiLoop ();

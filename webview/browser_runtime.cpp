@@ -12,6 +12,8 @@ namespace {
 
 class PlatformBrowserRuntime final : public BrowserRuntime {
  public:
+  bool LoaderFound() noexcept override { return platform::FindWebView2EnvironmentEntry() != nullptr; }
+
   webview2::HResult CreateEnvironment(
       const webview2::Char* userDataFolder, webview2::ICoreWebView2EnvironmentOptions* options,
       webview2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) override {

@@ -14,6 +14,10 @@ class BrowserRuntime {
  public:
   virtual ~BrowserRuntime() = default;
 
+  // Whether the loader library was found, so that a browser can be asked for at all (it may
+  // still fail to start, as when no runtime is installed).
+  virtual bool LoaderFound() noexcept = 0;
+
   // Starts creating an environment; the handler runs later on this thread. A failure result
   // means the handler may never run.
   virtual webview2::HResult CreateEnvironment(

@@ -4,18 +4,22 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "framework/grow_string.h"
 #include "framework/state_blob.h"
+#include "framework/vst3/host_run_loop.h"
 #include "framework/vst3/ids.h"
 #include "framework/vst3/midi_controllers.h"
 #include "framework/vst3/parameter_export.h"
 #include "framework/vst3/text.h"
 #include "framework/vst3/view.h"
 #include "platform/thread_identity.h"
+#include "platform/view_platform_type.h"
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
+#include "webview/browser_runtime.h"
 
 namespace plugkit {
 
@@ -65,7 +69,10 @@ IPluginVST3::IPluginVST3(const PluginSetup& setup)
   StartIdleTimer();
 }
 
-IPluginVST3::~IPluginVST3() { StopIdleTimer(); }
+IPluginVST3::~IPluginVST3() {
+  StopIdleTimer();
+  DriveIdleTimerFrom(nullptr);  // the halted timer stays halted; the loop is forgotten
+}
 
 // --- Initialisation.
 
@@ -86,7 +93,24 @@ tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context) {
   if (GetHostId() == kHostNotIdentified) IdentifyHostFrom(context);
   OnHostKnown();
   NotifyAllParamsChanged(ParamChangeOrigin::Reset);
+  contextRunLoop_ = FindHostRunLoop(context);
+  DriveIdleTimerFromHost();
   return kResultOk;
+}
+
+void IPluginVST3::DriveIdleTimerFromHost() noexcept {
+  DriveIdleTimerFrom(contextRunLoop_ != nullptr ? contextRunLoop_.get() : frameRunLoop_);
+}
+
+void IPluginVST3::UseFrameRunLoop(TimerLoop* loop) noexcept {
+  frameRunLoop_ = loop;
+  DriveIdleTimerFromHost();
+}
+
+void IPluginVST3::ForgetFrameRunLoop(const TimerLoop* loop) noexcept {
+  if (frameRunLoop_ != loop) return;
+  frameRunLoop_ = nullptr;
+  DriveIdleTimerFromHost();
 }
 
 void IPluginVST3::IdentifyHostFrom(FUnknown* context) {
@@ -131,6 +155,10 @@ void IPluginVST3::SetUpBuses() {
 }
 
 tresult PLUGIN_API IPluginVST3::terminate() {
+  // The host context and its run loop are the host's only until terminate.
+  std::unique_ptr<TimerLoop> leaving = std::exchange(contextRunLoop_, nullptr);
+  DriveIdleTimerFromHost();
+  leaving.reset();
   // The container releases the bypass object; a later initialize makes a new one.
   bypassParameter_ = nullptr;
   initialized_ = false;
@@ -349,8 +377,12 @@ tresult PLUGIN_API IPluginVST3::setChannelContextInfos(IAttributeList* list) {
 
 // --- Editor.
 
+bool IPluginVST3::OffersEditorView() const noexcept {
+  return HasEditor() && (platform::kViewWithoutBrowserLoader || webview::CurrentBrowserRuntime().LoaderFound());
+}
+
 IPlugView* PLUGIN_API IPluginVST3::createView(FIDString name) {
-  if (!HasEditor() || name == nullptr || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
+  if (!OffersEditorView() || name == nullptr || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
   auto* view = new IPluginVST3View(*this);
   currentView_ = view;
   return view;

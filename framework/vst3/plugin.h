@@ -7,10 +7,15 @@
 // Threads: host calls come on the UI thread that constructed the object, apart from the
 // processing calls (see IPluginVST3ProcessorBase). A latency change on the audio thread
 // reaches the host at the next idle tick, never from the audio thread itself.
+//
+// Idle timer: where the host offers a run loop (Linux hosts, through the context given to
+// initialize or through an attached view's frame) the timer runs from it, the context's
+// first; otherwise from the platform's timers. It leaves a loop before the loop is released.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "framework/plugin_api_base.h"
 #include "framework/plugin_setup.h"
@@ -68,6 +73,7 @@ class IPluginVST3 : public IPluginAPIBase,
   // Sets the parameter object; for a parameter of the plug-in also its IParam, then tells
   // the plug-in and the page. The audio side hears of it through the host's next block.
   Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value) override;
+  // Null unless the name is "editor" and the plug-in OffersEditorView.
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 
   // --- IUnitInfo.
@@ -96,9 +102,16 @@ class IPluginVST3 : public IPluginAPIBase,
   // class's idle hook cannot lose it.
   void DeliverDeferredHostNotifications() final;
 
+  // Whether the host is offered an editor view: the plug-in has an editor and, where the
+  // platform shows none without a browser, a browser loader can be found.
+  bool OffersEditorView() const noexcept;
   // The open view (for ResizeHostView); the view clears it when destroyed.
   IPluginVST3View* CurrentView() const noexcept { return currentView_; }
   void ForgetView(const IPluginVST3View* view) noexcept;
+  // The run loop of an attached view's frame, used while the host context gave none. The
+  // view owns it and forgets it here before it goes; forgetting another loop does nothing.
+  void UseFrameRunLoop(TimerLoop* loop) noexcept;
+  void ForgetFrameRunLoop(const TimerLoop* loop) noexcept;
   IPluginVST3BypassParameter* BypassParameter() const noexcept { return bypassParameter_; }
 
   // --- FUnknown and the SDK's type queries.
@@ -121,10 +134,13 @@ class IPluginVST3 : public IPluginAPIBase,
   void AddAudioBuses(BusDirection direction, int32_t layout);
   void IdentifyHostFrom(Steinberg::FUnknown* context);
   void RestartForLatency();
+  void DriveIdleTimerFromHost() noexcept;
 
   bool initialized_ = false;
   IPluginVST3BypassParameter* bypassParameter_ = nullptr;
   IPluginVST3View* currentView_ = nullptr;
+  std::unique_ptr<TimerLoop> contextRunLoop_;  // from initialize until terminate
+  TimerLoop* frameRunLoop_ = nullptr;
   Steinberg::uint32 processContextRequirements_ = 0;
   uint64_t uiThread_;
   std::atomic<bool> latencyRestartPending_{false};

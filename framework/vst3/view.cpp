@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "framework/vst3/host_run_loop.h"
 #include "framework/vst3/keys.h"
 #include "framework/vst3/plugin.h"
 #include "platform/view_platform_type.h"
@@ -22,23 +23,35 @@ constexpr HostId kSpaceOnlyHost = 1;
 IPluginVST3View::IPluginVST3View(IPluginVST3& plugin) : plugin_(plugin) { plugin_.addRef(); }
 
 IPluginVST3View::~IPluginVST3View() {
+  LeaveFrameRunLoop();  // a host may release a view it never told of its removal
   plugin_.ForgetView(this);
   plugin_.release();
 }
 
 tresult PLUGIN_API IPluginVST3View::isPlatformTypeSupported(FIDString type) {
-  return plugin_.HasEditor() && platform::IsSupportedViewPlatformType(type) ? kResultOk : kResultFalse;
+  return plugin_.OffersEditorView() && platform::IsSupportedViewPlatformType(type) ? kResultOk : kResultFalse;
 }
 
 tresult PLUGIN_API IPluginVST3View::attached(void* parent, FIDString type) {
   if (isPlatformTypeSupported(type) != kResultOk || parent == nullptr) return kResultFalse;
   plugin_.AttachEditorWindow(parent);
-  return CPluginView::attached(parent, type);
+  const tresult result = CPluginView::attached(parent, type);
+  LeaveFrameRunLoop();
+  frameRunLoop_ = FindHostRunLoop(plugFrame);
+  if (frameRunLoop_ != nullptr) plugin_.UseFrameRunLoop(frameRunLoop_.get());
+  return result;
 }
 
 tresult PLUGIN_API IPluginVST3View::removed() {
+  LeaveFrameRunLoop();
   if (plugin_.HasEditor()) plugin_.DetachEditorWindow();
   return CPluginView::removed();
+}
+
+void IPluginVST3View::LeaveFrameRunLoop() noexcept {
+  if (frameRunLoop_ == nullptr) return;
+  plugin_.ForgetFrameRunLoop(frameRunLoop_.get());
+  frameRunLoop_.reset();
 }
 
 bool IPluginVST3View::KeyForDelegate(char16 key, int16 keyCode, int16 modifiers, KeyEvent& event) const {

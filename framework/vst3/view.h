@@ -1,10 +1,14 @@
 // IPluginVST3View: the editor view a host asks for with createView("editor"). It draws
 // nothing itself: it hands the host's parent window to the plug-in's editor delegate,
 // reports and checks the editor size, forwards resizes and content scale changes, and
-// translates host key events for the delegate's key hooks. All calls come on the UI thread.
+// translates host key events for the delegate's key hooks. While attached it lends the
+// plug-in its frame's run loop, where the frame offers one. All calls come on the UI thread.
 #pragma once
 
+#include <memory>
+
 #include "framework/key_event.h"
+#include "framework/timer.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "public.sdk/source/common/pluginview.h"
 
@@ -18,6 +22,7 @@ class IPluginVST3View : public Steinberg::CPluginView, public Steinberg::IPlugVi
   explicit IPluginVST3View(IPluginVST3& plugin);
   ~IPluginVST3View() override;
 
+  // kResultFalse for every type while the plug-in offers no editor view (OffersEditorView).
   Steinberg::tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) override;
   // kResultFalse without an editor, for a window type other than the platform's or for a
   // null parent; the editor delegate then gets no window.
@@ -45,7 +50,11 @@ class IPluginVST3View : public Steinberg::CPluginView, public Steinberg::IPlugVi
   bool KeyForDelegate(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers,
                       KeyEvent& event) const;
 
+  // Takes the frame's run loop back from the plug-in and releases it.
+  void LeaveFrameRunLoop() noexcept;
+
   IPluginVST3& plugin_;
+  std::unique_ptr<TimerLoop> frameRunLoop_;
 };
 
 }  // namespace plugkit

@@ -4,6 +4,8 @@
 
 namespace plugkit::platform {
 
+const bool kViewWithoutBrowserLoader = false;
+
 bool IsSupportedViewPlatformType(const char* type) noexcept {
   return type != nullptr && (std::strcmp(type, "X11EmbedWindowID") == 0 || std::strcmp(type, "HWND") == 0);
 }

@@ -4,6 +4,8 @@
 
 namespace plugkit::platform {
 
+const bool kViewWithoutBrowserLoader = true;
+
 bool IsSupportedViewPlatformType(const char* type) noexcept {
   return type != nullptr && std::strcmp(type, "HWND") == 0;
 }

@@ -61,9 +61,12 @@ class ModuleEditor {
   ModuleEditor& operator=(const ModuleEditor&) = delete;
 
   // Loads the bundle, starts the plug-in, opens its editor and waits until pageReady (a
-  // script) is true in its page.
-  ::testing::AssertionResult Open(const std::string& bundle, const std::string& pageReady) {
+  // script) is true in its page. With a run loop offered, the host runs the plug-in's timers
+  // from it as a Linux DAW does.
+  ::testing::AssertionResult Open(const std::string& bundle, const std::string& pageReady,
+                                  host::PluginInstance::RunLoopOffer offer = host::PluginInstance::RunLoopOffer::None) {
     std::string error;
+    if (!plugin.OfferRunLoop(offer)) return ::testing::AssertionFailure() << "no run loop to offer";
     if (!module.Load(bundle, &error)) return ::testing::AssertionFailure() << "cannot load " << bundle << ": " << error;
     if (!plugin.Create(module, "Tarnwell Browser Test", &error)) return ::testing::AssertionFailure() << error;
     if (!plugin.Start(48000.0, kBlock)) return ::testing::AssertionFailure() << "the plug-in did not start";
@@ -73,18 +76,22 @@ class ModuleEditor {
     return ::testing::AssertionSuccess();
   }
 
-  // Closes the editor, ends the plug-in and the module, and waits for the browser to end.
+  // Closes the editor, ends the plug-in and the module, and waits for the browser to end. A
+  // timer left on the host's run loop would be called into an unloaded module.
   void Close() {
     page.reset();
     plugin.CloseEditor();
     plugin.Destroy();
+    if (plugin.OfferedRunLoop() != nullptr) {
+      EXPECT_TRUE(plugin.OfferedRunLoop()->RegisteredIntervals().empty()) << "a timer outlived its plug-in";
+    }
     module.Unload();
     EXPECT_TRUE(WaitUntil([] { return RunningBrowsers().empty(); })) << "a browser outlived its editor";
   }
 
-  // Pumps the browser and the module's UI loop (its 20 ms idle timer) until done holds.
+  // Pumps the browser and the host's UI loop (the plug-in's 20 ms idle timer) until done holds.
   bool WaitFor(const std::function<bool()>& done) {
-    return WaitUntil(done, [this] { module.PumpUiLoop(); });
+    return WaitUntil(done, [this] { plugin.PumpUiLoop(); });
   }
 
   // The script's value in the page, false while the page cannot answer yet.

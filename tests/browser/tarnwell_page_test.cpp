@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/run_loop_offer_name.h"
 #include "module_editor.h"
 
 namespace {
@@ -19,12 +20,16 @@ using Steinberg::Vst::ParamID;
 
 constexpr char kPageReady[] = "PluginPage.params.length === 53 && document.querySelectorAll('.bay').length === 10";
 
+using Offer = tarnwell::host::PluginInstance::RunLoopOffer;
+using tarnwell::test::OfferName;
+
 class TarnwellPage : public ::testing::Test {
  protected:
   void SetUp() override {
     SKIP_WITHOUT_CHROMIUM();
-    ASSERT_TRUE(editor.Open(TARNWELL_BUNDLE, kPageReady));
+    ASSERT_TRUE(editor.Open(TARNWELL_BUNDLE, kPageReady, RunLoopOffered()));
   }
+  virtual Offer RunLoopOffered() const { return Offer::None; }
 
   ParamID Id(const std::string& title) {
     ParamID id = 0;
@@ -198,5 +203,23 @@ TEST_F(TarnwellPage, Screenshot) {
   editor.page->SaveScreenshot(path.string(), 680, 588);
   EXPECT_GT(std::filesystem::file_size(path), 10000u);
 }
+
+// Under a host that runs the idle timer from its own run loop, as Linux DAWs do.
+class TarnwellPageOnTheHostsRunLoop : public TarnwellPage, public ::testing::WithParamInterface<Offer> {
+ protected:
+  Offer RunLoopOffered() const override { return GetParam(); }
+};
+
+TEST_P(TarnwellPageOnTheHostsRunLoop, PresetRepliesAndMetersArrive) {
+  EXPECT_EQ(editor.plugin.OfferedRunLoop()->RegisteredIntervals(), std::vector<uint64_t>{20});
+  editor.page->Click("[data-id='factory:present']");
+  editor.page->Click("#load");
+  EXPECT_TRUE(PageShows("document.getElementById('current-preset').textContent === 'Present'"));
+  Play(0.5f, 32);
+  EXPECT_TRUE(PageShows("document.getElementById('meter-in-value').textContent === '-6.0'"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Offered, TarnwellPageOnTheHostsRunLoop, ::testing::Values(Offer::HostContext, Offer::Frame),
+                         OfferName);
 
 }  // namespace

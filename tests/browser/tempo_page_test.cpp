@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/drum_loop.h"
+#include "host/run_loop_offer_name.h"
 #include "module_editor.h"
 
 namespace {
@@ -24,12 +25,17 @@ struct OwnTempoBlock {
   std::string name;
 };
 
+using Offer = tarnwell::host::PluginInstance::RunLoopOffer;
+using tarnwell::test::OfferName;
+
 class TempoPage : public ::testing::Test {
  protected:
   void SetUp() override {
     SKIP_WITHOUT_CHROMIUM();
-    ASSERT_TRUE(editor.Open(TEMPO_BUNDLE, "PluginPage.params.length === 3 && document.querySelectorAll('#mode button').length === 3"));
+    ASSERT_TRUE(editor.Open(TEMPO_BUNDLE, "PluginPage.params.length === 3 && document.querySelectorAll('#mode button').length === 3",
+                            RunLoopOffered()));
   }
+  virtual Offer RunLoopOffered() const { return Offer::None; }
 
   ParamID Id(const std::string& title) {
     ParamID id = 0;
@@ -79,5 +85,20 @@ TEST_F(TempoPage, ScreenshotWithADetectedTempo) {
   editor.page->SaveScreenshot(path.string(), 227, 303);
   EXPECT_GT(std::filesystem::file_size(path), 2000u);
 }
+
+// Under a host that runs the idle timer from its own run loop, as Linux DAWs do.
+class TempoPageOnTheHostsRunLoop : public TempoPage, public ::testing::WithParamInterface<Offer> {
+ protected:
+  Offer RunLoopOffered() const override { return GetParam(); }
+};
+
+TEST_P(TempoPageOnTheHostsRunLoop, TheTempoFollowsAClickTrack) {
+  EXPECT_EQ(editor.plugin.OfferedRunLoop()->RegisteredIntervals(), std::vector<uint64_t>{20});
+  PlayClicks();
+  EXPECT_TRUE(editor.WaitFor([&] { return editor.Ready("document.getElementById('bpm').textContent === '119.9'"); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Offered, TempoPageOnTheHostsRunLoop, ::testing::Values(Offer::HostContext, Offer::Frame),
+                         OfferName);
 
 }  // namespace

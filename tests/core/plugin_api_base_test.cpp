@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_timer_loop.h"
 #include "test_plugin.h"
 #include "ui_loop_driver.h"
 
@@ -136,6 +137,25 @@ TEST_F(IdleTimer, RestartingReplacesTheTimerAndDestructionStopsIt) {
   }
   EXPECT_EQ(RunningTimerCount(), 0);
   loop_.RunFor(100);  // a destroyed plug-in's timer must not fire into it (ASan would see)
+}
+
+TEST_F(IdleTimer, DrivenFromAHostLoopItTicksFromThatLoopAndARestartedTimerStaysOnIt) {
+  testing::RecordingTimerLoop hostLoop;
+  TestPlugin plugin;
+  plugin.StartIdleTimer();
+  plugin.DriveIdleTimerFrom(&hostLoop);
+  plugin.StartIdleTimer();
+  ASSERT_EQ(hostLoop.registrations.size(), 1u);
+  EXPECT_EQ(hostLoop.registrations[0].intervalMs, IPluginAPIBase::kIdleIntervalMs);
+  loop_.RunFor(100);
+  EXPECT_EQ(plugin.idleTicks, 0);
+  hostLoop.Fire();
+  EXPECT_EQ(plugin.idleTicks, 1);
+
+  plugin.DriveIdleTimerFrom(nullptr);
+  EXPECT_TRUE(hostLoop.registrations.empty());
+  loop_.RunFor(100);
+  EXPECT_GT(plugin.idleTicks, 1);
 }
 
 TEST_F(IdleTimer, NoTimerUntilStarted) {

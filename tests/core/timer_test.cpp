@@ -9,6 +9,7 @@
 
 #include "platform/ui_loop.h"
 #include "platform/ui_timer.h"
+#include "recording_timer_loop.h"
 #include "ui_loop_driver.h"
 
 namespace plugkit {
@@ -122,6 +123,88 @@ TEST_F(TimerTest, AThrowingCallbackLeavesTheRegistryUsable) {
   // The registry lock was released: another thread can take it.
   std::thread other([] { (void)RunningTimerCount(); });
   other.join();
+}
+
+TEST_F(TimerTest, StartedOnAHostLoopItFiresFromThatLoopOnlyAndUnregistersWhenDestroyed) {
+  testing::RecordingTimerLoop hostLoop;
+  int fires = 0;
+  auto timer = Timer::Start([&](Timer&) { ++fires; }, 20, &hostLoop);
+  ASSERT_EQ(hostLoop.registrations.size(), 1u);
+  EXPECT_EQ(hostLoop.registrations[0].intervalMs, 20u);
+  EXPECT_EQ(RunningTimerCount(), 1);
+  loop_.RunFor(200);
+  EXPECT_EQ(fires, 0);
+  hostLoop.Fire();
+  hostLoop.Fire();
+  EXPECT_EQ(fires, 2);
+  timer.reset();
+  EXPECT_TRUE(hostLoop.registrations.empty());
+}
+
+TEST_F(TimerTest, MovesOntoAHostLoopAndBackAndALateCallForTheOldPlaceFiresNothing) {
+  testing::RecordingTimerLoop hostLoop;
+  int fires = 0;
+  auto timer = Timer::Start([&](Timer&) { ++fires; }, 20);
+  timer->MoveTo(&hostLoop);
+  timer->MoveTo(&hostLoop);  // already there: registered once
+  ASSERT_EQ(hostLoop.registrations.size(), 1u);
+  const testing::RecordingTimerLoop::Registration left = hostLoop.registrations[0];
+  loop_.RunFor(200);
+  EXPECT_EQ(fires, 0);  // its platform timer went
+  hostLoop.Fire();
+  EXPECT_EQ(fires, 1);
+
+  timer->MoveTo(nullptr);
+  EXPECT_TRUE(hostLoop.registrations.empty());
+  left.procedure(left.key);  // a host calling once more after the timer left
+  EXPECT_EQ(fires, 1);
+  loop_.RunFor(100);
+  EXPECT_NEAR(fires - 1, 5, loop_.Tolerance(5));
+  EXPECT_EQ(RunningTimerCount(), 1);
+}
+
+TEST_F(TimerTest, ALoopThatRefusesLeavesTheTimerWhereItWasAndLeavingALoopAlwaysUnregisters) {
+  testing::RecordingTimerLoop refusing;
+  refusing.refuses = true;
+  int fires = 0;
+  auto timer = Timer::Start([&](Timer&) { ++fires; }, 20);
+  timer->MoveTo(&refusing);
+  loop_.RunFor(100);
+  EXPECT_GT(fires, 0);  // still on the platform's timers
+
+  auto refused = Timer::Start([&](Timer&) { ++fires; }, 20, &refusing);
+  auto& refusedImpl = static_cast<Timer_impl&>(*refused);
+  EXPECT_FALSE(refusedImpl.IsRunning());
+  testing::RecordingTimerLoop hostLoop;
+  refused->MoveTo(&hostLoop);  // a loop that takes it starts it
+  EXPECT_EQ(refusedImpl.Loop(), &hostLoop);
+  ASSERT_EQ(hostLoop.registrations.size(), 1u);
+
+  platform::SetUiTimerFailureForTesting(true);
+  refused->MoveTo(nullptr);  // the platform cannot take it: it stops, the loop may go
+  platform::SetUiTimerFailureForTesting(false);
+  EXPECT_TRUE(hostLoop.registrations.empty());
+  EXPECT_FALSE(refusedImpl.IsRunning());
+  EXPECT_EQ(RunningTimerCount(), 1);
+}
+
+TEST_F(TimerTest, HaltedInAHostLoopCallItUnregistersAndStaysHalted) {
+  testing::RecordingTimerLoop hostLoop;
+  int fires = 0;
+  auto timer = Timer::Start(
+      [&](Timer& self) {
+        ++fires;
+        self.Halt();
+      },
+      20, &hostLoop);
+  hostLoop.Fire();
+  EXPECT_EQ(fires, 1);
+  EXPECT_TRUE(hostLoop.registrations.empty());
+  timer->MoveTo(&hostLoop);
+  timer->MoveTo(nullptr);
+  EXPECT_TRUE(hostLoop.registrations.empty());
+  loop_.RunFor(100);
+  EXPECT_EQ(fires, 1);
 }
 
 }  // namespace

@@ -12,6 +12,9 @@
 #include "host/host_application.h"
 #include "host/memory_stream.h"
 #include "host/plug_frame.h"
+#include "loader_only_runtime.h"
+#include "platform/host_window.h"
+#include "platform/view_platform_type.h"
 #include "vst3_test_text.h"
 
 namespace plugkit {
@@ -172,6 +175,7 @@ TEST(PluginBinding, RebuiltBusesKeepTheActivationOfTheirIndex) {
 }
 
 TEST(PluginBinding, HostViewResizesOnlyForANewSizeOfAnAttachedViewWithAFrame) {
+  test::LoaderOnlyRuntime browser;
   Hosted hosted;
   BindingPlugin& p = *hosted.plugin;
   tarnwell::host::PlugFrame frame;
@@ -203,6 +207,28 @@ TEST(PluginBinding, HostViewResizesOnlyForANewSizeOfAnAttachedViewWithAFrame) {
   EXPECT_EQ(plain.plugin->createView(ViewType::kEditor), nullptr);
   EXPECT_TRUE(plain.plugin->ResizeHostView(10, 10, true));
   EXPECT_EQ(plain.plugin->EditorWidth(), 300);
+}
+
+TEST(PluginBinding, WithoutABrowserLoaderAViewIsOfferedOnlyWhereThePlatformShowsOneAnyway) {
+  test::LoaderOnlyRuntime browser;
+  Hosted hosted;
+  IPlugView* view = hosted.plugin->createView(ViewType::kEditor);
+  ASSERT_NE(view, nullptr);
+  const char* const type = platform::kViewPlatformType;
+  browser.loaderFound = false;
+  const tresult offered = platform::kViewWithoutBrowserLoader ? kResultOk : kResultFalse;
+  EXPECT_EQ(view->isPlatformTypeSupported(type), offered);
+  EXPECT_EQ(view->isPlatformTypeSupported("HWND"), offered);
+  int parent = 0;
+  EXPECT_EQ(view->attached(&parent, type), offered);
+  if (offered == kResultOk) view->removed();
+  IPlugView* another = hosted.plugin->createView(ViewType::kEditor);
+  EXPECT_EQ(another != nullptr, platform::kViewWithoutBrowserLoader);
+  if (another != nullptr) another->release();
+
+  browser.loaderFound = true;  // a loader installed meanwhile is found
+  EXPECT_EQ(view->isPlatformTypeSupported(type), kResultOk);
+  view->release();
 }
 
 TEST(PluginBinding, LatencyRestartsAtOnceOnTheUIThreadAndAtTheNextTickFromElsewhere) {

@@ -167,12 +167,14 @@ class FakeBrowser final : public plugkit::webview::BrowserRuntime {
   FakeBrowser();
   ~FakeBrowser() override;
 
+  bool LoaderFound() noexcept override { return loaderFound; }
   HResult CreateEnvironment(const Char* userDataFolder, ICoreWebView2EnvironmentOptions* options,
                             ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) override;
   void* AllocText(std::size_t bytes) noexcept override;
   void FreeText(void* text) noexcept override;
 
   // --- Settings.
+  bool loaderFound = true;
   HResult loaderResult = kOk;  // a failure is answered at once and queues nothing
   HResult controllerCreationResult = kOk;
   HResult virtualHostMappingResult = kOk;
