@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "median_timer.h"
+#include "pass_timer.h"
 #include "rack/dsp/engine.h"
 #include "vocal_signal.h"
 
@@ -33,7 +33,7 @@ double RackNanosecondsPerFrame(const EngineSettings& settings, const CostRun& ru
     engine->Prepare(run.sampleRate);
     StereoBuffer work = source;
     ProcessSpan(*engine, work.left.data(), work.right.data(), preRoll, run.blockSize, settings);
-    return MedianNanosecondsPerFrame(
+    return FastestNanosecondsPerFrame(
         run.passes, frames, [&] { work = source; },
         [&] {
             ProcessSpan(*engine, work.left.data() + preRoll, work.right.data() + preRoll, frames, run.blockSize,

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times every block and the three plug-ins' process calls in the native release build and in the
-# Windows build (under Wine), alternating the two, and prints the medians side by side.
+# Windows build (under Wine), alternating the two, and prints side by side, per case, the median over
+# the rounds of each run's fastest pass.
 #   scripts/cost-by-build.sh [--rounds N] [--no-build] [--root CHECKOUT]... [-- HARNESS OPTIONS]
 # Each --root adds a checkout's two builds (build/release and build/windows; default: this one), so
 # that an older checkout can be timed in the same alternation. Harness options (--rate, --block,
