@@ -39,7 +39,7 @@ constexpr double kCutSlope = 2.5;
 constexpr double kDeepestCutDb = -12.0;
 
 double LogLevel(double envelope) {
-    return envelope > kLevelFloor ? Log10(envelope) : kLogLevelFloor;
+    return envelope > kLevelFloor ? FastLog10(envelope) : kLogLevelFloor;
 }
 
 // Cuts for bands that stand `excessDb` above their references, two frames at a time: none up to 1 dB,
@@ -195,9 +195,9 @@ void DeMudBlock::FindTargetCuts(Chunk& chunk) const {
     for (std::size_t n = 0; n < frames; ++n) {
         const StereoFrame low = chunk.envelopes[0][n];
         const StereoFrame middle = chunk.envelopes[1][n];
-        logLevels[0][n] = Log10(std::max(low[0], kLevelFloor));
-        logLevels[1][n] = Log10(std::max(low[1], kLevelFloor));
-        logLevels[2][n] = Log10(std::max(middle[0], kLevelFloor));
+        logLevels[0][n] = FastLog10(std::max(low[0], kLevelFloor));
+        logLevels[1][n] = FastLog10(std::max(low[1], kLevelFloor));
+        logLevels[2][n] = FastLog10(std::max(middle[0], kLevelFloor));
         logLevels[kLowReference][n] = LogLevel(middle[1]);
         logLevels[kHighReference][n] = LogLevel(chunk.envelopes[2][n][0]);
     }
@@ -248,12 +248,12 @@ void DeMudBlock::DesignPeaks(Chunk& chunk) {
             continue;
         }
         double designedCutDb = cuts[first];
-        double amplitude = Pow10(designedCutDb / 40.0);
+        double amplitude = FastPow10(designedCutDb / 40.0);
         cuts[first] = amplitude;
         for (std::size_t n = first + 1; n < frames; ++n) {
             if (!(cuts[n] == designedCutDb)) {
                 designedCutDb = cuts[n];
-                amplitude = Pow10(designedCutDb / 40.0);
+                amplitude = FastPow10(designedCutDb / 40.0);
             }
             cuts[n] = amplitude;
         }
