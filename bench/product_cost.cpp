@@ -1,8 +1,8 @@
 // Cost of every block and of the three plug-ins' process calls, timed without Google Benchmark so
 // that the Windows build can run it under Wine beside the native build (scripts/cost-by-build.sh
 // alternates the two and prints them side by side).
-//   product_cost [--rate HZ] [--block FRAMES] [--seconds S] [--passes N] [--bundles FOLDER]
-// Prints one line per case: "block" or "plug-in", the case's name and nanoseconds per stereo
+//   product_cost [--rate HZ] [--block FRAMES] [--seconds S] [--passes N] [--bundles FOLDER] [--case NAME]
+// Prints one line per case (or only the named one, for an instruction count under callgrind): "block" or "plug-in", the case's name and nanoseconds per stereo
 // frame, separated by tabs; a block is alone in the rack at amount 0.5 on the vocal-like signal.
 // The plug-in cases run only with --bundles, the folder that holds the built .vst3 bundles.
 #include <cstdio>
@@ -17,7 +17,8 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: product_cost [--rate HZ] [--block FRAMES] [--seconds S] [--passes N] [--bundles FOLDER]\n");
+                 "usage: product_cost [--rate HZ] [--block FRAMES] [--seconds S] [--passes N] [--bundles FOLDER] "
+                 "[--case NAME]\n");
     return 2;
 }
 
@@ -40,6 +41,7 @@ bool EndsWith(const std::string& text, const std::string& end) {
 int main(int argc, char** argv) {
     CostRun run;
     std::string bundles;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc) {
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
         double number = 0.0;
         if (option == "--bundles") {
             bundles = value;
+        } else if (option == "--case") {
+            only = value;
         } else if (!ReadNumber(value, 1.0, 768000.0, &number)) {
             return Usage();
         } else if (option == "--rate" && number >= 8000.0) {
@@ -65,8 +69,11 @@ int main(int argc, char** argv) {
     }
 
     for (const RackConfig& rack : BenchmarkRacks()) {
-        if (EndsWith(rack.name, " 0.5")) {
-            const std::string block = rack.name.substr(0, rack.name.size() - 4);
+        if (!EndsWith(rack.name, " 0.5")) {
+            continue;
+        }
+        const std::string block = rack.name.substr(0, rack.name.size() - 4);
+        if (only.empty() || only == block) {
             std::printf("block\t%s\t%.2f\n", block.c_str(), RackNanosecondsPerFrame(rack.settings, run));
             std::fflush(stdout);
         }
@@ -76,6 +83,9 @@ int main(int argc, char** argv) {
     }
     int failures = 0;
     for (PluginCase which : {PluginCase::TarnwellPresent, PluginCase::Tempo, PluginCase::Duck}) {
+        if (!only.empty() && only != PluginCaseName(which)) {
+            continue;
+        }
         double ns = 0.0;
         std::string error;
         if (PluginNanosecondsPerFrame(which, bundles, run, &ns, &error)) {

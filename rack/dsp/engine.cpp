@@ -74,10 +74,13 @@ double ApplyOutputStage(double* samples, std::int32_t frames, double gain, const
     for (std::int32_t i = 0; i < frames; ++i) {
         samples[i] *= gain;
     }
-    if (clipper != nullptr) {
-        for (std::int32_t i = 0; i < frames; ++i) {
-            samples[i] = (*clipper)(samples[i]);
-        }
+    const double peak = PeakOf(samples, frames);
+    // The clipper passes everything up to its knee unchanged, so a block below it skips the loop.
+    if (clipper == nullptr || !(peak > clipper->Knee())) {
+        return peak;
+    }
+    for (std::int32_t i = 0; i < frames; ++i) {
+        samples[i] = (*clipper)(samples[i]);
     }
     return PeakOf(samples, frames);
 }

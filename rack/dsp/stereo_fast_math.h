@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -14,7 +15,8 @@
 
 // FastTanh on both channels at once, without a branch: each lane gets the very value the scalar
 // FastTanh gives it (tests/rack/fast_math_test.cpp compares them bit for bit). StereoExp: e^x on both
-// channels, not bit for bit any scalar's but within FastExp's relative error of the library.
+// channels, each lane TableExp's bits. StereoLog, StereoLog10 and StereoPow10: each lane the bits of
+// FastLog, FastLog10 and FastPow10.
 
 namespace stereo_fast_math_detail {
 
@@ -105,6 +107,51 @@ inline StereoFrame StereoExp(StereoFrame x) {
         x == x, SelectChannels(aboveFloor, BothChannels(std::numeric_limits<double>::infinity()), BothChannels(0.0)),
         x);
     return SelectChannels(inRange, e, outside);
+}
+
+// FastLog of both channels: the same arithmetic lane by lane, with the two table rows loaded one per
+// lane. A lane outside the positive normal numbers sends both to the scalar.
+inline StereoFrame StereoLog(StereoFrame x) {
+    using namespace fast_math_detail;
+    // Unsigned lanes, so that the shifts are SSE2's logical ones.
+    using Lanes = std::uint64_t __attribute__((vector_size(16)));
+    constexpr double kMin = std::numeric_limits<double>::min();
+    constexpr double kMax = std::numeric_limits<double>::max();
+#if defined(__SSE2__)
+    const __m128d v = std::bit_cast<__m128d>(x);
+    const bool bothNormal =
+        _mm_movemask_pd(_mm_and_pd(_mm_cmpge_pd(v, _mm_set1_pd(kMin)), _mm_cmple_pd(v, _mm_set1_pd(kMax)))) == 3;
+#else
+    const bool bothNormal = x[0] >= kMin && x[0] <= kMax && x[1] >= kMin && x[1] <= kMax;
+#endif
+    if (!bothNormal) {
+        return StereoFrame{FastLog(x[0]), FastLog(x[1])};
+    }
+    const auto both = [](std::uint64_t value) { return Lanes{value, value}; };
+    const Lanes bits = std::bit_cast<Lanes>(x);
+    const Lanes mantissa = bits & both(0x000fffffffffffffu);
+    const Lanes j = (mantissa + both(std::uint64_t{1} << 44)) >> 45;
+    const StereoFrame k = std::bit_cast<StereoFrame>((bits >> 52) | both(0x4330000000000000u)) -
+                          BothChannels(FromBits(0x4330000000000000u | 1023u));
+    const LogStep& first = kLogSteps[j[0]];
+    const LogStep& second = kLogSteps[j[1]];
+    const StereoFrame r = (std::bit_cast<StereoFrame>(mantissa | both(0x3ff0000000000000u)) -
+                           std::bit_cast<StereoFrame>(both(0x3ff0000000000000u) + (j << 45))) *
+                          StereoFrame{first.inverse, second.inverse};
+    const StereoFrame r2 = r * r;
+    const StereoFrame series = r + r2 * ((BothChannels(-0.5) + r * BothChannels(kLogSeries3)) +
+                                         r2 * ((BothChannels(-0.25) + r * BothChannels(kLogSeries5)) +
+                                               r2 * BothChannels(-1.0 / 6.0)));
+    return (k * BothChannels(kLn2High) + StereoFrame{first.logHigh, second.logHigh}) +
+           (series + (k * BothChannels(kLn2Low) + StereoFrame{first.logLow, second.logLow}));
+}
+
+inline StereoFrame StereoLog10(StereoFrame x) {
+    return StereoLog(x) * BothChannels(fast_math_detail::kInverseLn10);
+}
+
+inline StereoFrame StereoPow10(StereoFrame x) {
+    return StereoExp(x * BothChannels(fast_math_detail::kLn10));
 }
 
 // The square root of each channel, correctly rounded as std::sqrt's.

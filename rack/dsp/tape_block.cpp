@@ -51,6 +51,15 @@ double CompressorGainDb(double overDb, double slope) {
     return slope * overDb;
 }
 
+// CompressorGainDb of two levels at once; the selections are what its comparisons choose, NaN
+// included, so each lane gets its bits.
+StereoFrame StereoCompressorGainDb(StereoFrame overDb, StereoFrame slope) {
+    const StereoFrame intoKnee = overDb + BothChannels(kKneeHalfWidthDb);
+    const StereoFrame kneed = intoKnee * intoKnee * slope / BothChannels(4.0 * kKneeHalfWidthDb);
+    const StereoFrame aboveKnee = SelectChannels(overDb < BothChannels(kKneeHalfWidthDb), kneed, slope * overDb);
+    return SelectChannels(overDb <= BothChannels(-kKneeHalfWidthDb), BothChannels(0.0), aboveKnee);
+}
+
 }  // namespace
 
 void TapeBlock::Prepare(double sampleRate) {
@@ -139,7 +148,8 @@ void TapeBlock::ProcessRun(double* left, double* right, std::int32_t frames) {
     LoadFrames(left, right, x.data(), frames);
     RunCascade(std::array<StereoBiquad*, 1>{&lowShelf_}, x.data(), frames);
 
-    std::array<double, kRefreshMask + 1> gains;
+    // One spare entry for the pairs below.
+    std::array<double, kRefreshMask + 2> gains;
     for (std::int32_t i = 0; i < frames; ++i) {
         const StereoFrame& shelved = x[static_cast<std::size_t>(i)];
         const double level = std::fabs((shelved[0] + shelved[1]) / 2.0);
@@ -147,10 +157,15 @@ void TapeBlock::ProcessRun(double* left, double* right, std::int32_t frames) {
         envelope_ = (1.0 - k) * level + k * envelope_;
         gains[static_cast<std::size_t>(i)] = envelope_;
     }
-    for (std::int32_t i = 0; i < frames; ++i) {
-        double& gain = gains[static_cast<std::size_t>(i)];
-        const double overDb = 20.0 * FastLog10(gain + kLevelFloor) - thresholdDb_;
-        gain = FastPow10(CompressorGainDb(overDb, slope_) / 20.0) * makeupGain_;
+    // Each frame's gain from its own envelope, two frames at a time; an odd count's spare reads silence.
+    gains[static_cast<std::size_t>(frames)] = 0.0;
+    const StereoFrame threshold = BothChannels(thresholdDb_);
+    const StereoFrame slope = BothChannels(slope_);
+    const StereoFrame makeup = BothChannels(makeupGain_);
+    for (std::int32_t i = 0; i < frames; i += 2) {
+        double* const pair = &gains[static_cast<std::size_t>(i)];
+        const StereoFrame overDb = BothChannels(20.0) * StereoLog10(LoadPair(pair) + BothChannels(kLevelFloor)) - threshold;
+        StorePair(StereoPow10(StereoCompressorGainDb(overDb, slope) / BothChannels(20.0)) * makeup, pair);
     }
 
     const StereoFrame drive = BothChannels(drive_);

@@ -234,4 +234,21 @@ TEST(FastMath, StereoExpGivesEachChannelTableExpsBits) {
     ExpectEachLaneGivesTheScalarsBits(values, StereoExp, TableExp);
 }
 
+// Logarithms of levels, near 1, across the whole range, and the values the scalar handles alone.
+TEST(FastMath, StereoLogsAndPowersGiveEachChannelTheScalarsBits) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    std::vector<double> logValues = {1.0, 2.0, 0.5, std::nextafter(1.0, 0.0), std::nextafter(1.0, 2.0), 0.0, -0.0,
+                                     -1.0, 1e-310, 4.9e-324, kInf, -kInf, std::numeric_limits<double>::quiet_NaN(),
+                                     std::numeric_limits<double>::min(), std::numeric_limits<double>::max()};
+    std::vector<double> powValues = {0.0, -0.0, kInf, -kInf, std::numeric_limits<double>::quiet_NaN(), 300.0, -300.0};
+    for (int i = 0; i <= 20000; ++i) {
+        logValues.push_back(std::exp(-700.0 + 1400.0 * i / 20000.0));
+        logValues.push_back(0.99 + 0.02 * i / 20000.0);
+        powValues.push_back(-12.0 + 24.0 * i / 20000.0);
+    }
+    ExpectEachLaneGivesTheScalarsBits(logValues, StereoLog, FastLog);
+    ExpectEachLaneGivesTheScalarsBits(logValues, StereoLog10, FastLog10);
+    ExpectEachLaneGivesTheScalarsBits(powValues, StereoPow10, FastPow10);
+}
+
 }  // namespace
