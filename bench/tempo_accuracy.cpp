@@ -4,8 +4,11 @@
 // within 1 %, within 4 %, an octave error (within 4 % of half or double the tempo), nothing
 // published, or another tempo. Tempos from 145 BPM up are folded to half time by design, so
 // they count as octave errors here.
+//   tempo_accuracy           the table
+//   tempo_accuracy --each    also every loop's published tempo, to compare two builds line by line
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,7 +58,12 @@ double Detect(const DrumLoop& loop) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool each = argc == 2 && std::strcmp(argv[1], "--each") == 0;
+  if (argc > 1 && !each) {
+    std::fprintf(stderr, "usage: tempo_accuracy [--each]\n");
+    return 2;
+  }
   struct Variant {
     const char* name;
     double swing, noise;
@@ -84,6 +92,10 @@ int main() {
         }
         loop.seed = static_cast<uint32_t>(bpm);
         const double published = Detect(loop);
+        if (each) {
+          std::printf("%s, %s, %.0f BPM: %.9f\n", tarnwell::bench::DrumPatternName(pattern), variant.name, bpm,
+                      published);
+        }
         score.Add(bpm, published);
         all.Add(bpm, published);
         (bpm < 80.0 ? slow : bpm < 145.0 ? mid : fast).Add(bpm, published);

@@ -33,6 +33,9 @@ int32_t Samples(double ms, double fs) {
 }  // namespace
 
 void Ducker::Configure() noexcept {
+  if (sampleRate == configuredRate_ && character == configuredCharacter_) return;
+  configuredRate_ = sampleRate;
+  configuredCharacter_ = character;
   const double fs = sampleRate;
   const CharacterTiming& t = character == static_cast<int32_t>(DuckCharacter::Speak) ? kSpeak : kSing;
   gainScale_ = t.gainScale;
@@ -94,8 +97,12 @@ double Ducker::FilteredKey(Channel& channel, double key) const noexcept {
 void Ducker::Process(double* left, double* right, int32_t frames, const double* keyLeft,
                      const double* keyRight) noexcept {
   if (ringLength_ < 2 || left == nullptr) return;
-  const double threshold = std::pow(10.0, thresholdDb / 20.0);
-  const double duck = std::pow(10.0, -depthDb * gainScale_ / 20.0);
+  if (thresholdDb != levels_.thresholdDb || depthDb != levels_.depthDb || gainScale_ != levels_.gainScale) {
+    levels_ = {thresholdDb, depthDb, gainScale_, std::pow(10.0, thresholdDb / 20.0),
+               std::pow(10.0, -depthDb * gainScale_ / 20.0)};
+  }
+  const double threshold = levels_.threshold;
+  const double duck = levels_.duck;
   double* io[2] = {left, right};
   const double* keys[2] = {keyLeft != nullptr ? keyLeft : left, keyRight != nullptr ? keyRight : right};
   const int32_t channels = right != nullptr ? 2 : 1;

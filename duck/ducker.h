@@ -70,4 +70,18 @@ class Ducker {
   double gainRelease_ = 0.999;
   int32_t holdSamples_ = 0;
   int32_t delaySamples_ = 0;
+  // What the timing was derived from: Configure runs with every block, the derivation only when the
+  // rate or the character moved (its exponentials and trigonometry cost more than the block's
+  // arithmetic in the Windows build).
+  double configuredRate_ = 0.0;
+  int32_t configuredCharacter_ = -1;
+  // The levels as linear gains, and the settings they were taken from.
+  struct Levels {
+    double thresholdDb = 0.0;
+    double depthDb = 0.0;
+    double gainScale = 0.0;
+    double threshold = 1.0;
+    double duck = 1.0;
+  };
+  Levels levels_{0.0, 0.0, 1.0, 1.0, 1.0};
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "tempo/fft.h"
+#include "tempo/log_one_plus.h"
 
 namespace {
 
@@ -44,6 +45,13 @@ void TempoDetector::Prepare(double rate) noexcept {
   }
   for (auto& history : bandHistory_) history.fill(0.0f);
   bandMean_.fill(kInitialBandMean);
+  // Each candidate lag's weight towards 120 BPM; -1 marks a lag outside 60..200 BPM.
+  const double k = sampleRate_ / kHopSize * 60.0;
+  for (int32_t lag = 1; lag < static_cast<int32_t>(lagWeights_.size()); ++lag) {
+    const double bpm = k / lag;
+    const double octaves = std::log2(bpm / kCentreBpm) / kWeightWidthOctaves;
+    lagWeights_[static_cast<size_t>(lag)] = bpm < kMinBpm || bpm > kMaxBpm ? -1.0 : std::exp(-0.5 * octaves * octaves);
+  }
   prepared_ = true;
   Reset();
 }
@@ -102,7 +110,7 @@ void TempoDetector::AnalyzeHop() noexcept {
   for (int32_t j = 1; j < kFrameSize / 2; ++j) {
     const auto slot = static_cast<size_t>(FftBinIndex(kFrameSize, j));
     const float re = spectrum_[2 * slot], im = spectrum_[2 * slot + 1];
-    const float v = std::log1p(10.0f * std::sqrt(re * re + im * im));
+    const float v = LogOnePlus(10.0f * std::sqrt(re * re + im * im));
     const float d = v - prevLogMagnitude_[static_cast<size_t>(j)];
     prevLogMagnitude_[static_cast<size_t>(j)] = v;
     const Band band = binBand_[static_cast<size_t>(j)];
@@ -189,10 +197,9 @@ void TempoDetector::EstimateTempo() noexcept {
   double bestScore = -1e30;
   int32_t bestLag = 0;
   for (int32_t lag = 1; lag <= maxLag; ++lag) {
-    const double bpm = k / lag;
-    if (bpm < kMinBpm || bpm > kMaxBpm) continue;
-    const double octaves = std::log2(bpm / kCentreBpm) / kWeightWidthOctaves;
-    const double score = std::exp(-0.5 * octaves * octaves) * Autocorrelation(lag, n);
+    const double weight = lagWeights_[static_cast<size_t>(lag)];
+    if (weight < 0.0) continue;
+    const double score = weight * Autocorrelation(lag, n);
     if (score > bestScore) {
       bestScore = score;
       bestLag = lag;

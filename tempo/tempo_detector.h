@@ -65,9 +65,11 @@ class TempoDetector {
   std::array<float, kOnsetRingSize> onsetRing_{};
   std::array<float, kMaxHistory> workBuffer_{};
   std::array<float, 2 * kFrameSize> spectrum_{};
-  // Derived once per rate: the Hann window and the band of each bin.
+  // Derived once per rate: the Hann window, the band of each bin and the weight of each lag (up to
+  // half the longest history).
   std::array<float, kFrameSize> window_{};
   std::array<Band, kFrameSize / 2> binBand_{};
+  std::array<double, kMaxHistory / 2 + 1> lagWeights_{};
   bool prepared_ = false;
   int32_t writePos_ = 0;
   int32_t hopCounter_ = 0;

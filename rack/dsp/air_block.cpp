@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
@@ -102,9 +103,11 @@ void AirBlock::Prepare(double sampleRate, const AirTuning& tuning) {
     smoothCoef_ = OnePoleCoefficient(kSmoothSeconds, sampleRate);
     mode_ = std::max(0, tuning.modeOverride);
     shelfWarpHz_ = std::min(kShelfWarpHz, kHighestWarpShareOfRate * sampleRate);
+    shelfWarpScale_ = kTwoPi * shelfWarpHz_ / std::tan(kTwoPi / 2.0 * shelfWarpHz_ / sampleRate_);
     DesignOversamplingFilters(kOversamplingCutoffShareOfRate * sampleRate, tuning.oversampling);
     DesignFixedFilters();
     designedExciterHz_ = -1.0;
+    designedAmount_ = std::numeric_limits<double>::quiet_NaN();
     UpdateCoefficients();
     Reset();
 }
@@ -156,17 +159,21 @@ void AirBlock::UpdateCoefficients() {
                    : DesignPair(true, sampleRate_, hz, kButterworthQ1, hz, kButterworthQ2));
     }
 
+    // Bays set the amount every block; the powers are taken only when it moves.
     const double a = smoothAmount_;
-    drive_ = std::pow(a, tuning_.driveExponent) * tuning_.driveMax;
+    if (a == designedAmount_) {
+        return;
+    }
+    designedAmount_ = a;
+    drive_ = FastPow(a, tuning_.driveExponent) * tuning_.driveMax;
     const double m = std::min(kHighestClipKneeAmount, a);
     clipKnee_ = 2.0 * m / (1.0 - m);
     crossoverGain_ = tuning_.crossoverGainOverride > 0.0 ? tuning_.crossoverGainOverride
-                                                         : DbToGain(CrossoverTableDb(a));
+                                                         : FastDbToGain(CrossoverTableDb(a));
 
     // First-order shelf by the bilinear transform, prewarped at shelfWarpHz_.
-    const double k = kTwoPi * shelfWarpHz_ / std::tan(kTwoPi / 2.0 * shelfWarpHz_ / sampleRate_);
-    const double f = k / (kTwoPi * tuning_.shelfHz);
-    const double e = f * DbToGain(a * tuning_.shelfDb);
+    const double f = shelfWarpScale_ / (kTwoPi * tuning_.shelfHz);
+    const double e = f * FastDbToGain(a * tuning_.shelfDb);
     const Biquad shelf{(1.0 + e) / (1.0 + f), (1.0 - e) / (1.0 + f), 0.0, (1.0 - f) / (1.0 + f), 0.0};
     // A pole tuned to 0 Hz has no finite design and one below it an unstable one: the shelf then
     // passes the signal.

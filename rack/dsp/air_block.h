@@ -82,5 +82,9 @@ private:
     std::array<StereoBiquad, 2> crossoverLowPass_;
     StereoBiquad shelf_;
     double shelfWarpHz_ = 16000.0;
+    // The shelf's bilinear constant for shelfWarpHz_ at this rate.
+    double shelfWarpScale_ = 0.0;
     double designedExciterHz_ = -1.0;
+    // The amount the drive, clip, crossover and shelf settings were last computed for; NaN forces it.
+    double designedAmount_ = 0.0;
 };

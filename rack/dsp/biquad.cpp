@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -16,10 +17,9 @@ struct QTerms {
     double n;
 };
 
-QTerms QTermsFor(double sampleRate, double frequency, double q) {
-    const auto [cw, sw] = AngleFor(sampleRate, frequency);
-    const double alpha = sw / (2.0 * q);
-    return {cw, alpha, 1.0 + alpha};
+QTerms QTermsFor(DesignAngle angle, double q) {
+    const double alpha = angle.sine / (2.0 * q);
+    return {angle.cosine, alpha, 1.0 + alpha};
 }
 
 void SetQPoles(Biquad& filter, const QTerms& t) {
@@ -31,16 +31,25 @@ double ShelfAlpha(double sine, double a, double slope) {
     return sine / 2.0 * std::sqrt((a + 1.0 / a) * (1.0 / slope - 1.0) + 2.0);
 }
 
+double DesignRadians(double sampleRate, double frequency) {
+    const double limited = std::min(frequency, kHighestDesignShareOfRate * sampleRate);
+    return kTwoPi * limited / sampleRate;
+}
+
 }  // namespace
 
 DesignAngle AngleFor(double sampleRate, double frequency) {
-    const double limited = std::min(frequency, kHighestDesignShareOfRate * sampleRate);
-    const double w = kTwoPi * limited / sampleRate;
+    const double w = DesignRadians(sampleRate, frequency);
     return {std::cos(w), std::sin(w)};
 }
 
+DesignAngle FastAngleFor(double sampleRate, double frequency) {
+    const auto [sine, cosine] = FastSinCos(DesignRadians(sampleRate, frequency));
+    return {cosine, sine};
+}
+
 void DesignBandPass(Biquad& filter, double sampleRate, double frequency, double q) {
-    const QTerms t = QTermsFor(sampleRate, frequency, q);
+    const QTerms t = QTermsFor(AngleFor(sampleRate, frequency), q);
     filter.b0 = t.alpha / t.n;
     filter.b1 = 0.0;
     filter.b2 = -t.alpha / t.n;
@@ -48,7 +57,7 @@ void DesignBandPass(Biquad& filter, double sampleRate, double frequency, double 
 }
 
 void DesignHighPass(Biquad& filter, double sampleRate, double frequency, double q) {
-    const QTerms t = QTermsFor(sampleRate, frequency, q);
+    const QTerms t = QTermsFor(AngleFor(sampleRate, frequency), q);
     filter.b0 = (1.0 + t.cw) / 2.0 / t.n;
     filter.b1 = -(1.0 + t.cw) / t.n;
     filter.b2 = (1.0 + t.cw) / 2.0 / t.n;
@@ -56,7 +65,11 @@ void DesignHighPass(Biquad& filter, double sampleRate, double frequency, double 
 }
 
 void DesignLowPass(Biquad& filter, double sampleRate, double frequency, double q) {
-    const QTerms t = QTermsFor(sampleRate, frequency, q);
+    DesignLowPassFromAngle(filter, AngleFor(sampleRate, frequency), q);
+}
+
+void DesignLowPassFromAngle(Biquad& filter, DesignAngle angle, double q) {
+    const QTerms t = QTermsFor(angle, q);
     filter.b0 = (1.0 - t.cw) / 2.0 / t.n;
     filter.b1 = (1.0 - t.cw) / t.n;
     filter.b2 = (1.0 - t.cw) / 2.0 / t.n;
@@ -76,9 +89,12 @@ void DesignPeak(Biquad& filter, double sampleRate, double frequency, double q, d
 }
 
 void DesignHighShelf(Biquad& filter, double sampleRate, double frequency, double slope, double gainDb) {
-    const auto [cw, sw] = AngleFor(sampleRate, frequency);
-    const double a = std::pow(10.0, gainDb / 40.0);
-    const double beta = 2.0 * std::sqrt(a) * ShelfAlpha(sw, a, slope);
+    DesignHighShelfFromAmplitude(filter, AngleFor(sampleRate, frequency), slope, std::pow(10.0, gainDb / 40.0));
+}
+
+void DesignHighShelfFromAmplitude(Biquad& filter, DesignAngle angle, double slope, double a) {
+    const double cw = angle.cosine;
+    const double beta = 2.0 * std::sqrt(a) * ShelfAlpha(angle.sine, a, slope);
     const double n = (a + 1.0) - (a - 1.0) * cw + beta;
     filter.b0 = a * ((a + 1.0) + (a - 1.0) * cw + beta) / n;
     filter.b1 = -2.0 * a * ((a - 1.0) + (a + 1.0) * cw) / n;
@@ -88,9 +104,12 @@ void DesignHighShelf(Biquad& filter, double sampleRate, double frequency, double
 }
 
 void DesignLowShelf(Biquad& filter, double sampleRate, double frequency, double slope, double gainDb) {
-    const auto [cw, sw] = AngleFor(sampleRate, frequency);
-    const double a = std::pow(10.0, gainDb / 40.0);
-    const double beta = 2.0 * std::sqrt(a) * ShelfAlpha(sw, a, slope);
+    DesignLowShelfFromAmplitude(filter, AngleFor(sampleRate, frequency), slope, std::pow(10.0, gainDb / 40.0));
+}
+
+void DesignLowShelfFromAmplitude(Biquad& filter, DesignAngle angle, double slope, double a) {
+    const double cw = angle.cosine;
+    const double beta = 2.0 * std::sqrt(a) * ShelfAlpha(angle.sine, a, slope);
     const double n = (a + 1.0) + (a - 1.0) * cw + beta;
     filter.b0 = a * ((a + 1.0) - (a - 1.0) * cw + beta) / n;
     filter.b1 = 2.0 * a * ((a - 1.0) - (a + 1.0) * cw) / n;

@@ -32,6 +32,8 @@ struct DesignAngle {
     double sine;
 };
 DesignAngle AngleFor(double sampleRate, double frequency);
+// The same angle by FastSinCos, for designs whose frequency moves while audio runs.
+DesignAngle FastAngleFor(double sampleRate, double frequency);
 
 void DesignBandPass(Biquad& filter, double sampleRate, double frequency, double q);
 void DesignHighPass(Biquad& filter, double sampleRate, double frequency, double q);
@@ -39,3 +41,10 @@ void DesignLowPass(Biquad& filter, double sampleRate, double frequency, double q
 void DesignPeak(Biquad& filter, double sampleRate, double frequency, double q, double gainDb);
 void DesignHighShelf(Biquad& filter, double sampleRate, double frequency, double slope, double gainDb);
 void DesignLowShelf(Biquad& filter, double sampleRate, double frequency, double slope, double gainDb);
+
+// The designs above from an angle the caller keeps and, for the shelves, the amplitude
+// a = 10^(gain dB / 40): the same arithmetic, for blocks that redesign a fixed frequency's gain or
+// take the angle by FastAngleFor.
+void DesignLowPassFromAngle(Biquad& filter, DesignAngle angle, double q);
+void DesignHighShelfFromAmplitude(Biquad& filter, DesignAngle angle, double slope, double a);
+void DesignLowShelfFromAmplitude(Biquad& filter, DesignAngle angle, double slope, double a);

@@ -32,6 +32,11 @@ void ClipBlock::Prepare(double sampleRate) {
 }
 
 void ClipBlock::SetAmount(double amount) {
+    // Bays set the amount every block; the powers are taken only when it moves.
+    if (amount == amount_) {
+        return;
+    }
+    amount_ = amount;
     driveDb_ = kMaxDriveDb * std::pow(amount, kDriveExponent);
     driveGain_ = DbToGain(driveDb_);
 }

@@ -20,6 +20,8 @@ public:
     double DriveGain() const { return driveGain_; }
 
 private:
+    // The amount the drive was computed for.
+    double amount_ = 0.0;
     double driveDb_ = 0.0;
     double driveGain_ = 1.0;
     std::int32_t lookahead_ = 72;

@@ -28,7 +28,7 @@ constexpr double kThresholdFallDecades = 0.9;
 constexpr double kSmallestGain = 0.05;
 
 double Threshold(double amount) {
-    return kThresholdAtZero * std::pow(10.0, -kThresholdFallDecades * amount * amount);
+    return kThresholdAtZero * FastPow10(-kThresholdFallDecades * amount * amount);
 }
 
 // Gain of the band-passed part: 1 up to the threshold, then a ratio that steepens with the amount.
@@ -37,8 +37,8 @@ double CutGain(double envelope, double threshold, double amount) {
         return 1.0;
     }
     const double shaped = amount * amount;
-    const double overDb = 20.0 * Log10(envelope / threshold);
-    return std::max(kSmallestGain, Pow10(-overDb * (1.0 - 1.0 / (12.0 * shaped + 4.0)) * amount / 20.0));
+    const double overDb = 20.0 * FastLog10(envelope / threshold);
+    return std::max(kSmallestGain, FastPow10(-overDb * (1.0 - 1.0 / (12.0 * shaped + 4.0)) * amount / 20.0));
 }
 
 }  // namespace

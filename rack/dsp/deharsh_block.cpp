@@ -57,9 +57,9 @@ double BandGain(double envelope, double threshold, const CutShape& shape) {
     if (!(envelope > threshold)) {
         return 1.0;
     }
-    const double overDb = 20.0 * Log10(envelope / threshold);
+    const double overDb = 20.0 * FastLog10(envelope / threshold);
     const double kneed = overDb < kKneeDb ? overDb * overDb / kKneeDivisor : overDb - kAboveKneeOffsetDb;
-    return Pow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
+    return FastPow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
 }
 
 }  // namespace
@@ -196,7 +196,7 @@ void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames
                 designedGains_[b] = smoothed;
                 // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
                 const double limited = std::max(smoothed, kSmallestGain);
-                const double cutDb = 20.0 * Log10(limited);
+                const double cutDb = 20.0 * FastLog10(limited);
                 const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
                 DesignPeakWithOneDivision(design, peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
             }

@@ -51,10 +51,17 @@ void DelayBlock::Prepare(double sampleRate, std::int32_t maxDelaySamples) {
     lineRight_.assign(static_cast<std::size_t>(lineLength_), 0.0);
     mixCoefficient_ = OnePoleCoefficient(kMixSeconds, sampleRate);
     lowCoefficient_ = 1.0 - std::exp(-kTwoPi * kWetHighPassHz / sampleRate);
+    configured_ = {};
     Reset();
 }
 
 void DelayBlock::Configure(double tempoBpm, std::int32_t character, double amount) {
+    // Bays configure every block; the design is made again only when a setting moves.
+    const ConfiguredSettings settings{tempoBpm, character, amount, true};
+    if (settings == configured_) {
+        return;
+    }
+    configured_ = settings;
     const double a = UsableUnclampedAmount(amount, 0.0);
     const double longest = std::max(1.0, static_cast<double>(lineLength_ - 2));
     const double delay =
@@ -65,7 +72,8 @@ void DelayBlock::Configure(double tempoBpm, std::int32_t character, double amoun
     rightDelay_ = std::min(leftDelay_ + spread, std::max(1, lineLength_ - 1));
     mixTarget_ = a;
     feedback_ = std::min(kMaxFeedback, kFeedbackPerAmount * a);
-    DesignLowPass(toneLeft_, sampleRate_, std::max(kDarkestToneHz, kBrightestToneHz - kToneHzPerAmount * a), kToneQ);
+    const double toneHz = std::max(kDarkestToneHz, kBrightestToneHz - kToneHzPerAmount * a);
+    DesignLowPassFromAngle(toneLeft_, FastAngleFor(sampleRate_, toneHz), kToneQ);
     CopyCoefficients(toneLeft_, toneRight_);
     CopyCoefficients(toneLeft_, toneLeftSecond_);
     CopyCoefficients(toneLeft_, toneRightSecond_);

@@ -25,6 +25,17 @@ public:
     void Release();
 
 private:
+    struct ConfiguredSettings {
+        double tempoBpm = 0.0;
+        std::int32_t character = 0;
+        double amount = 0.0;
+        // False until a configuration after the last prepare.
+        bool valid = false;
+
+        bool operator==(const ConfiguredSettings&) const = default;
+    };
+
+    ConfiguredSettings configured_;
     std::vector<double> lineLeft_;
     std::vector<double> lineRight_;
     std::int32_t writePosition_ = 0;

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/stereo_envelope.h"
+#include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
 namespace {
@@ -38,10 +38,6 @@ constexpr double kExcessThresholdDb = 1.0;
 constexpr double kCutSlope = 2.5;
 constexpr double kDeepestCutDb = -12.0;
 
-double LogLevel(double envelope) {
-    return envelope > kLevelFloor ? Log10(envelope) : kLogLevelFloor;
-}
-
 // Cuts for bands that stand `excessDb` above their references, two frames at a time: none up to 1 dB,
 // then steeply towards the excess itself, scaled by the amount and never deeper than 12 dB. The
 // selections are what std::min and std::max are defined by, so each lane gets their bits.
@@ -50,16 +46,6 @@ StereoFrame TargetCutsDb(StereoFrame excessDb, StereoFrame amount) {
     const StereoFrame cut = -(SelectChannels(excessDb < steep, excessDb, steep) * amount);
     const StereoFrame limited = SelectChannels(cut < BothChannels(kDeepestCutDb), BothChannels(kDeepestCutDb), cut);
     return SelectChannels(excessDb > BothChannels(kExcessThresholdDb), limited, BothChannels(0.0));
-}
-
-StereoFrame LoadPair(const double* values) {
-    StereoFrame pair;
-    std::memcpy(&pair, values, sizeof pair);
-    return pair;
-}
-
-void StorePair(StereoFrame pair, double* values) {
-    std::memcpy(values, &pair, sizeof pair);
 }
 
 // A peak's coefficients at one frame, and at two frames side by side while they are designed.
@@ -187,19 +173,29 @@ void DeMudBlock::RunDetectors(Chunk& chunk) {
     envelopes_ = {lowEnvelope[0], lowEnvelope[1], middleEnvelope[0], middleEnvelope[1], highEnvelope[0]};
 }
 
-// Each frame's cuts depend only on its own envelopes: the logarithms run back to back, then the
-// arithmetic two frames at a time, without a branch.
+// Each frame's cuts depend only on its own envelopes: the logarithms run back to back, two at a time,
+// then the arithmetic two frames at a time, without a branch.
 void DeMudBlock::FindTargetCuts(Chunk& chunk) const {
     const auto frames = static_cast<std::size_t>(chunk.frames);
     auto& logLevels = chunk.logLevels;
+    const StereoFrame floor = BothChannels(kLevelFloor);
+    // The fifth detector's envelopes go two frames at a time; an odd count's spare frame reads silence.
+    chunk.envelopes[2][frames] = BothChannels(0.0);
     for (std::size_t n = 0; n < frames; ++n) {
         const StereoFrame low = chunk.envelopes[0][n];
         const StereoFrame middle = chunk.envelopes[1][n];
-        logLevels[0][n] = Log10(std::max(low[0], kLevelFloor));
-        logLevels[1][n] = Log10(std::max(low[1], kLevelFloor));
-        logLevels[2][n] = Log10(std::max(middle[0], kLevelFloor));
-        logLevels[kLowReference][n] = LogLevel(middle[1]);
-        logLevels[kHighReference][n] = LogLevel(chunk.envelopes[2][n][0]);
+        // As std::max(envelope, floor) chooses, NaN included.
+        const StereoFrame lowLogs = StereoLog10(SelectChannels(low < floor, floor, low));
+        const StereoFrame middleLogs = StereoLog10(SelectChannels(middle < floor, floor, middle));
+        logLevels[0][n] = lowLogs[0];
+        logLevels[1][n] = lowLogs[1];
+        logLevels[2][n] = middleLogs[0];
+        logLevels[kLowReference][n] = middle[1] > kLevelFloor ? middleLogs[1] : kLogLevelFloor;
+    }
+    for (std::size_t n = 0; n < frames; n += 2) {
+        const StereoFrame high{chunk.envelopes[2][n][0], chunk.envelopes[2][n + 1][0]};
+        const StereoFrame logs = StereoLog10(SelectChannels(high < floor, floor, high));
+        StorePair(SelectChannels(high > floor, logs, BothChannels(kLogLevelFloor)), &logLevels[kHighReference][n]);
     }
     if (frames % 2 != 0) {
         for (auto& band : logLevels) {
@@ -247,18 +243,13 @@ void DeMudBlock::DesignPeaks(Chunk& chunk) {
         if (first == frames) {
             continue;
         }
-        double designedCutDb = cuts[first];
-        double amplitude = Pow10(designedCutDb / 40.0);
-        cuts[first] = amplitude;
-        for (std::size_t n = first + 1; n < frames; ++n) {
-            if (!(cuts[n] == designedCutDb)) {
-                designedCutDb = cuts[n];
-                amplitude = Pow10(designedCutDb / 40.0);
-            }
-            cuts[n] = amplitude;
+        designedCutDb_[b] = cuts[frames - 1];
+        // Each frame's amplitude 10^(cut / 40) from its own cut, two frames at a time; an odd count's
+        // spare entry takes a cut of 0 dB.
+        cuts[frames] = 0.0;
+        for (std::size_t n = first; n < frames; n += 2) {
+            StorePair(StereoPow10(LoadPair(&cuts[n]) / BothChannels(40.0)), &cuts[n]);
         }
-        designedCutDb_[b] = designedCutDb;
-        cuts[frames] = 1.0;
         const StereoFrame cosine = BothChannels(peakCosine_[b]);
         const StereoFrame alpha = BothChannels(peakAlpha_[b]);
         for (std::size_t n = first; n < frames; n += 2) {

@@ -6,6 +6,7 @@
 
 #include "framework/denormal_mode.h"
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -20,14 +21,13 @@ double UsableSampleRate(double sampleRate) {
 }
 
 // A gain that is not finite (a NaN or absurd dB value) mutes instead of poisoning every state.
-double LinearGain(double gainDb) {
-    const double gain = DbToGain(gainDb);
+double UsableGain(double gain) {
     return std::isfinite(gain) ? gain : 0.0;
 }
 
 double MeterDb(double peak) {
     const double offset = peak + kMeterOffset;
-    return offset > kMeterOffset ? 20.0 * std::log10(offset) : kMeterFloorDb;
+    return offset > kMeterOffset ? 20.0 * FastLog10(offset) : kMeterFloorDb;
 }
 
 // Four running maxima instead of one keep the loop from waiting on each comparison in turn.
@@ -74,10 +74,13 @@ double ApplyOutputStage(double* samples, std::int32_t frames, double gain, const
     for (std::int32_t i = 0; i < frames; ++i) {
         samples[i] *= gain;
     }
-    if (clipper != nullptr) {
-        for (std::int32_t i = 0; i < frames; ++i) {
-            samples[i] = (*clipper)(samples[i]);
-        }
+    const double peak = PeakOf(samples, frames);
+    // The clipper passes everything up to its knee unchanged, so a block below it skips the loop.
+    if (clipper == nullptr || !(peak > clipper->Knee())) {
+        return peak;
+    }
+    for (std::int32_t i = 0; i < frames; ++i) {
+        samples[i] = (*clipper)(samples[i]);
     }
     return PeakOf(samples, frames);
 }
@@ -138,8 +141,8 @@ void RackEngine::Process(double* const* channels, std::int32_t channelCount, std
     const bool stereo = right != left;
 
     tempoBpm_ = settings.tempoBpm;
-    inputGainLinear_ = LinearGain(settings.inputGainDb);
-    outputGainLinear_ = LinearGain(settings.outputGainDb);
+    inputGainLinear_ = UsableGain(inputGain_.Gain(settings.inputGainDb));
+    outputGainLinear_ = UsableGain(outputGain_.Gain(settings.outputGainDb));
 
     double blockInputPeak = ConditionInput(left, frames, inputGainLinear_);
     if (stereo) {

@@ -5,6 +5,7 @@
 
 #include "rack/dsp/block_tunings.h"
 #include "rack/dsp/engine_settings.h"
+#include "rack/dsp/held_db_gain.h"
 #include "rack/dsp/rack_bay.h"
 #include "rack/dsp/safety_clipper.h"
 #include "rack/dsp/tuning_env.h"
@@ -53,6 +54,8 @@ private:
     SafetyClipper safetyClipper_;
     double sampleRate_ = 48000.0;
     double tempoBpm_ = 120.0;
+    HeldDbGain inputGain_;
+    HeldDbGain outputGain_;
     double inputGainLinear_ = 1.0;
     double outputGainLinear_ = 1.0;
     double gainReductionDb_ = 0.0;

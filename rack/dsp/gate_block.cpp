@@ -26,7 +26,7 @@ constexpr double kReleaseSpanMs = 190.0;
 constexpr double kLevelFloor = 1e-10;
 
 double TimeCoefficient(double milliseconds, double sampleRate) {
-    return 1.0 - std::exp(-1.0 / (milliseconds * sampleRate * 0.001));
+    return 1.0 - TableExp(-1.0 / (milliseconds * sampleRate * 0.001));
 }
 
 // 0 below the knee, 1 above it, a quadratic 4 dB knee in between.
@@ -97,7 +97,7 @@ void GateBlock::Process(double* left, double* right, std::int32_t frames) {
             --holdCounter_;
         }
 
-        const double levelDb = 20.0 * Log10(std::max(envelope_, kLevelFloor));
+        const double levelDb = 20.0 * FastLog10(std::max(envelope_, kLevelFloor));
         const double target = TargetGain(levelDb, kThresholdSpanDb * amount_ + kThresholdAtZeroDb);
         gain_ += (target - gain_) * (target > gain_ ? attackCoefficient_ : releaseCoefficient_);
 

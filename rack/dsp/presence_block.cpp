@@ -38,10 +38,11 @@ constexpr double kSaturationDrive = 3.0;
 }  // namespace
 
 void PresenceBlock::Prepare(double sampleRate) {
-    sampleRate_ = sampleRate;
     amountCoefficient_ = OnePoleCoefficient(kAmountSeconds, sampleRate);
     attackCoefficient_ = OnePoleCoefficient(kAttackSeconds, sampleRate);
     releaseCoefficient_ = OnePoleCoefficient(kReleaseSeconds, sampleRate);
+    airAngle_ = AngleFor(sampleRate, kAirHz);
+    dipAngle_ = AngleFor(sampleRate, kDipHz);
     const auto [cosine, sine] = AngleFor(sampleRate, kLiftHz);
     liftCosine_ = cosine;
     liftAlpha_ = sine / (2.0 * kLiftQ);
@@ -57,8 +58,9 @@ void PresenceBlock::Prepare(double sampleRate) {
 void PresenceBlock::DesignAmountFilters(double amount) {
     designedAmount_ = amount;
     Channel& first = channels_[0];
-    DesignHighShelf(first.airShelf, sampleRate_, kAirHz, kAirSlope, kAirDb * amount);
-    DesignPeak(first.lowMidDip, sampleRate_, kDipHz, kDipQ, kDipDb * amount);
+    DesignHighShelfFromAmplitude(first.airShelf, airAngle_, kAirSlope, FastPow10(kAirDb * amount / 40.0));
+    DesignPeakFromAmplitude(first.lowMidDip, dipAngle_.cosine, dipAngle_.sine / (2.0 * kDipQ),
+                            FastPow10(kDipDb * amount / 40.0));
     CopyCoefficients(first.airShelf, channels_[1].airShelf);
     CopyCoefficients(first.lowMidDip, channels_[1].lowMidDip);
 }

@@ -30,7 +30,6 @@ private:
     // Active frames whose shelf and dip keep one design, one stage at a time.
     void ProcessRun(double* left, double* right, const double* amounts, std::int32_t frames);
 
-    double sampleRate_ = 48000.0;
     double amountTarget_ = 0.0;
     double amount_ = 0.0;
     double amountCoefficient_ = 0.999;
@@ -41,4 +40,7 @@ private:
     double designedAmount_ = -1.0;
     double liftCosine_ = 1.0;
     double liftAlpha_ = 0.0;
+    // The shelf's and the dip's fixed frequencies at the prepared rate.
+    DesignAngle airAngle_{1.0, 0.0};
+    DesignAngle dipAngle_{1.0, 0.0};
 };

@@ -3,9 +3,11 @@
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 
-// Soft clipper below -1 dBFS: transparent up to 70 % of the ceiling, a tanh knee above it. In double
-// precision tanh rounds to 1 for large inputs, so the output can equal the ceiling but never exceed it.
+// Soft clipper below -1 dBFS: transparent up to 70 % of the ceiling, a tanh knee above it. FastTanh
+// never exceeds 1 (and gives exactly 1 for large inputs), so the output can equal the ceiling but never
+// exceed it.
 class SafetyClipper {
 public:
     double operator()(double x) const {
@@ -13,7 +15,7 @@ public:
         if (magnitude <= knee_) {
             return x;
         }
-        return std::copysign(knee_ + (ceiling_ - knee_) * std::tanh((magnitude - knee_) / (ceiling_ - knee_)), x);
+        return std::copysign(knee_ + (ceiling_ - knee_) * FastTanh((magnitude - knee_) / (ceiling_ - knee_)), x);
     }
 
     double Ceiling() const { return ceiling_; }

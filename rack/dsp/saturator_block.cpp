@@ -102,10 +102,10 @@ StereoFrame StereoExponential(StereoFrame x) {
 double Curve(double x, double upper, double lower) {
     if (x > upper) {
         const double over = x - upper;
-        return upper + (1.0 - upper) * (1.0 - std::exp(-3.0 * over)) + 0.04 * (1.0 - std::exp(-0.45 * over));
+        return upper + (1.0 - upper) * (1.0 - TableExp(-3.0 * over)) + 0.04 * (1.0 - TableExp(-0.45 * over));
     }
     if (x < -lower) {
-        return -lower - (1.0 - lower) * (1.0 - std::exp(-3.0 * (-x - lower)));
+        return -lower - (1.0 - lower) * (1.0 - TableExp(-3.0 * (-x - lower)));
     }
     return x;
 }
@@ -274,14 +274,14 @@ double SaturatorBlock::Shape(std::int32_t character, double k, const FrameWeight
     switch (character % 4) {
         case 1: {
             const double t = (3.5 * v + 1.0) * g * k;
-            const double r = k / std::pow(std::pow(std::fabs(t), 2.5) + 1.0, 0.4);
-            return 0.3 * std::tanh(0.6 * t) + 0.7 * ((1.0 - 0.15 * v * r * r) * r + v * q * r * r);
+            const double r = k / FastPow(FastPow(std::fabs(t), 2.5) + 1.0, 0.4);
+            return 0.3 * FastTanh(0.6 * t) + 0.7 * ((1.0 - 0.15 * v * r * r) * r + v * q * r * r);
         }
         case 2: {
             double t = (5.0 * v + 1.0) * g * k;
             const double t2 = t * t;
             t = t - t2 * t / 3.0 + 0.2 * v * t2 * t2 * t;
-            return t > 0.0 ? 0.95 * std::tanh(1.1 * t) : 0.95 * std::tanh(0.9 * t);
+            return t > 0.0 ? 0.95 * FastTanh(1.1 * t) : 0.95 * FastTanh(0.9 * t);
         }
         case 3: {
             const double h = 0.7 - 0.2 * v;
@@ -294,10 +294,10 @@ double SaturatorBlock::Shape(std::int32_t character, double k, const FrameWeight
         default: {
             const double p = (4.0 * v + 1.5) * g;
             const double s = v * q;
-            const double z = std::tanh(0.8 * p * s);
+            const double z = FastTanh(0.8 * p * s);
             const double offset = z + 0.05 * v * z * z;
             const double w = s + k;
-            const double y = w >= 0.0 ? std::tanh(0.8 * p * w) : -0.95 * std::tanh(-1.4 * p * w);
+            const double y = w >= 0.0 ? FastTanh(0.8 * p * w) : -0.95 * FastTanh(-1.4 * p * w);
             return y - offset;
         }
     }
@@ -557,14 +557,14 @@ void SaturatorBlock::Process(double* left, double* right, std::int32_t frames) {
     const double scaleDb = IsSet(tuning_.scaleDbOverride) ? tuning_.scaleDbOverride
                                                           : kScaleDbPerAmount * a + kScaleDbAtZero;
     settings.driveTarget = settings.modeOne
-                               ? DbToGain(driveDb)
-                               : std::pow(a, kDriveCurveExponent) *
+                               ? driveGain_.Gain(driveDb)
+                               : FastPow(a, kDriveCurveExponent) *
                                          (kCharacters[static_cast<std::size_t>(character_)].driveMax - 1.0) +
                                      1.0;
     settings.bias = IsSet(tuning_.biasOverride) ? tuning_.biasOverride : kDefaultBias;
     settings.biasSlope = IsSet(tuning_.biasSlopeOverride) ? tuning_.biasSlopeOverride : kDefaultBiasSlope;
-    settings.modeOneGain = DbToGain(scaleDb) * kOutputGainScale;
-    settings.trimGain = DbToGain(outputTrimDb_);
+    settings.modeOneGain = scaleGain_.Gain(scaleDb) * kOutputGainScale;
+    settings.trimGain = trimGain_.Gain(outputTrimDb_);
     settings.useHighPass = inputHighPassHz_ > kInputHighPassFloorHz;
     settings.split = splitMode_ == 0 || splitMode_ == 2;
 

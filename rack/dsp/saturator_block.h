@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "rack/dsp/held_db_gain.h"
 #include "rack/dsp/stereo_biquad.h"
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
@@ -62,6 +63,10 @@ private:
     // The engine keeps both neutral (no input high-pass, 0 dB trim); they remain as tuning points.
     double inputHighPassHz_ = 0.0;
     double outputTrimDb_ = 0.0;
+    // The block's gains in dB arrive every block and rarely move.
+    HeldDbGain driveGain_;
+    HeldDbGain scaleGain_;
+    HeldDbGain trimGain_;
     StereoBiquad postLowPass1_;
     StereoBiquad postLowPass2_;
     StereoBiquad inputHighPass_;

@@ -5,6 +5,7 @@
 
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -94,9 +95,9 @@ void ShimmerBlock::UpdateCoefficients(double amount) {
     coefficientAmount_ = amount;
     const double decaySamples = (kDecaySecondsPerAmount * amount + 1.0) * sampleRate_;
     for (std::size_t i = 0; i < kLines; ++i) {
-        lineGain_[i] = std::pow(10.0, -3.0 * lines_[i].Length() / decaySamples);
+        lineGain_[i] = FastPow10(-3.0 * lines_[i].Length() / decaySamples);
     }
-    wetGain_ = DbToGain(kWetDbPerAmount * amount + kWetDbAtZero);
+    wetGain_ = FastDbToGain(kWetDbPerAmount * amount + kWetDbAtZero);
     grainBase_ = amount * kGrainSecondsAtFullAmount * sampleRate_;
 }
 
@@ -116,9 +117,16 @@ double ShimmerBlock::PitchShift() {
 }
 
 void ShimmerBlock::AnchorWindow() {
-    const double phase = kTwoPi * grainCountdown_ / grainLength_;
-    windowCos_ = std::cos(phase);
-    windowSin_ = std::sin(phase);
+    const auto [sine, cosine] = FastSinCos(kTwoPi * grainCountdown_ / grainLength_);
+    windowCos_ = cosine;
+    windowSin_ = sine;
+}
+
+void ShimmerBlock::SetWindowStep() {
+    const auto [sine, cosine] = FastSinCos(kTwoPi / grainLength_);
+    stepCos_ = cosine;
+    stepSin_ = sine;
+    stepLength_ = grainLength_;
 }
 
 void ShimmerBlock::AdvanceGrain() {
@@ -128,8 +136,7 @@ void ShimmerBlock::AdvanceGrain() {
         randomState_ = randomState_ * kRandomMultiplier + kRandomIncrement;
         const double r = static_cast<double>(randomState_ >> 8) * kRandomScale;
         grainLength_ = std::max(1.0, (kGrainSpreadBase + kGrainSpread * r) * grainBase_);
-        stepCos_ = std::cos(kTwoPi / grainLength_);
-        stepSin_ = std::sin(kTwoPi / grainLength_);
+        SetWindowStep();
         AnchorWindow();
         return;
     }
@@ -144,8 +151,9 @@ void ShimmerBlock::Process(double* left, double* right, std::int32_t frames) {
         return;
     }
     const double damp = tuning_.damp;
-    stepCos_ = std::cos(kTwoPi / grainLength_);
-    stepSin_ = std::sin(kTwoPi / grainLength_);
+    if (grainLength_ != stepLength_) {
+        SetWindowStep();
+    }
     AnchorWindow();
     for (std::int32_t i = 0; i < frames; ++i) {
         smoothAmount_ = SmoothTowards(smoothAmount_, targetAmount_, smoothCoef_);
@@ -155,7 +163,7 @@ void ShimmerBlock::Process(double* left, double* right, std::int32_t frames) {
         }
         if (a != outputAmount_) {
             outputAmount_ = a;
-            outputScale_ = std::sin(a * kOutputCurve) * kOutputGain;
+            outputScale_ = FastSinCos(a * kOutputCurve).sine * kOutputGain;
         }
 
         const double inLeft = left[i];

@@ -38,6 +38,8 @@ private:
     void AdvanceGrain();
     // Sets the window's cosine and sine for the countdown directly.
     void AnchorWindow();
+    // Sets one frame's step of the window for the grain length.
+    void SetWindowStep();
 
     std::array<RingDelay, kLines> lines_;
     std::array<RingDelay, 4> diffusers_;
@@ -55,6 +57,8 @@ private:
     double windowSin_ = 0.0;
     double stepCos_ = 1.0;
     double stepSin_ = 0.0;
+    // The grain length the step is for; 0 before the first.
+    double stepLength_ = 0.0;
     double smoothAmount_ = 0.0;
     double targetAmount_ = 0.0;
     double coefficientAmount_ = -1.0;

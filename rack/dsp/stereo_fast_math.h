@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -14,7 +15,8 @@
 
 // FastTanh on both channels at once, without a branch: each lane gets the very value the scalar
 // FastTanh gives it (tests/rack/fast_math_test.cpp compares them bit for bit). StereoExp: e^x on both
-// channels, not bit for bit any scalar's but within FastExp's relative error of the library.
+// channels, each lane TableExp's bits. StereoLog, StereoLog10 and StereoPow10: each lane the bits of
+// FastLog, FastLog10 and FastPow10.
 
 namespace stereo_fast_math_detail {
 
@@ -73,37 +75,12 @@ inline StereoFrame StereoFastTanh(StereoFrame x) {
     return SelectChannels(a < BothChannels(0.125), series, SelectChannels(belowLimit, signedT, saturated));
 }
 
-namespace stereo_fast_math_detail {
-
-// 2^(j / 64), each correctly rounded.
-inline constexpr std::array<double, 64> kExp2Sixtyfourths = {
-    0x1.0000000000000p+0, 0x1.02c9a3e778061p+0, 0x1.059b0d3158574p+0, 0x1.0874518759bc8p+0,
-    0x1.0b5586cf9890fp+0, 0x1.0e3ec32d3d1a2p+0, 0x1.11301d0125b51p+0, 0x1.1429aaea92de0p+0,
-    0x1.172b83c7d517bp+0, 0x1.1a35beb6fcb75p+0, 0x1.1d4873168b9aap+0, 0x1.2063b88628cd6p+0,
-    0x1.2387a6e756238p+0, 0x1.26b4565e27cddp+0, 0x1.29e9df51fdee1p+0, 0x1.2d285a6e4030bp+0,
-    0x1.306fe0a31b715p+0, 0x1.33c08b26416ffp+0, 0x1.371a7373aa9cbp+0, 0x1.3a7db34e59ff7p+0,
-    0x1.3dea64c123422p+0, 0x1.4160a21f72e2ap+0, 0x1.44e086061892dp+0, 0x1.486a2b5c13cd0p+0,
-    0x1.4bfdad5362a27p+0, 0x1.4f9b2769d2ca7p+0, 0x1.5342b569d4f82p+0, 0x1.56f4736b527dap+0,
-    0x1.5ab07dd485429p+0, 0x1.5e76f15ad2148p+0, 0x1.6247eb03a5585p+0, 0x1.6623882552225p+0,
-    0x1.6a09e667f3bcdp+0, 0x1.6dfb23c651a2fp+0, 0x1.71f75e8ec5f74p+0, 0x1.75feb564267c9p+0,
-    0x1.7a11473eb0187p+0, 0x1.7e2f336cf4e62p+0, 0x1.82589994cce13p+0, 0x1.868d99b4492edp+0,
-    0x1.8ace5422aa0dbp+0, 0x1.8f1ae99157736p+0, 0x1.93737b0cdc5e5p+0, 0x1.97d829fde4e50p+0,
-    0x1.9c49182a3f090p+0, 0x1.a0c667b5de565p+0, 0x1.a5503b23e255dp+0, 0x1.a9e6b5579fdbfp+0,
-    0x1.ae89f995ad3adp+0, 0x1.b33a2b84f15fbp+0, 0x1.b7f76f2fb5e47p+0, 0x1.bcc1e904bc1d2p+0,
-    0x1.c199bdd85529cp+0, 0x1.c67f12e57d14bp+0, 0x1.cb720dcef9069p+0, 0x1.d072d4a07897cp+0,
-    0x1.d5818dcfba487p+0, 0x1.da9e603db3285p+0, 0x1.dfc97337b9b5fp+0, 0x1.e502ee78b3ff6p+0,
-    0x1.ea4afa2a490dap+0, 0x1.efa1bee615a27p+0, 0x1.f50765b6e4540p+0, 0x1.fa7c1819e90d8p+0,
-};
-
-}  // namespace stereo_fast_math_detail
-
 // e^x = 2^k 2^(j/64) e^r with |r| <= ln 2 / 128, where five Taylor terms are exact to a bit or two:
 // about half the work of FastExp's reduction by ln 2 alone, which vectorised costs more than the
 // library's exp called once per channel. Below -708 gives 0 as FastExp does, above 709 infinity, and
 // NaN stays NaN.
 inline StereoFrame StereoExp(StereoFrame x) {
     using namespace fast_math_detail;
-    using stereo_fast_math_detail::kExp2Sixtyfourths;
     const StereoBits aboveFloor = x > BothChannels(-708.0);
     const StereoBits inRange = aboveFloor & (x <= BothChannels(709.0));
     const StereoFrame v = SelectChannels(inRange, x, BothChannels(0.0));
@@ -130,6 +107,51 @@ inline StereoFrame StereoExp(StereoFrame x) {
         x == x, SelectChannels(aboveFloor, BothChannels(std::numeric_limits<double>::infinity()), BothChannels(0.0)),
         x);
     return SelectChannels(inRange, e, outside);
+}
+
+// FastLog of both channels: the same arithmetic lane by lane, with the two table rows loaded one per
+// lane. A lane outside the positive normal numbers sends both to the scalar.
+inline StereoFrame StereoLog(StereoFrame x) {
+    using namespace fast_math_detail;
+    // Unsigned lanes, so that the shifts are SSE2's logical ones.
+    using Lanes = std::uint64_t __attribute__((vector_size(16)));
+    constexpr double kMin = std::numeric_limits<double>::min();
+    constexpr double kMax = std::numeric_limits<double>::max();
+#if defined(__SSE2__)
+    const __m128d v = std::bit_cast<__m128d>(x);
+    const bool bothNormal =
+        _mm_movemask_pd(_mm_and_pd(_mm_cmpge_pd(v, _mm_set1_pd(kMin)), _mm_cmple_pd(v, _mm_set1_pd(kMax)))) == 3;
+#else
+    const bool bothNormal = x[0] >= kMin && x[0] <= kMax && x[1] >= kMin && x[1] <= kMax;
+#endif
+    if (!bothNormal) {
+        return StereoFrame{FastLog(x[0]), FastLog(x[1])};
+    }
+    const auto both = [](std::uint64_t value) { return Lanes{value, value}; };
+    const Lanes bits = std::bit_cast<Lanes>(x);
+    const Lanes mantissa = bits & both(0x000fffffffffffffu);
+    const Lanes j = (mantissa + both(std::uint64_t{1} << 44)) >> 45;
+    const StereoFrame k = std::bit_cast<StereoFrame>((bits >> 52) | both(0x4330000000000000u)) -
+                          BothChannels(FromBits(0x4330000000000000u | 1023u));
+    const LogStep& first = kLogSteps[j[0]];
+    const LogStep& second = kLogSteps[j[1]];
+    const StereoFrame r = (std::bit_cast<StereoFrame>(mantissa | both(0x3ff0000000000000u)) -
+                           std::bit_cast<StereoFrame>(both(0x3ff0000000000000u) + (j << 45))) *
+                          StereoFrame{first.inverse, second.inverse};
+    const StereoFrame r2 = r * r;
+    const StereoFrame series = r + r2 * ((BothChannels(-0.5) + r * BothChannels(kLogSeries3)) +
+                                         r2 * ((BothChannels(-0.25) + r * BothChannels(kLogSeries5)) +
+                                               r2 * BothChannels(-1.0 / 6.0)));
+    return (k * BothChannels(kLn2High) + StereoFrame{first.logHigh, second.logHigh}) +
+           (series + (k * BothChannels(kLn2Low) + StereoFrame{first.logLow, second.logLow}));
+}
+
+inline StereoFrame StereoLog10(StereoFrame x) {
+    return StereoLog(x) * BothChannels(fast_math_detail::kInverseLn10);
+}
+
+inline StereoFrame StereoPow10(StereoFrame x) {
+    return StereoExp(x * BothChannels(fast_math_detail::kLn10));
 }
 
 // The square root of each channel, correctly rounded as std::sqrt's.

@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -46,6 +47,17 @@ inline constexpr std::int32_t kStereoChunkFrames = 64;
 
 inline StereoFrame BothChannels(double value) {
     return StereoFrame{value, value};
+}
+
+// Two consecutive values of one signal (two frames' worth) as one vector, and back.
+inline StereoFrame LoadPair(const double* values) {
+    StereoFrame pair;
+    std::memcpy(&pair, values, sizeof pair);
+    return pair;
+}
+
+inline void StorePair(StereoFrame pair, double* values) {
+    std::memcpy(values, &pair, sizeof pair);
 }
 
 inline void LoadFrames(const double* left, const double* right, StereoFrame* frames, std::int32_t count) {

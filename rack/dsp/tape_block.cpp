@@ -1,8 +1,11 @@
 #include "rack/dsp/tape_block.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
+#include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
@@ -48,6 +51,15 @@ double CompressorGainDb(double overDb, double slope) {
     return slope * overDb;
 }
 
+// CompressorGainDb of two levels at once; the selections are what its comparisons choose, NaN
+// included, so each lane gets its bits.
+StereoFrame StereoCompressorGainDb(StereoFrame overDb, StereoFrame slope) {
+    const StereoFrame intoKnee = overDb + BothChannels(kKneeHalfWidthDb);
+    const StereoFrame kneed = intoKnee * intoKnee * slope / BothChannels(4.0 * kKneeHalfWidthDb);
+    const StereoFrame aboveKnee = SelectChannels(overDb < BothChannels(kKneeHalfWidthDb), kneed, slope * overDb);
+    return SelectChannels(overDb <= BothChannels(-kKneeHalfWidthDb), BothChannels(0.0), aboveKnee);
+}
+
 }  // namespace
 
 void TapeBlock::Prepare(double sampleRate) {
@@ -55,6 +67,10 @@ void TapeBlock::Prepare(double sampleRate) {
     smoothCoef_ = OnePoleCoefficient(kSmoothSeconds, sampleRate);
     attackCoef_ = std::exp(-1.0 / (kAttackSeconds * sampleRate));
     releaseCoef_ = std::exp(-1.0 / (kReleaseSeconds * sampleRate));
+    dcCoef_ = 1.0 - std::exp(-kTwoPi * kDcBlockerHz / sampleRate);
+    lowShelfAngle_ = AngleFor(sampleRate, kLowShelfHz);
+    presenceAngle_ = AngleFor(sampleRate, kPresenceHz);
+    designedAmount_ = std::numeric_limits<double>::quiet_NaN();
     dcState_ = {};
     envelope_ = 0.0;
     sampleCounter_ = 0;
@@ -67,20 +83,26 @@ void TapeBlock::SetAmount(double amount) {
 }
 
 void TapeBlock::Design(double x) {
+    // Asked for with every block and every 32 frames; a settled amount keeps its design.
+    if (x == designedAmount_) {
+        return;
+    }
+    designedAmount_ = x;
     Biquad design;
-    DesignLowShelf(design, sampleRate_, kLowShelfHz, kLowShelfSlope, kLowShelfDbPerAmount * x);
+    DesignLowShelfFromAmplitude(design, lowShelfAngle_, kLowShelfSlope, FastPow10(kLowShelfDbPerAmount * x / 40.0));
     lowShelf_.SetCoefficients(design);
-    DesignLowPass(design, sampleRate_, std::max(kLowPassFloorHz, kLowPassTopHz - kLowPassFallHzPerAmount * x),
-                  kLowPassQ);
+    const double lowPassHz = std::max(kLowPassFloorHz, kLowPassTopHz - kLowPassFallHzPerAmount * x);
+    DesignLowPassFromAngle(design, FastAngleFor(sampleRate_, lowPassHz), kLowPassQ);
     lowPass_.SetCoefficients(design);
-    DesignPeak(design, sampleRate_, kPresenceHz, kPresenceQ, kPresenceDbPerAmount * x);
+    DesignPeakFromAmplitude(design, presenceAngle_.cosine, presenceAngle_.sine / (2.0 * kPresenceQ),
+                            FastPow10(kPresenceDbPerAmount * x / 40.0));
     presence_.SetCoefficients(design);
 
     thresholdDb_ = kThresholdDb + kThresholdDbPerAmount * x;
     slope_ = 1.0 / (0.5 * x + 1.5) - 1.0;
     // Makes up 95 % of the gain change of a -12 dB level, whatever the threshold.
     const double w = 18.0 * x - 6.0;
-    makeupGain_ = DbToGain(-kMakeupShare * CompressorGainDb(w, slope_));
+    makeupGain_ = FastDbToGain(-kMakeupShare * CompressorGainDb(w, slope_));
     saturationMix_ = 0.7 * x;
     drive_ = 2.5 * x + 1.0;
 }
@@ -93,7 +115,6 @@ void TapeBlock::SkipFrames(std::int64_t frames) {
 
 void TapeBlock::Process(double* left, double* right, std::int32_t frames) {
     const double a = ClampToUnit(amount_);
-    const double dcCoef = 1.0 - std::exp(-kTwoPi * kDcBlockerHz / sampleRate_);
     std::int32_t i = 0;
     while (i < frames) {
         smoothAmount_ = SmoothTowards(smoothAmount_, a, smoothCoef_);
@@ -117,17 +138,18 @@ void TapeBlock::Process(double* left, double* right, std::int32_t frames) {
             ++sampleCounter_;
             ++run;
         }
-        ProcessRun(left + i, right + i, run, dcCoef);
+        ProcessRun(left + i, right + i, run);
         i += run;
     }
 }
 
-void TapeBlock::ProcessRun(double* left, double* right, std::int32_t frames, double dcCoef) {
+void TapeBlock::ProcessRun(double* left, double* right, std::int32_t frames) {
     std::array<StereoFrame, kRefreshMask + 1> x;
     LoadFrames(left, right, x.data(), frames);
     RunCascade(std::array<StereoBiquad*, 1>{&lowShelf_}, x.data(), frames);
 
-    std::array<double, kRefreshMask + 1> gains;
+    // One spare entry for the pairs below.
+    std::array<double, kRefreshMask + 2> gains;
     for (std::int32_t i = 0; i < frames; ++i) {
         const StereoFrame& shelved = x[static_cast<std::size_t>(i)];
         const double level = std::fabs((shelved[0] + shelved[1]) / 2.0);
@@ -135,10 +157,15 @@ void TapeBlock::ProcessRun(double* left, double* right, std::int32_t frames, dou
         envelope_ = (1.0 - k) * level + k * envelope_;
         gains[static_cast<std::size_t>(i)] = envelope_;
     }
-    for (std::int32_t i = 0; i < frames; ++i) {
-        double& gain = gains[static_cast<std::size_t>(i)];
-        const double overDb = 20.0 * Log10(gain + kLevelFloor) - thresholdDb_;
-        gain = Pow10(CompressorGainDb(overDb, slope_) / 20.0) * makeupGain_;
+    // Each frame's gain from its own envelope, two frames at a time; an odd count's spare reads silence.
+    gains[static_cast<std::size_t>(frames)] = 0.0;
+    const StereoFrame threshold = BothChannels(thresholdDb_);
+    const StereoFrame slope = BothChannels(slope_);
+    const StereoFrame makeup = BothChannels(makeupGain_);
+    for (std::int32_t i = 0; i < frames; i += 2) {
+        double* const pair = &gains[static_cast<std::size_t>(i)];
+        const StereoFrame overDb = BothChannels(20.0) * StereoLog10(LoadPair(pair) + BothChannels(kLevelFloor)) - threshold;
+        StorePair(StereoPow10(StereoCompressorGainDb(overDb, slope) / BothChannels(20.0)) * makeup, pair);
     }
 
     const StereoFrame drive = BothChannels(drive_);
@@ -153,8 +180,8 @@ void TapeBlock::ProcessRun(double* left, double* right, std::int32_t frames, dou
     }
     RunCascade(std::array<StereoBiquad*, 2>{&lowPass_, &presence_}, x.data(), frames);
 
-    const StereoFrame dcShare = BothChannels(dcCoef);
-    const StereoFrame dcKeep = BothChannels(1.0 - dcCoef);
+    const StereoFrame dcShare = BothChannels(dcCoef_);
+    const StereoFrame dcKeep = BothChannels(1.0 - dcCoef_);
     StereoFrame dc{dcState_[0], dcState_[1]};
     for (std::int32_t i = 0; i < frames; ++i) {
         StereoFrame& frame = x[static_cast<std::size_t>(i)];

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "rack/dsp/biquad.h"
 #include "rack/dsp/stereo_biquad.h"
 
 // Tape-style colour: low-shelf lift, a linked soft-knee compressor feeding an asymmetric tanh
@@ -23,7 +24,7 @@ private:
     // Sets every coefficient for an amount in 0..1.
     void Design(double x);
     // Frames that share one design, one stage at a time.
-    void ProcessRun(double* left, double* right, std::int32_t frames, double dcCoef);
+    void ProcessRun(double* left, double* right, std::int32_t frames);
 
     double amount_ = 0.0;
     StereoBiquad lowShelf_;
@@ -33,6 +34,12 @@ private:
     double envelope_ = 0.0;
     double smoothAmount_ = 0.0;
     double sampleRate_ = 48000.0;
+    // The fixed frequencies' angles at this rate, and the amount the filters were designed for (NaN
+    // after a prepare).
+    DesignAngle lowShelfAngle_{1.0, 0.0};
+    DesignAngle presenceAngle_{1.0, 0.0};
+    double designedAmount_ = 0.0;
+    double dcCoef_ = 0.0;
     double smoothCoef_ = 0.999;
     double attackCoef_ = 0.999;
     double releaseCoef_ = 0.9999;

@@ -1,6 +1,7 @@
 #include "rack/dsp/tilt_block.h"
 
 #include "rack/dsp/biquad_reuse.h"
+#include "rack/dsp/fast_math.h"
 #include "rack/dsp/unclamped_amount.h"
 
 namespace {
@@ -13,18 +14,22 @@ constexpr double kDbPerAmount = 6.0;
 }  // namespace
 
 void TiltBlock::Prepare(double sampleRate) {
-    sampleRate_ = sampleRate;
+    shelfAngle_ = AngleFor(sampleRate, kShelfHz);
     DesignShelves();
 }
 
 void TiltBlock::SetAmount(double amount) {
-    tiltDb_ = (UsableUnclampedAmount(amount, kFlatAmount) - kFlatAmount) * kDbPerAmount;
-    DesignShelves();
+    const double tiltDb = (UsableUnclampedAmount(amount, kFlatAmount) - kFlatAmount) * kDbPerAmount;
+    // Bays set the amount every block; the shelves are designed again only when it moves.
+    if (tiltDb != tiltDb_) {
+        tiltDb_ = tiltDb;
+        DesignShelves();
+    }
 }
 
 void TiltBlock::DesignShelves() {
-    DesignLowShelf(lowShelfLeft_, sampleRate_, kShelfHz, kShelfSlope, -tiltDb_);
-    DesignHighShelf(highShelfLeft_, sampleRate_, kShelfHz, kShelfSlope, tiltDb_);
+    DesignLowShelfFromAmplitude(lowShelfLeft_, shelfAngle_, kShelfSlope, FastPow10(-tiltDb_ / 40.0));
+    DesignHighShelfFromAmplitude(highShelfLeft_, shelfAngle_, kShelfSlope, FastPow10(tiltDb_ / 40.0));
     CopyCoefficients(lowShelfLeft_, lowShelfRight_);
     CopyCoefficients(highShelfLeft_, highShelfRight_);
 }

@@ -10,7 +10,7 @@ class TiltBlock {
 public:
     // Designs the shelves at the tilt the block holds.
     void Prepare(double sampleRate);
-    // Takes the unclamped amount; the shelves are designed again at once and keep their state.
+    // Takes the unclamped amount; a new tilt designs the shelves again at once, keeping their state.
     void SetAmount(double amount);
     // Audio thread. Left and right may be the same buffer (mono).
     void Process(double* left, double* right, std::int32_t frames);
@@ -20,7 +20,8 @@ private:
     void DesignShelves();
 
     double tiltDb_ = 0.0;
-    double sampleRate_ = 48000.0;
+    // The shelves' frequency at the prepared rate.
+    DesignAngle shelfAngle_{1.0, 0.0};
     Biquad lowShelfLeft_;
     Biquad highShelfLeft_;
     Biquad lowShelfRight_;

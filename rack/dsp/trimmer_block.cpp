@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 #include "rack/dsp/unclamped_amount.h"
 
 namespace {
@@ -27,7 +28,7 @@ void TrimmerBlock::Process(double* left, double* right, std::int32_t frames) {
         // A held gain ramps by exactly 1.
         ratio_ = 1.0;
     } else if (frames > 0 && gain_ > 0.0 && target > 0.0) {
-        ratio_ = std::exp((std::log(target) - std::log(gain_)) / frames);
+        ratio_ = TableExp((FastLog(target) - FastLog(gain_)) / frames);
     } else {
         gain_ = target;
         ratio_ = 1.0;
