@@ -43,49 +43,84 @@ std::vector<double> Channel(double fundamental, double gain, std::uint32_t seed)
 }  // namespace
 
 std::string GoldenCase::Name() const {
-    char text[128];
-    std::snprintf(text, sizeof text, "%s/%d/%.1f/%.0f%s", EffectTypeName(static_cast<std::int32_t>(type)), character,
-                  amount, sampleRate, characterCurves ? "/curves" : "");
-    return text;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s/%d/%.1f/%.0f%s%s", EffectTypeName(static_cast<std::int32_t>(type)), character,
+                  amount, sampleRate, tuning != nullptr ? "/" : "", tuning != nullptr ? tuning->label : "");
+    std::string name = text;
+    if (inputGain != 1.0) {
+        std::snprintf(text, sizeof text, "/x%g", inputGain);
+        name += text;
+    }
+    return name;
 }
 
 std::vector<GoldenCase> GoldenCases() {
+    static constexpr GoldenTuning kCharacterCurves = {"curves", "TARNWELL_SAT", "0"};
+    static constexpr GoldenTuning kAirCrossover = {"crossover", "TARNWELL_AIR_MODE", "1"};
+    static constexpr GoldenTuning kAirShelf = {"shelf", "TARNWELL_AIR_MODE", "2"};
+    static constexpr GoldenTuning kFigureEightTank = {"figure-eight", "TARNWELL_PLATE_TANK", "2"};
+    constexpr std::int32_t kDelayNotes = 19;
     std::vector<GoldenCase> cases;
     for (double rate : {44100.0, 48000.0}) {
         for (double amount : {0.0, 0.5, 1.0}) {
+            const bool off = amount == 0.0;
             for (EffectType type :
                  {EffectType::DeMud, EffectType::DeHarsh, EffectType::Air, EffectType::Plate, EffectType::Presence}) {
-                cases.push_back({type, 0, amount, rate, false, amount == 0.0});
+                cases.push_back({type, 0, amount, rate, nullptr, off});
             }
             for (EffectType type :
                  {EffectType::Gate, EffectType::DeEsser, EffectType::Glue, EffectType::Tape, EffectType::Shimmer}) {
-                cases.push_back({type, 0, amount, rate, false, amount == 0.0});
+                cases.push_back({type, 0, amount, rate, nullptr, off});
             }
             for (std::int32_t character = 0; character < 4; ++character) {
-                cases.push_back({EffectType::Compressor, character, amount, rate, false, amount == 0.0});
+                cases.push_back({EffectType::Compressor, character, amount, rate, nullptr, off});
             }
-            for (bool curves : {false, true}) {
+            for (const GoldenTuning* tuning : {static_cast<const GoldenTuning*>(nullptr), &kCharacterCurves}) {
                 for (std::int32_t character = 0; character < 8; ++character) {
-                    cases.push_back({EffectType::Saturator, character, amount, rate, curves, amount == 0.0});
+                    cases.push_back({EffectType::Saturator, character, amount, rate, tuning, off});
                 }
             }
+        }
+    }
+    // Added after the cases above were pinned, so they follow them in the file.
+    for (double rate : {44100.0, 48000.0}) {
+        for (double amount : {0.0, 0.5, 1.0}) {
+            const bool off = amount == 0.0;
+            // Tilt and Trimmer are neutral at the middle of their range.
+            cases.push_back({EffectType::Tilt, 0, amount, rate, nullptr, amount == 0.5});
+            cases.push_back({EffectType::Trimmer, 0, amount, rate, nullptr, amount == 0.5});
+            // The Clip's limiter holds the ceiling even without drive.
+            cases.push_back({EffectType::Clip, 0, amount, rate, nullptr, false});
+            // Character 0 widens the side band, every other character the high band.
+            cases.push_back({EffectType::Width, 0, amount, rate, nullptr, off});
+            cases.push_back({EffectType::Width, 1, amount, rate, nullptr, false});
+            // One character per note length; the shorter notes echo within the signal at 120 BPM.
+            for (std::int32_t character = 0; character < kDelayNotes; ++character) {
+                cases.push_back({EffectType::Delay, character, amount, rate, nullptr, off});
+            }
+            for (const GoldenTuning* tuning : {&kAirCrossover, &kAirShelf}) {
+                cases.push_back({EffectType::Air, 0, amount, rate, tuning, off});
+            }
+            cases.push_back({EffectType::Plate, 0, amount, rate, &kFigureEightTank, off});
+            // At full scale the Gate never closes on this signal; 40 dB down it opens, knees and releases.
+            cases.push_back({EffectType::Gate, 0, amount, rate, nullptr, false, 0.01});
         }
     }
     return cases;
 }
 
-StereoSignal GoldenSignal() {
-    return {Channel(180.0, 1.0, 101), Channel(183.0, 0.85, 202)};
+StereoSignal GoldenSignal(double gain) {
+    return {Channel(180.0, gain, 101), Channel(183.0, 0.85 * gain, 202)};
 }
 
 StereoSignal RenderGoldenCase(const GoldenCase& golden) {
     FakeTuningEnvironment environment;
-    if (golden.characterCurves) {
-        environment.Set("TARNWELL_SAT", "0");
+    if (golden.tuning != nullptr) {
+        environment.Set(golden.tuning->variable, golden.tuning->value);
     }
     RackEngine engine(environment.Lookup());
     engine.Prepare(golden.sampleRate);
-    StereoSignal signal = GoldenSignal();
+    StereoSignal signal = GoldenSignal(golden.inputGain);
     RenderStereo(engine, signal, SingleBaySettings(golden.type, golden.amount, golden.character), kBlockSize);
     return signal;
 }
