@@ -6,6 +6,7 @@
 
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_tanh.h"
 #include "rack/dsp/stereo_frames.h"
 
 namespace {
@@ -73,14 +74,23 @@ void GlueBlock::Process(double* left, double* right, std::int32_t frames) {
         DesignShelves();
     }
     for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
-        ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start));
+        const std::int32_t count = std::min(kStereoChunkFrames, frames - start);
+        // Once the smoothed amount has reached its resting value it stays there, and so does
+        // everything it sets: the chunk needs none of the per-frame bookkeeping of a glide.
+        const bool resting = SmoothTowards(amount_, amountTarget_, amountCoefficient_) == amount_;
+        if (resting && amount_ >= kBypassBelowAmount) {
+            ProcessChunk<false>(left + start, right + start, count);
+        } else if (!resting) {
+            ProcessChunk<true>(left + start, right + start, count);
+        }
     }
 }
 
 // Stage by stage: the recurrences run in three loops (detector, leveller and shelves; power
 // averages; match gain and DC blocker), the soft clip's tanh and the match's square root over the
-// chunk at throughput between them. A frame while the amount is below the bypass passes
+// chunk at throughput between them. While the amount glides, a frame below the bypass passes
 // untouched and moves no state but the amount.
+template <bool Gliding>
 void GlueBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
     const auto count = static_cast<std::size_t>(frames);
     std::array<double, kStereoChunkFrames> amounts;
@@ -88,23 +98,33 @@ void GlueBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
     std::array<StereoFrame, kStereoChunkFrames> shaped;
     StereoSection highShelf(highShelf_);
     StereoSection lowShelf(lowShelf_);
-    bool anyActive = false;
+    bool anyActive = !Gliding;
+    // The amount holds but while it glides, and so does the leveller ratio's reciprocal.
+    double ratioAmount = amount_;
+    double inverseRatio = 1.0 / (2.0 + 2.0 * amount_);
     for (std::size_t i = 0; i < count; ++i) {
-        amount_ = SmoothTowards(amount_, amountTarget_, amountCoefficient_);
-        amounts[i] = amount_;
-        active[i] = amount_ >= kBypassBelowAmount;
-        if (!active[i]) {
-            continue;
+        double b = amount_;
+        if constexpr (Gliding) {
+            amount_ = SmoothTowards(amount_, amountTarget_, amountCoefficient_);
+            b = amount_;
+            amounts[i] = b;
+            active[i] = b >= kBypassBelowAmount;
+            if (!active[i]) {
+                continue;
+            }
+            anyActive = true;
+            if (b != ratioAmount) {
+                ratioAmount = b;
+                inverseRatio = 1.0 / (2.0 + 2.0 * b);
+            }
         }
-        anyActive = true;
-        const double b = amount_;
         const double detected = (std::fabs(left[i]) + std::fabs(right[i])) / 2.0;
         detectorLevel_ = SmoothTowards(detectorLevel_, detected,
                                        detected > detectorLevel_ ? detectorAttackCoefficient_ : detectorReleaseCoefficient_);
 
         const double threshold = kLevellerThreshold - kLevellerThresholdSpan * b;
         if (detectorLevel_ > threshold) {
-            const double levelled = threshold + (detectorLevel_ - threshold) / (2.0 + 2.0 * b);
+            const double levelled = threshold + (detectorLevel_ - threshold) * inverseRatio;
             levellerGain_ = kLevellerKeepAbove * levellerGain_ +
                             kLevellerStepAbove * levelled / std::max(detectorLevel_, kLevelFloor);
         } else {
@@ -117,18 +137,18 @@ void GlueBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
     if (!anyActive) {
         return;
     }
+    const auto frameActive = [&](std::size_t i) { return !Gliding || active[i]; };
 
     for (std::size_t i = 0; i < count; ++i) {
-        const double b = amounts[i];
-        if (active[i] && 0.2 * b >= 0.001) {
+        const double b = Gliding ? amounts[i] : amount_;
+        if (frameActive(i) && 0.2 * b >= 0.001) {
             const double drive = 1.0 + kSoftClipDrivePerAmount * b;
             // The ceiling moves only while the amount glides.
             if (drive != ceilingDrive_) {
                 ceilingDrive_ = drive;
-                ceiling_ = std::tanh(drive);
+                inverseCeiling_ = 1.0 / FastTanh(drive);
             }
-            // The scalar tanh takes its series alone for small samples, which most are here.
-            shaped[i] = StereoFrame{FastTanh(drive * shaped[i][0]), FastTanh(drive * shaped[i][1])} / BothChannels(ceiling_);
+            shaped[i] = StereoTanh(BothChannels(drive) * shaped[i]) * BothChannels(inverseCeiling_);
         }
     }
 
@@ -138,7 +158,7 @@ void GlueBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
     for (std::size_t i = 0; i < count; ++i) {
         ratios[i] = 1.0;
         matched[i] = false;
-        if (!active[i]) {
+        if (!frameActive(i)) {
             continue;
         }
         const double l = shaped[i][0];
@@ -161,7 +181,7 @@ void GlueBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
             matchGain_ = SmoothTowards(matchGain_, wanted[i],
                                        matchGain_ < wanted[i] ? matchRiseCoefficient_ : matchFallCoefficient_);
         }
-        if (!active[i]) {
+        if (!frameActive(i)) {
             continue;
         }
         const StereoFrame levelled = shaped[i] * BothChannels(matchGain_);

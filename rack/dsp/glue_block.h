@@ -21,6 +21,7 @@ public:
 private:
     // The shelves step at block boundaries; their gain follows the amount target, not the smoothed amount.
     void DesignShelves();
+    template <bool Gliding>
     void ProcessChunk(double* left, double* right, std::int32_t frames);
 
     double sampleRate_ = 48000.0;
@@ -41,9 +42,9 @@ private:
     double inputPower_ = 0.0;
     double outputPower_ = 0.0;
     double matchGain_ = 1.0;
-    // tanh of the soft clip's drive, kept for the drive it was taken at (0: none yet).
+    // 1 / tanh of the soft clip's drive, kept for the drive it was taken at (0: none yet).
     double ceilingDrive_ = 0.0;
-    double ceiling_ = 1.0;
+    double inverseCeiling_ = 1.0;
     double dcStateLeft_ = 0.0;
     double dcStateRight_ = 0.0;
     double shelfAmount_ = -1.0;
