@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "rack/dsp/stereo_biquad.h"
+#include "rack/dsp/stereo_frames.h"
 
 // Gentle bus-style leveller: a linked detector and leveller, tone shelves, a soft clip, loudness
 // matching back to the input power and a 1 Hz DC blocker.
@@ -23,6 +24,8 @@ private:
     void DesignShelves();
     template <bool Gliding>
     void ProcessChunk(double* left, double* right, std::int32_t frames);
+    // tanh(o x) / tanh(o) on both channels, o = 1 + 0.4 x the amount.
+    void SoftClip(StereoFrame& frame, double amount);
 
     double sampleRate_ = 48000.0;
     double amountTarget_ = 0.0;
