@@ -66,11 +66,16 @@ constexpr double kHighPassOffBelowHz = 1.0;
 
 std::atomic<double> combRounding{0.0};
 
-double WrapPhase(double phase) {
-    return phase >= 1.0 ? phase - 1.0 : phase;
-}
-
 }  // namespace
+
+bool PlateWideVectorsAvailable() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
 
 double PlateCombRounding() {
     return combRounding.load(std::memory_order_relaxed);
@@ -137,9 +142,24 @@ void PlateBlock::Prepare(double sampleRate, const PlateTuning& tuning) {
         half.diffuser.Resize(ScaledLength(kTankDiffuserLengths[h], scale, kTankPad, kShortestLine));
         half.baseDelay = 1;
     }
-    tankPhaseStep_ = kTankLfoHz / sampleRate;
-    tankStepSine_ = std::sin(kTwoPi * tankPhaseStep_);
-    tankStepCosine_ = std::cos(kTwoPi * tankPhaseStep_);
+    const double tankStep = kTankLfoHz / sampleRate;
+    tankSines_.Prepare({tankStep, tankStep});
+    // The comb LFOs run on from where they were.
+    const std::array<double, kCombsPerSide> combPhases = combSines_.Phases();
+    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
+        combPhaseStep_[i] = kCombLfoHz * kCombRateFactors[i] / sampleRate_;
+    }
+    combSines_.Prepare(combPhaseStep_);
+    combSines_.Start(combPhases);
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        combBaseDelay_[i] = std::floor(kCombLengths[i] * (sampleRate_ / kReferenceRate));
+    }
+    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+        pairOffsets_[k] = static_cast<std::int32_t>(combBaseDelay_[k + kCombsPerSide] - combBaseDelay_[k]);
+    }
+    combDepth_ = kCombDepthSamples * tuning_.combModDepth;
+    pairedReads_ = PairedReadsFit();
+    wide_ = tuning.wideVectors;
     for (std::size_t i = 0; i < chain_.size(); ++i) {
         chain_[i].Resize(ScaledLength(kChainLengths[i], scale, kChainPad, kShortestLine));
     }
@@ -173,15 +193,6 @@ void PlateBlock::SetSize(double amount) {
     combDamping_ = tuning_.dampBase - c * tuning_.dampSlope;
     smallTankDecay_ = std::min(kHighestSmallTankDecay, kSmallTankDecayBase + kSmallTankDecayPerAmount * c);
 
-    combDepth_ = kCombDepthSamples * tuning_.combModDepth;
-    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
-        combPhaseStep_[i] = kCombLfoHz * kCombRateFactors[i] / sampleRate_;
-        combStepSine_[i] = std::sin(kTwoPi * combPhaseStep_[i]);
-        combStepCosine_[i] = std::cos(kTwoPi * combPhaseStep_[i]);
-    }
-    for (std::size_t i = 0; i < kCombs; ++i) {
-        combBaseDelay_[i] = std::floor(kCombLengths[i] * (sampleRate_ / kReferenceRate));
-    }
     tank_[0].excursion = 2;
     tank_[1].excursion = static_cast<std::int32_t>(std::floor(2.0 * kRightExcursionFactor));
 
@@ -191,15 +202,18 @@ void PlateBlock::SetSize(double amount) {
     }
 }
 
-void PlateBlock::AnchorOscillators() {
-    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
-        combSine_[i] = std::sin(kTwoPi * combPhase_[i]);
-        combCosine_[i] = std::cos(kTwoPi * combPhase_[i]);
+bool PlateBlock::PairedReadsFit() const {
+    // A rounded delay may move half a sample further; the margin covers the rotation's overshoot.
+    const double reach = std::fabs(combDepth_) * kLfoOvershoot + 0.5;
+    if (!(reach < 1e6)) {
+        return false;
     }
-    for (TankHalf& half : tank_) {
-        half.sine = std::sin(kTwoPi * half.phase);
-        half.cosine = std::cos(kTwoPi * half.phase);
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        if (combBaseDelay_[i] - reach < 2.0 || combBaseDelay_[i] + reach > combLines_.LongestRead(i)) {
+            return false;
+        }
     }
+    return true;
 }
 
 std::int32_t PlateBlock::ChunkFrames() const {
@@ -226,54 +240,74 @@ std::int32_t PlateBlock::ChunkFrames() const {
     return std::max(1, std::min(static_cast<std::int32_t>(combFrames), preDelay_[0].Length() - longestTap));
 }
 
-// Two LFOs per vector and all of them with the input filter in one loop, so that their recurrences
-// overlap.
-void PlateBlock::RunOscillatorsAndInputFilter(const std::array<StereoFrame, kStereoChunkFrames>& dry,
-                                              std::array<StereoFrame, kStereoChunkFrames>& filtered,
-                                              OscillatorRuns& lfo, std::int32_t frames) {
+template <int W>
+[[gnu::always_inline]] inline void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo,
+                                                         CombPairs& damped, InterleavedChunk& means) {
     const auto count = static_cast<std::size_t>(frames);
-    constexpr std::size_t kPairs = kCombsPerSide / 2;
-    std::array<StereoFrame, kPairs> sine, cosine, phase, stepSine, stepCosine, phaseStep;
-    for (std::size_t m = 0; m < kPairs; ++m) {
-        const auto pairOf = [m](const std::array<double, kCombsPerSide>& values) {
-            return StereoFrame{values[2 * m], values[2 * m + 1]};
-        };
-        sine[m] = pairOf(combSine_);
-        cosine[m] = pairOf(combCosine_);
-        phase[m] = pairOf(combPhase_);
-        stepSine[m] = pairOf(combStepSine_);
-        stepCosine[m] = pairOf(combStepCosine_);
-        phaseStep[m] = pairOf(combPhaseStep_);
+    CombPairs& reads = damped;
+    if (pairedReads_) {
+        for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+            std::array<double, kStereoChunkFrames + kLaneSlack> delays;
+            for (std::int32_t f = 0; f < frames; f += W) {
+                PlateLanes<W> offset;
+                std::memcpy(&offset, lfo[k].data() + f, sizeof offset);
+                PlateLanes<W> delay = combBaseDelay_[k] + offset * combDepth_;
+                if (roundCombDelays_) {
+                    // Positive, so truncation is the floor.
+                    delay = __builtin_convertvector(__builtin_convertvector(delay + 0.5, PlateLaneInts<W>),
+                                                    PlateLanes<W>);
+                }
+                std::memcpy(delays.data() + f, &delay, sizeof delay);
+            }
+            combLines_.ReadPairRun<W>(k, k + kCombsPerSide, pairOffsets_[k], delays.data(), reads.data() + 2 * k,
+                                      kCombs, frames);
+        }
+    } else {
+        ReadCombsClamped(frames, lfo, reads);
     }
-    StereoSection inputLowPass(inputLowPass_);
+
+    // Lanes hold left comb k and right comb k for W / 2 pairs.
+    constexpr std::size_t kGroups = kCombs / W;
+    std::array<PlateLanes<W>, kGroups> lowPass;
+    std::array<PlateLanes<W>, kGroups> smooth;
+    std::memcpy(lowPass.data(), combLowPass_.data(), sizeof lowPass);
+    std::memcpy(smooth.data(), combSmooth_.data(), sizeof smooth);
+    const double d = combDamping_;
+    const double takeLowPass = 1.0 - d;
+    const double keepSmooth = d / 2.0;
+    const double takeSmooth = 1.0 - d / 2.0;
     for (std::size_t f = 0; f < count; ++f) {
-        filtered[f] = inputLowPass.Run(dry[f]);
-        for (std::size_t m = 0; m < kPairs; ++m) {
-            lfo[2 * m][f] = sine[m][0];
-            lfo[2 * m + 1][f] = sine[m][1];
-            const StereoFrame rotated = sine[m] * stepCosine[m] + cosine[m] * stepSine[m];
-            cosine[m] = cosine[m] * stepCosine[m] - sine[m] * stepSine[m];
-            sine[m] = rotated;
-            phase[m] += phaseStep[m];
-            phase[m] = phase[m] >= 1.0 ? phase[m] - BothChannels(1.0) : phase[m];
+        double* frame = damped.data() + kCombs * f;
+        PlateLanes<W> sum{};
+        for (std::size_t g = 0; g < kGroups; ++g) {
+            PlateLanes<W> read;
+            std::memcpy(&read, frame + W * g, sizeof read);
+            lowPass[g] = read * takeLowPass + d * lowPass[g];
+            smooth[g] = takeSmooth * lowPass[g] + keepSmooth * smooth[g];
+            std::memcpy(frame + W * g, &smooth[g], sizeof smooth[g]);
+            sum += smooth[g];
         }
-    }
-    for (std::size_t m = 0; m < kPairs; ++m) {
-        for (std::size_t lane = 0; lane < 2; ++lane) {
-            combSine_[2 * m + lane] = sine[m][lane];
-            combCosine_[2 * m + lane] = cosine[m][lane];
-            combPhase_[2 * m + lane] = phase[m][lane];
+        double left = sum[0];
+        double right = sum[1];
+        for (int lane = 2; lane < W; lane += 2) {
+            left += sum[lane];
+            right += sum[lane + 1];
         }
+        means[2 * f] = left * kCombMix;
+        means[2 * f + 1] = right * kCombMix;
     }
-    inputLowPass.KeepStateIn(inputLowPass_);
+    std::memcpy(combLowPass_.data(), lowPass.data(), sizeof lowPass);
+    std::memcpy(combSmooth_.data(), smooth.data(), sizeof smooth);
 }
 
-void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombRuns& damped, InterleavedChunk& means) {
+// Comb by comb, each read clamped to its own line, for tunings whose modulation reaches past a
+// comb's ends.
+void PlateBlock::ReadCombsClamped(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& reads) {
     const auto count = static_cast<std::size_t>(frames);
-    CombRuns& reads = damped;
     for (std::size_t i = 0; i < kCombs; ++i) {
         std::array<double, kStereoChunkFrames> delays;
-        const std::array<double, kStereoChunkFrames>& oscillator = lfo[i % kCombsPerSide];
+        std::array<double, kStereoChunkFrames> values;
+        const std::array<double, kStereoChunkFrames + kLaneSlack>& oscillator = lfo[i % kCombsPerSide];
         for (std::size_t f = 0; f < count; ++f) {
             delays[f] = combBaseDelay_[i] + oscillator[f] * combDepth_;
         }
@@ -282,49 +316,20 @@ void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombR
                 delays[f] = std::floor(delays[f] + 0.5);
             }
         }
-        combLines_.ReadCubicRun(i, delays.data(), reads[i].data(), frames);
-    }
-
-    // Lanes hold left comb k and right comb k.
-    std::array<StereoFrame, kCombsPerSide> lowPass, smooth;
-    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-        lowPass[k] = StereoFrame{combLowPass_[k], combLowPass_[k + kCombsPerSide]};
-        smooth[k] = StereoFrame{combSmooth_[k], combSmooth_[k + kCombsPerSide]};
-    }
-    const double d = combDamping_;
-    const StereoFrame keepLowPass = BothChannels(d);
-    const StereoFrame takeLowPass = BothChannels(1.0 - d);
-    const StereoFrame keepSmooth = BothChannels(d / 2.0);
-    const StereoFrame takeSmooth = BothChannels(1.0 - d / 2.0);
-    for (std::size_t f = 0; f < count; ++f) {
-        StereoFrame sum{};
-        for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-            const StereoFrame read{reads[k][f], reads[k + kCombsPerSide][f]};
-            lowPass[k] = read * takeLowPass + keepLowPass * lowPass[k];
-            smooth[k] = takeSmooth * lowPass[k] + keepSmooth * smooth[k];
-            damped[k][f] = smooth[k][0];
-            damped[k + kCombsPerSide][f] = smooth[k][1];
-            sum += smooth[k];
+        combLines_.ReadCubicRun(i, delays.data(), values.data(), frames);
+        const std::size_t column = 2 * (i % kCombsPerSide) + i / kCombsPerSide;
+        for (std::size_t f = 0; f < count; ++f) {
+            reads[kCombs * f + column] = values[f];
         }
-        means[2 * f] = sum[0] * kCombMix;
-        means[2 * f + 1] = sum[1] * kCombMix;
-    }
-    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-        combLowPass_[k] = lowPass[k][0];
-        combLowPass_[k + kCombsPerSide] = lowPass[k][1];
-        combSmooth_[k] = smooth[k][0];
-        combSmooth_[k + kCombsPerSide] = smooth[k][1];
     }
 }
 
-void PlateBlock::PushCombs(std::int32_t frames, const CombRuns& damped, const InterleavedChunk& inputs) {
-    std::array<std::array<double, kStereoChunkFrames>, 2> sideInputs;
-    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
-        sideInputs[0][f] = inputs[2 * f];
-        sideInputs[1][f] = inputs[2 * f + 1];
-    }
-    for (std::size_t i = 0; i < kCombs; ++i) {
-        combLines_.Write(i, damped[i].data(), combFeedback_, sideInputs[i / kCombsPerSide].data(), frames);
+template <int W>
+[[gnu::always_inline]] inline void PlateBlock::PushCombs(std::int32_t frames, const CombPairs& damped,
+                                                         const InterleavedChunk& inputs) {
+    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+        combLines_.WritePairRun<W>(k, k + kCombsPerSide, damped.data() + 2 * k, kCombs, combFeedback_, inputs.data(),
+                                   2, frames);
     }
     combLines_.Advance(frames);
 }
@@ -334,35 +339,48 @@ void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
         return;
     }
     roundCombDelays_ = PlateCombRounding() > 0.5;
-    AnchorOscillators();
     const std::int32_t chunk = ChunkFrames();
     for (std::int32_t start = 0; start < frames; start += chunk) {
-        ProcessChunk(left + start, right + start, std::min(chunk, frames - start));
+        const std::int32_t count = std::min(chunk, frames - start);
+        if (wide_) {
+            ProcessChunkWide(left + start, right + start, count);
+        } else {
+            ProcessChunkNarrow(left + start, right + start, count);
+        }
     }
 }
 
 // Stage by stage over the chunk. The combs read frames pushed before it and get this chunk's input at
 // its end; only the tanks and the filters carry one frame into the next within it.
-void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
+template <int W>
+[[gnu::always_inline]] inline void PlateBlock::RunChunk(double* left, double* right, std::int32_t frames) {
+    if (frames <= 0) {
+        return;
+    }
     const auto count = static_cast<std::size_t>(frames);
     std::array<StereoFrame, kStereoChunkFrames> dry;
     LoadFrames(left, right, dry.data(), frames);
     std::array<StereoFrame, kStereoChunkFrames> filtered;
+    StereoSection inputLowPass(inputLowPass_);
+    for (std::size_t f = 0; f < count; ++f) {
+        filtered[f] = inputLowPass.Run(dry[f]);
+    }
+    inputLowPass.KeepStateIn(inputLowPass_);
     OscillatorRuns lfo;
-    RunOscillatorsAndInputFilter(dry, filtered, lfo, frames);
+    combSines_.Run(lfo, frames);
 
     InterleavedChunk reflections;
     ReflectChunk(filtered, frames, reflections);
-    InterleavedChunk combInputs{};
+    InterleavedChunk combInputs;
     for (std::size_t f = 0; f < count; ++f) {
         for (std::size_t s = 0; s < 2; ++s) {
             combInputs[2 * f + s] = reflections[2 * f + s] * tuning_.reflectionFeedback + filtered[f][s];
         }
     }
 
-    CombRuns damped;
+    CombPairs damped;
     InterleavedChunk combs;
-    ReadCombs(frames, lfo, damped, combs);
+    ReadCombs<W>(frames, lfo, damped, combs);
     std::array<double, kStereoChunkFrames> mid;
     for (std::size_t f = 0; f < count; ++f) {
         mid[f] = (combs[2 * f] + combs[2 * f + 1]) / 2.0;
@@ -385,12 +403,20 @@ void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) 
         combInputs[2 * f + 1] += chainFeedback_;
         chainFeedback_ = chain ? echoes[f] * tuning_.chainLoop : 0.0;
     }
-    PushCombs(frames, damped, combInputs);
+    PushCombs<W>(frames, damped, combInputs);
 
     if (tuning_.reflectionDiffusion > 0.0) {
         reflectionDiffusers_.RunInPlace(reflections.data(), 2 * frames);
     }
     MixChunk(dry, diffused, mid, chain ? &echoes : nullptr, reflections, frames, left, right);
+}
+
+[[gnu::target("avx2")]] void PlateBlock::ProcessChunkWide(double* left, double* right, std::int32_t frames) {
+    RunChunk<4>(left, right, frames);
+}
+
+void PlateBlock::ProcessChunkNarrow(double* left, double* right, std::int32_t frames) {
+    RunChunk<2>(left, right, frames);
 }
 
 void PlateBlock::ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
@@ -431,28 +457,21 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
     TankHalf& second = tank_[1];
     const StereoFrame readBase{first.baseDelay + kTankReadPad, second.baseDelay + kTankReadPad};
     const StereoFrame excursion{first.excursion * tuning_.tankMod, second.excursion * tuning_.tankMod};
-    const StereoFrame stepSine = BothChannels(tankStepSine_);
-    const StereoFrame stepCosine = BothChannels(tankStepCosine_);
     const StereoFrame g = BothChannels(combDamping_);
     const StereoFrame decay = BothChannels(smallTankDecay_);
-    StereoFrame sine{first.sine, second.sine};
-    StereoFrame cosine{first.cosine, second.cosine};
-    StereoFrame phase{first.phase, second.phase};
     StereoFrame output{first.output, second.output};
+    std::array<std::array<double, kStereoChunkFrames>, 2> sines;
+    tankSines_.Run(sines, frames);
 
     StereoSection outputHighPass(outputHighPass_);
     StereoFrame dc{dcState_[0], dcState_[1]};
     std::array<StereoFrame, kStereoChunkFrames> out;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         const StereoFrame input = StereoFrame{tankInputs[2 * f], tankInputs[2 * f + 1]} + StereoFrame{output[1], output[0]};
+        const StereoFrame sine{sines[0][f], sines[1][f]};
         // Below the shortest read or NaN reads at the shortest (the maximum takes its second operand).
         const __m128d delay = _mm_min_pd(_mm_max_pd(readBase + excursion * (sine + 1.0) / 2.0, BothChannels(kShortestTankRead)),
                                          BothChannels(kLongestTankRead));
-        const StereoFrame rotated = sine * stepCosine + cosine * stepSine;
-        cosine = cosine * stepCosine - sine * stepSine;
-        sine = rotated;
-        phase += BothChannels(tankPhaseStep_);
-        phase = phase >= 1.0 ? phase - BothChannels(1.0) : phase;
         const StereoFrame read = wholeTankReads
                                      ? StereoFrame{first.allpass.Tap(static_cast<std::int32_t>(delay[0])),
                                                    second.allpass.Tap(static_cast<std::int32_t>(delay[1]))}
@@ -485,9 +504,6 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
         out[f] = dry[f] + (wet - dc) * wetScale;
     }
     for (std::size_t h = 0; h < 2; ++h) {
-        tank_[h].sine = sine[h];
-        tank_[h].cosine = cosine[h];
-        tank_[h].phase = phase[h];
         tank_[h].output = output[h];
     }
     outputHighPass.KeepStateIn(outputHighPass_);
@@ -496,13 +512,8 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
 }
 
 void PlateBlock::SkipFrames(std::int64_t frames) {
-    const auto count = static_cast<double>(frames);
-    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
-        combPhase_[i] = WrapPhase(combPhase_[i] + std::fmod(count * combPhaseStep_[i], 1.0));
-    }
-    for (TankHalf& half : tank_) {
-        half.phase = WrapPhase(half.phase + std::fmod(count * tankPhaseStep_, 1.0));
-    }
+    combSines_.Skip(frames);
+    tankSines_.Skip(frames);
     figureEight_.SkipFrames(frames);
 }
 
@@ -518,8 +529,9 @@ void PlateBlock::Reset() {
         half.decay.Clear();
         half.diffuser.Clear();
         half.output = 0.0;
-        half.phase = h == 0 ? 0.0 : 0.5;
     }
+    tankSines_.Start({0.0, 0.5});
+    combSines_.Start(combSines_.Phases());
     figureEight_.Reset();
     ClearLines(chain_);
     chainFeedback_ = 0.0;

@@ -50,6 +50,49 @@ private:
     std::array<RingDelay, 4> lines_;
 };
 
+// Vectors of W doubles for the plate's wide loops: W = 2 is one SSE2 register, W = 4 one AVX
+// register (the plate runs those loops only where the processor has AVX2).
+template <int W>
+struct PlateLaneTypes;
+
+template <>
+struct PlateLaneTypes<2> {
+    using Lanes = double __attribute__((vector_size(16)));
+    using Ints = std::int32_t __attribute__((vector_size(8)));
+};
+
+template <>
+struct PlateLaneTypes<4> {
+    using Lanes = double __attribute__((vector_size(32)));
+    using Ints = std::int32_t __attribute__((vector_size(16)));
+};
+
+template <int W>
+using PlateLanes = typename PlateLaneTypes<W>::Lanes;
+template <int W>
+using PlateLaneInts = typename PlateLaneTypes<W>::Ints;
+
+// The four weights of CombBank's cubic read at fraction t, lane by lane: the value is
+// before w0 + at w1 + next w2 + afterNext w3, the same cubic that CubicInterpolate evaluates.
+template <int W>
+struct CubicWeights {
+    PlateLanes<W> before;
+    PlateLanes<W> at;
+    PlateLanes<W> next;
+    PlateLanes<W> afterNext;
+};
+
+template <int W>
+[[gnu::always_inline]] inline void WeighCubic(const PlateLanes<W>& t, CubicWeights<W>& w) {
+    const PlateLanes<W> half = 0.5 * t;
+    const PlateLanes<W> t2 = t * t;
+    const PlateLanes<W> halfT3 = half * t2;
+    w.before = (t2 - half) - halfT3;
+    w.at = 1.0 + t2 * (1.5 * t - 2.5);
+    w.next = half + t2 * (2.0 - 1.5 * t);
+    w.afterNext = halfT3 - 0.5 * t2;
+}
+
 // The plate's parallel combs, each in its own ring of the same power-of-two length (at least the
 // longest comb), followed by copies of the ring's first samples so that no read needs a wrap. Each
 // comb keeps its nominal length, which bounds its reads, so every read returns the sample a line of
@@ -123,9 +166,117 @@ public:
 
     void Advance(std::int32_t frames) { position_ = (position_ + frames) & (frames_ - 1); }
 
+    // The longest delay a read of the comb takes as it is (longer ones are held to it).
+    double LongestRead(std::size_t comb) const { return longestRead_[comb]; }
+
+    // Comb `first` and comb `second` read together, W frames at a time, at the first's delays[f]
+    // and the second's delays[f] + offset: combs whose base delays differ by a whole number of
+    // samples and share a modulation share the fraction of their reads, and so the cubic's weights.
+    // No clamping: the caller keeps both combs' delays within 2 .. their length - 2. Frame f's reads
+    // go to out[f x stride] (first's) and the double after it (second's); `delays` and `out` have room
+    // for the run rounded up to W frames.
+    template <int W>
+    [[gnu::always_inline]] void ReadPairRun(std::size_t first, std::size_t second, std::int32_t offset,
+                                            const double* delays, double* out, std::size_t stride,
+                                            std::int32_t frames) const {
+        const double* firstLine = samples_.data() + first * stride_;
+        const double* secondLine = samples_.data() + second * stride_;
+        const std::int32_t mask = frames_ - 1;
+        for (std::int32_t f = 0; f < frames; f += W) {
+            PlateLanes<W> delay;
+            std::memcpy(&delay, delays + f, sizeof delay);
+            // The delays are positive, so truncation is the floor.
+            const PlateLaneInts<W> wholes = __builtin_convertvector(delay, PlateLaneInts<W>);
+            CubicWeights<W> w;
+            WeighCubic<W>(delay - __builtin_convertvector(wholes, PlateLanes<W>), w);
+            bool together = true;
+            for (int lane = 1; lane < W; ++lane) {
+                together = together && wholes[lane] == wholes[0];
+            }
+            PlateLanes<W> a;
+            PlateLanes<W> b;
+            if (together) [[likely]] {
+                // Frame f + j reads one sample later than frame f: each point is one load.
+                ReadContiguous<W>(firstLine + ((position_ + f - 2 - wholes[0]) & mask), w, a);
+                ReadContiguous<W>(secondLine + ((position_ + f - 2 - wholes[0] - offset) & mask), w, b);
+            } else {
+                for (int lane = 0; lane < W; ++lane) {
+                    const std::int32_t start = position_ + f + lane - 2 - wholes[lane];
+                    a[lane] = WeighPoints(firstLine + (start & mask), w, lane);
+                    b[lane] = WeighPoints(secondLine + ((start - offset) & mask), w, lane);
+                }
+            }
+            for (int lane = 0; lane < W; ++lane) {
+                double* pair = out + static_cast<std::size_t>(f + lane) * stride;
+                pair[0] = a[lane];
+                pair[1] = b[lane];
+            }
+        }
+    }
+
+    // The combs' samples for a run of frames, `feedback` x damped + input, each frame's two values
+    // side by side: comb first's at damped[f x stride] and comb second's after it, and likewise the
+    // inputs at inputs[f x inputStride].
+    template <int W>
+    [[gnu::always_inline]] void WritePairRun(std::size_t first, std::size_t second, const double* damped,
+                                             std::size_t stride, double feedback, const double* inputs,
+                                             std::size_t inputStride, std::int32_t frames) {
+        double* firstLine = samples_.data() + first * stride_;
+        double* secondLine = samples_.data() + second * stride_;
+        std::int32_t slot = position_;
+        for (std::int32_t f = 0; f < frames;) {
+            const std::int32_t stretch = std::min(frames - f, frames_ - slot);
+            std::int32_t i = 0;
+            for (; i + W <= stretch; i += W) {
+                PlateLanes<W> a;
+                PlateLanes<W> b;
+                PlateLanes<W> inA;
+                PlateLanes<W> inB;
+                for (int lane = 0; lane < W; ++lane) {
+                    const auto frame = static_cast<std::size_t>(f + i + lane);
+                    a[lane] = damped[frame * stride];
+                    b[lane] = damped[frame * stride + 1];
+                    inA[lane] = inputs[frame * inputStride];
+                    inB[lane] = inputs[frame * inputStride + 1];
+                }
+                const PlateLanes<W> outA = a * feedback + inA;
+                const PlateLanes<W> outB = b * feedback + inB;
+                std::memcpy(firstLine + slot + i, &outA, sizeof outA);
+                std::memcpy(secondLine + slot + i, &outB, sizeof outB);
+            }
+            for (; i < stretch; ++i) {
+                const auto frame = static_cast<std::size_t>(f + i);
+                firstLine[slot + i] = damped[frame * stride] * feedback + inputs[frame * inputStride];
+                secondLine[slot + i] = damped[frame * stride + 1] * feedback + inputs[frame * inputStride + 1];
+            }
+            f += stretch;
+            slot = (slot + stretch) & (frames_ - 1);
+        }
+        std::copy(firstLine, firstLine + kCopiedFrames, firstLine + frames_);
+        std::copy(secondLine, secondLine + kCopiedFrames, secondLine + frames_);
+    }
+
 private:
-    // Two neighbouring reads of four points each.
-    static constexpr std::int32_t kCopiedFrames = 4;
+    // Reads of up to four neighbouring frames of four points each run past the ring's end.
+    static constexpr std::int32_t kCopiedFrames = 8;
+
+    template <int W>
+    [[gnu::always_inline]] static void ReadContiguous(const double* p, const CubicWeights<W>& w, PlateLanes<W>& value) {
+        PlateLanes<W> before;
+        PlateLanes<W> at;
+        PlateLanes<W> next;
+        PlateLanes<W> afterNext;
+        std::memcpy(&before, p, sizeof before);
+        std::memcpy(&at, p + 1, sizeof at);
+        std::memcpy(&next, p + 2, sizeof next);
+        std::memcpy(&afterNext, p + 3, sizeof afterNext);
+        value = (w.before * before + w.at * at) + (w.next * next + w.afterNext * afterNext);
+    }
+
+    template <int W>
+    [[gnu::always_inline]] static double WeighPoints(const double* p, const CubicWeights<W>& w, int lane) {
+        return (w.before[lane] * p[0] + w.at[lane] * p[1]) + (w.next[lane] * p[2] + w.afterNext[lane] * p[3]);
+    }
 
     // Frames `frame` and `frame` + 1 of a run, delays[0] and delays[1] back.
     StereoFrame ReadFramePair(const double* line, StereoFrame longest, StereoFrame delays, std::int32_t frame) const {
