@@ -236,18 +236,21 @@ std::int32_t PlateBlock::ChunkFrames() const {
     if (shortestTap < 1) {
         return 1;
     }
-    const double combFrames = std::min(static_cast<double>(kStereoChunkFrames), std::floor(lowest) - 1.0);
+    const double combFrames = std::min(static_cast<double>(kChunkFrames), std::floor(lowest) - 1.0);
     return std::max(1, std::min(static_cast<std::int32_t>(combFrames), preDelay_[0].Length() - longestTap));
 }
 
 template <int W>
 [[gnu::always_inline]] inline void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo,
-                                                         CombPairs& damped, InterleavedChunk& means) {
+                                                         CombPairs& damped, InterleavedChunk& means,
+                                                         const InterleavedChunk* inputs) {
     const auto count = static_cast<std::size_t>(frames);
     CombPairs& reads = damped;
     if (pairedReads_) {
         for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-            std::array<double, kStereoChunkFrames + kLaneSlack> delays;
+            std::array<double, kChunkFrames + kLaneSlack> delays;
+            PlateLanes<W> lowest;
+            PlateLanes<W> highest;
             for (std::int32_t f = 0; f < frames; f += W) {
                 PlateLanes<W> offset;
                 std::memcpy(&offset, lfo[k].data() + f, sizeof offset);
@@ -258,9 +261,20 @@ template <int W>
                                                     PlateLanes<W>);
                 }
                 std::memcpy(delays.data() + f, &delay, sizeof delay);
+                lowest = f == 0 ? delay : (delay < lowest ? delay : lowest);
+                highest = f == 0 ? delay : (delay > highest ? delay : highest);
             }
-            combLines_.ReadPairRun<W>(k, k + kCombsPerSide, pairOffsets_[k], delays.data(), reads.data() + 2 * k,
-                                      kCombs, frames);
+            // The padding lanes of the last vector hold the last frame's delay, so they change nothing.
+            double low = lowest[0];
+            double high = highest[0];
+            for (int lane = 1; lane < W; ++lane) {
+                low = std::min(low, lowest[lane]);
+                high = std::max(high, highest[lane]);
+            }
+            const auto lowWhole = static_cast<std::int32_t>(low);
+            const std::int32_t steadyWhole = static_cast<std::int32_t>(high) == lowWhole ? lowWhole : -1;
+            combLines_.ReadPairRun<W>(k, k + kCombsPerSide, pairOffsets_[k], delays.data(), steadyWhole,
+                                      reads.data() + 2 * k, kCombs, frames);
         }
     } else {
         ReadCombsClamped(frames, lfo, reads);
@@ -268,24 +282,56 @@ template <int W>
 
     // Lanes hold left comb k and right comb k for W / 2 pairs.
     constexpr std::size_t kGroups = kCombs / W;
+    // Filled lane by lane, never through their addresses, so that the states stay in registers.
     std::array<PlateLanes<W>, kGroups> lowPass;
     std::array<PlateLanes<W>, kGroups> smooth;
-    std::memcpy(lowPass.data(), combLowPass_.data(), sizeof lowPass);
-    std::memcpy(smooth.data(), combSmooth_.data(), sizeof smooth);
+    for (std::size_t g = 0; g < kGroups; ++g) {
+        for (int lane = 0; lane < W; ++lane) {
+            lowPass[g][lane] = combLowPass_[W / 2 * g + static_cast<std::size_t>(lane / 2)][lane % 2];
+            smooth[g][lane] = combSmooth_[W / 2 * g + static_cast<std::size_t>(lane / 2)][lane % 2];
+        }
+    }
     const double d = combDamping_;
     const double takeLowPass = 1.0 - d;
     const double keepSmooth = d / 2.0;
     const double takeSmooth = 1.0 - d / 2.0;
+    const double feedback = combFeedback_;
+    // Lane 2j + s of group g is the comb of side s at position W / 2 g + j, which lies that many lines in.
+    std::array<std::size_t, kCombs> lineOffsets;
+    for (std::size_t g = 0; g < kGroups; ++g) {
+        for (int lane = 0; lane < W; ++lane) {
+            const std::size_t comb = W / 2 * g + static_cast<std::size_t>(lane / 2) + kCombsPerSide * (lane % 2);
+            lineOffsets[W * g + static_cast<std::size_t>(lane)] = comb * combLines_.Stride();
+        }
+    }
+    double* lines = combLines_.Line(0);
     for (std::size_t f = 0; f < count; ++f) {
-        double* frame = damped.data() + kCombs * f;
+        double* frame = reads.data() + kCombs * f;
         PlateLanes<W> sum{};
+        PlateLanes<W> input{};
+        double* slot = nullptr;
+        if (inputs != nullptr) {
+            for (int lane = 0; lane < W; ++lane) {
+                input[lane] = (*inputs)[2 * f + static_cast<std::size_t>(lane % 2)];
+            }
+            slot = lines + combLines_.Slot(static_cast<std::int32_t>(f));
+        }
+#pragma GCC unroll 8
         for (std::size_t g = 0; g < kGroups; ++g) {
             PlateLanes<W> read;
             std::memcpy(&read, frame + W * g, sizeof read);
             lowPass[g] = read * takeLowPass + d * lowPass[g];
             smooth[g] = takeSmooth * lowPass[g] + keepSmooth * smooth[g];
-            std::memcpy(frame + W * g, &smooth[g], sizeof smooth[g]);
             sum += smooth[g];
+            if (inputs != nullptr) {
+                const PlateLanes<W> fed = smooth[g] * feedback + input;
+#pragma GCC unroll 8
+                for (int lane = 0; lane < W; ++lane) {
+                    slot[lineOffsets[W * g + static_cast<std::size_t>(lane)]] = fed[lane];
+                }
+            } else {
+                std::memcpy(frame + W * g, &smooth[g], sizeof smooth[g]);
+            }
         }
         double left = sum[0];
         double right = sum[1];
@@ -296,8 +342,16 @@ template <int W>
         means[2 * f] = left * kCombMix;
         means[2 * f + 1] = right * kCombMix;
     }
-    std::memcpy(combLowPass_.data(), lowPass.data(), sizeof lowPass);
-    std::memcpy(combSmooth_.data(), smooth.data(), sizeof smooth);
+    for (std::size_t g = 0; g < kGroups; ++g) {
+        for (int lane = 0; lane < W; ++lane) {
+            combLowPass_[W / 2 * g + static_cast<std::size_t>(lane / 2)][lane % 2] = lowPass[g][lane];
+            combSmooth_[W / 2 * g + static_cast<std::size_t>(lane / 2)][lane % 2] = smooth[g][lane];
+        }
+    }
+    if (inputs != nullptr) {
+        combLines_.CopyHeads();
+        combLines_.Advance(frames);
+    }
 }
 
 // Comb by comb, each read clamped to its own line, for tunings whose modulation reaches past a
@@ -305,9 +359,9 @@ template <int W>
 void PlateBlock::ReadCombsClamped(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& reads) {
     const auto count = static_cast<std::size_t>(frames);
     for (std::size_t i = 0; i < kCombs; ++i) {
-        std::array<double, kStereoChunkFrames> delays;
-        std::array<double, kStereoChunkFrames> values;
-        const std::array<double, kStereoChunkFrames + kLaneSlack>& oscillator = lfo[i % kCombsPerSide];
+        std::array<double, kChunkFrames> delays;
+        std::array<double, kChunkFrames> values;
+        const std::array<double, kChunkFrames + kLaneSlack>& oscillator = lfo[i % kCombsPerSide];
         for (std::size_t f = 0; f < count; ++f) {
             delays[f] = combBaseDelay_[i] + oscillator[f] * combDepth_;
         }
@@ -325,8 +379,7 @@ void PlateBlock::ReadCombsClamped(std::int32_t frames, const OscillatorRuns& lfo
 }
 
 template <int W>
-[[gnu::always_inline]] inline void PlateBlock::PushCombs(std::int32_t frames, const CombPairs& damped,
-                                                         const InterleavedChunk& inputs) {
+inline void PlateBlock::PushCombs(std::int32_t frames, const CombPairs& damped, const InterleavedChunk& inputs) {
     for (std::size_t k = 0; k < kCombsPerSide; ++k) {
         combLines_.WritePairRun<W>(k, k + kCombsPerSide, damped.data() + 2 * k, kCombs, combFeedback_, inputs.data(),
                                    2, frames);
@@ -358,9 +411,9 @@ template <int W>
         return;
     }
     const auto count = static_cast<std::size_t>(frames);
-    std::array<StereoFrame, kStereoChunkFrames> dry;
+    std::array<StereoFrame, kChunkFrames> dry;
     LoadFrames(left, right, dry.data(), frames);
-    std::array<StereoFrame, kStereoChunkFrames> filtered;
+    std::array<StereoFrame, kChunkFrames> filtered;
     StereoSection inputLowPass(inputLowPass_);
     for (std::size_t f = 0; f < count; ++f) {
         filtered[f] = inputLowPass.Run(dry[f]);
@@ -368,6 +421,10 @@ template <int W>
     inputLowPass.KeepStateIn(inputLowPass_);
     OscillatorRuns lfo;
     combSines_.Run(lfo, frames);
+    // The lanes past the chunk repeat its last frame.
+    for (std::array<double, kChunkFrames + kLaneSlack>& run : lfo) {
+        std::fill(run.begin() + frames, run.begin() + frames + kLaneSlack, run[count - 1]);
+    }
 
     InterleavedChunk reflections;
     ReflectChunk(filtered, frames, reflections);
@@ -378,10 +435,13 @@ template <int W>
         }
     }
 
+    // Without a chain looped back, the combs' inputs are known now and the damping loop writes them.
+    const bool chain = tuning_.chainAmount > 0.0;
+    const bool looped = chain && tuning_.chainLoop != 0.0;
     CombPairs damped;
     InterleavedChunk combs;
-    ReadCombs<W>(frames, lfo, damped, combs);
-    std::array<double, kStereoChunkFrames> mid;
+    ReadCombs<W>(frames, lfo, damped, combs, looped ? nullptr : &combInputs);
+    std::array<double, kChunkFrames> mid;
     for (std::size_t f = 0; f < count; ++f) {
         mid[f] = (combs[2 * f] + combs[2 * f + 1]) / 2.0;
     }
@@ -390,20 +450,21 @@ template <int W>
     inputDiffusers_.RunInPlace(diffused.data(), 2 * frames);
 
     // Each frame's comb input takes the chain's output of the frame before.
-    const bool chain = tuning_.chainAmount > 0.0;
-    std::array<double, kStereoChunkFrames> echoes;
+    std::array<double, kChunkFrames> echoes;
     if (chain) {
         std::copy_n(mid.begin(), count, echoes.begin());
         for (std::size_t i = 0; i < chain_.size(); ++i) {
             chain_[i].RunAllpass(chainGains_[i], echoes.data(), frames);
         }
     }
-    for (std::size_t f = 0; f < count; ++f) {
-        combInputs[2 * f] += chainFeedback_;
-        combInputs[2 * f + 1] += chainFeedback_;
-        chainFeedback_ = chain ? echoes[f] * tuning_.chainLoop : 0.0;
+    if (looped) {
+        for (std::size_t f = 0; f < count; ++f) {
+            combInputs[2 * f] += chainFeedback_;
+            combInputs[2 * f + 1] += chainFeedback_;
+            chainFeedback_ = echoes[f] * tuning_.chainLoop;
+        }
+        PushCombs<W>(frames, damped, combInputs);
     }
-    PushCombs<W>(frames, damped, combInputs);
 
     if (tuning_.reflectionDiffusion > 0.0) {
         reflectionDiffusers_.RunInPlace(reflections.data(), 2 * frames);
@@ -419,9 +480,10 @@ void PlateBlock::ProcessChunkNarrow(double* left, double* right, std::int32_t fr
     RunChunk<2>(left, right, frames);
 }
 
-void PlateBlock::ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
+[[gnu::always_inline]] inline void PlateBlock::ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered,
+                                                            std::int32_t frames,
                               InterleavedChunk& reflections) {
-    std::array<std::array<double, kStereoChunkFrames>, 2> sides;
+    std::array<std::array<double, kChunkFrames>, 2> sides;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         sides[0][f] = filtered[f][0];
         sides[1][f] = filtered[f][1];
@@ -442,13 +504,26 @@ void PlateBlock::ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>&
     }
 }
 
-void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry, const InterleavedChunk& tankInputs,
-                          const std::array<double, kStereoChunkFrames>& mid,
-                          const std::array<double, kStereoChunkFrames>* echoes, const InterleavedChunk& reflections,
-                          std::int32_t frames, double* left, double* right) {
+[[gnu::always_inline]] inline void PlateBlock::MixChunk(
+    const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
+    const std::array<double, kChunkFrames>& mid, const std::array<double, kChunkFrames>* echoes,
+    const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right) {
     const bool figureEight = tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
-    const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
+    if (!figureEight && tuning_.tankModInteger > 0.5) {
+        MixChunkWith<true>(dry, tankInputs, mid, echoes, reflections, frames, left, right);
+    } else {
+        MixChunkWith<false>(dry, tankInputs, mid, echoes, reflections, frames, left, right);
+    }
+}
+
+template <bool WholeReads>
+[[gnu::always_inline]] inline void PlateBlock::MixChunkWith(const std::array<StereoFrame, kChunkFrames>& dry,
+                              const InterleavedChunk& tankInputs, const std::array<double, kChunkFrames>& mid,
+                              const std::array<double, kChunkFrames>* echoes,
+                              const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right) {
+    const bool figureEight = !WholeReads && tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
     const bool wholeTankReads = tuning_.tankModInteger > 0.5;
+    const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
     const double c = sizeAmount_;
     const StereoFrame wetScale = BothChannels((0.3 * c * c + 0.7 * c) * tuning_.wetGain);
     const StereoFrame reflectionShare = BothChannels(tuning_.reflectionOut * 0.5);
@@ -459,33 +534,73 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
     const StereoFrame excursion{first.excursion * tuning_.tankMod, second.excursion * tuning_.tankMod};
     const StereoFrame g = BothChannels(combDamping_);
     const StereoFrame decay = BothChannels(smallTankDecay_);
+    // output = w - g diffuserFed = (1 - g^2) (w - g decay read) + g^2 decay input.
+    const StereoFrame shortcut = BothChannels(1.0 - combDamping_ * combDamping_);
+    const StereoFrame gDecay = g * decay;
+    const StereoFrame crossGain = g * gDecay;
     StereoFrame output{first.output, second.output};
-    std::array<std::array<double, kStereoChunkFrames>, 2> sines;
+    std::array<std::array<double, kChunkFrames>, 2> sines;
     tankSines_.Run(sines, frames);
+    // The lines of both halves, each with its position in a local.
+    std::array<double*, 2> allpass{first.allpass.samples.data(), second.allpass.samples.data()};
+    std::array<double*, 2> decayLine{first.decay.samples.data(), second.decay.samples.data()};
+    std::array<double*, 2> diffuser{first.diffuser.samples.data(), second.diffuser.samples.data()};
+    const std::array<std::int32_t, 2> allpassLength{first.allpass.Length(), second.allpass.Length()};
+    const std::array<std::int32_t, 2> decayLength{first.decay.Length(), second.decay.Length()};
+    const std::array<std::int32_t, 2> diffuserLength{first.diffuser.Length(), second.diffuser.Length()};
+    std::array<std::int32_t, 2> allpassAt{first.allpass.position, second.allpass.position};
+    std::array<std::int32_t, 2> decayAt{first.decay.position, second.decay.position};
+    std::array<std::int32_t, 2> diffuserAt{first.diffuser.position, second.diffuser.position};
+    const auto advance = [](std::int32_t at, std::int32_t length) { return at + 1 == length ? 0 : at + 1; };
 
     StereoSection outputHighPass(outputHighPass_);
     StereoFrame dc{dcState_[0], dcState_[1]};
-    std::array<StereoFrame, kStereoChunkFrames> out;
+    std::array<StereoFrame, kChunkFrames> out;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         const StereoFrame input = StereoFrame{tankInputs[2 * f], tankInputs[2 * f + 1]} + StereoFrame{output[1], output[0]};
         const StereoFrame sine{sines[0][f], sines[1][f]};
         // Below the shortest read or NaN reads at the shortest (the maximum takes its second operand).
         const __m128d delay = _mm_min_pd(_mm_max_pd(readBase + excursion * (sine + 1.0) / 2.0, BothChannels(kShortestTankRead)),
                                          BothChannels(kLongestTankRead));
-        const StereoFrame read = wholeTankReads
-                                     ? StereoFrame{first.allpass.Tap(static_cast<std::int32_t>(delay[0])),
-                                                   second.allpass.Tap(static_cast<std::int32_t>(delay[1]))}
-                                     : StereoFrame{ReadCubic(first.allpass, delay[0]), ReadCubic(second.allpass, delay[1])};
+        StereoFrame read;
+        StereoFrame taps;
+        StereoFrame w;
+        if constexpr (WholeReads) {
+            // Truncation: the delay is positive.
+            const __m128i wholes = _mm_cvttpd_epi32(delay);
+            const auto bothWholes = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholes));
+            for (std::size_t h = 0; h < 2; ++h) {
+                std::int32_t index = allpassAt[h] - static_cast<std::int32_t>(static_cast<std::uint32_t>(bothWholes >> (32 * h)));
+                index += index < 0 ? allpassLength[h] : 0;
+                read[h] = allpass[h][index];
+                taps[h] = decayLine[h][decayAt[h]];
+                w[h] = diffuser[h][diffuserAt[h]];
+            }
+        } else {
+            read = wholeTankReads ? StereoFrame{first.allpass.Tap(static_cast<std::int32_t>(delay[0])),
+                                                second.allpass.Tap(static_cast<std::int32_t>(delay[1]))}
+                                  : StereoFrame{first.allpass.ReadCubic(delay[0]), second.allpass.ReadCubic(delay[1])};
+            taps = StereoFrame{decayLine[0][decayAt[0]], decayLine[1][decayAt[1]]};
+            w = StereoFrame{diffuser[0][diffuserAt[0]], diffuser[1][diffuserAt[1]]};
+        }
         const StereoFrame fed = read * g + input;
-        first.allpass.Push(fed[0]);
-        second.allpass.Push(fed[1]);
         const StereoFrame decayed = (read - g * fed) * decay;
-        StereoFrame taps{first.decay.Step(decayed[0]), second.decay.Step(decayed[1])};
-        const StereoFrame w{first.diffuser.Oldest(), second.diffuser.Oldest()};
         const StereoFrame diffuserFed = decayed + g * w;
-        first.diffuser.Push(diffuserFed[0]);
-        second.diffuser.Push(diffuserFed[1]);
-        output = w - g * diffuserFed;
+        // w - g diffuserFed, regrouped so that the previous frame's output reaches this one's through one
+        // multiply and one add, and the recurrence no longer waits on the whole allpass chain.
+        output = shortcut * (w - gDecay * read) + crossGain * input;
+        for (std::size_t h = 0; h < 2; ++h) {
+            allpass[h][allpassAt[h]] = fed[h];
+            allpassAt[h] = advance(allpassAt[h], allpassLength[h]);
+            if constexpr (!WholeReads) {
+                // The general reads take their positions from the lines.
+                (h == 0 ? first : second).allpass.position = allpassAt[h];
+            }
+            decayLine[h][decayAt[h]] = decayed[h];
+            decayAt[h] = advance(decayAt[h], decayLength[h]);
+            diffuser[h][diffuserAt[h]] = diffuserFed[h];
+            diffuserAt[h] = advance(diffuserAt[h], diffuserLength[h]);
+        }
 
         if (figureEight) {
             const StereoSample tank =
@@ -504,7 +619,11 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
         out[f] = dry[f] + (wet - dc) * wetScale;
     }
     for (std::size_t h = 0; h < 2; ++h) {
-        tank_[h].output = output[h];
+        TankHalf& half = tank_[h];
+        half.output = output[h];
+        half.allpass.position = allpassAt[h];
+        half.decay.position = decayAt[h];
+        half.diffuser.position = diffuserAt[h];
     }
     outputHighPass.KeepStateIn(outputHighPass_);
     dcState_ = {dc[0], dc[1]};

@@ -78,23 +78,28 @@ private:
     // One half of the small tank: modulated allpass, decay delay (the half's tap), allpass. Both halves
     // run at once, one per lane; each half's output goes to the other half the next frame.
     struct TankHalf {
-        RingDelay allpass;
-        RingDelay decay;
-        RingDelay diffuser;
+        TankLine allpass;
+        TankLine decay;
+        TankLine diffuser;
         std::int32_t baseDelay = 1;
         std::int32_t excursion = 2;
         double output = 0.0;
     };
 
+    // Frames a chunk holds at most: a block of 128 frames runs as one, which shares each stage's
+    // set-up among more frames than the rack's chunks of 64 (the combs allow up to ~1200).
+    static constexpr std::int32_t kChunkFrames = 128;
     // Frames beyond a chunk that its four-lane loops may touch.
     static constexpr std::size_t kLaneSlack = 4;
     // Each comb LFO's value at every frame of a chunk, with room for W-lane loops to run past it.
-    using OscillatorRuns = std::array<std::array<double, kStereoChunkFrames + kLaneSlack>, kCombsPerSide>;
+    using OscillatorRuns = std::array<std::array<double, kChunkFrames + kLaneSlack>, kCombsPerSide>;
     // For every frame of a chunk, left comb k and right comb k side by side for each k: frame f's
     // values at 2 kCombsPerSide f.
-    using CombPairs = std::array<double, kCombs * (kStereoChunkFrames + kLaneSlack)>;
+    using CombPairs = std::array<double, kCombs * (kChunkFrames + kLaneSlack)>;
+    // Every frame of a chunk, each comb's on its own (the combs in their bank's order, left side first).
+    using CombRuns = std::array<std::array<double, kChunkFrames>, kCombs>;
     // A chunk's two channels interleaved, left first: the order in which shared lines take them.
-    using InterleavedChunk = std::array<double, 2 * kStereoChunkFrames>;
+    using InterleavedChunk = std::array<double, 2 * kChunkFrames>;
 
     // The most frames a chunk may hold so that no comb read of it reaches a frame pushed within it,
     // and no reflection tap a frame pushed after its own.
@@ -106,21 +111,28 @@ private:
     void ProcessChunkWide(double* left, double* right, std::int32_t frames);
     void ProcessChunkNarrow(double* left, double* right, std::int32_t frames);
     template <int W>
-    void RunChunk(double* left, double* right, std::int32_t frames);
+    [[gnu::always_inline]] void RunChunk(double* left, double* right, std::int32_t frames);
     // Pushes the chunk into the pre-delay and writes each frame's early reflections.
-    void ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
+    [[gnu::always_inline]] void ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered, std::int32_t frames,
                       InterleavedChunk& reflections);
     // Each comb's damped output for every frame of the chunk, and the means of each side's.
+    // With `inputs`, also writes the combs' new samples (feedback x damped + input) as it goes.
     template <int W>
-    void ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& damped, InterleavedChunk& means);
+    [[gnu::always_inline]] void ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& damped,
+                                          InterleavedChunk& means, const InterleavedChunk* inputs);
     void ReadCombsClamped(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& reads);
     template <int W>
-    void PushCombs(std::int32_t frames, const CombPairs& damped, const InterleavedChunk& inputs);
+    [[gnu::always_inline]] void PushCombs(std::int32_t frames, const CombPairs& damped, const InterleavedChunk& inputs);
     // The tank, frame by frame, and the wet signal's mix into the output: its recurrences hide those
     // of the output filters. `echoes` is the allpass chain's output, when it runs.
-    void MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry, const InterleavedChunk& tankInputs,
-                  const std::array<double, kStereoChunkFrames>& mid, const std::array<double, kStereoChunkFrames>* echoes,
+    [[gnu::always_inline]] void MixChunk(const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
+                  const std::array<double, kChunkFrames>& mid, const std::array<double, kChunkFrames>* echoes,
                   const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right);
+    template <bool WholeReads>
+    [[gnu::always_inline]] void MixChunkWith(const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
+                      const std::array<double, kChunkFrames>& mid,
+                      const std::array<double, kChunkFrames>* echoes, const InterleavedChunk& reflections,
+                      std::int32_t frames, double* left, double* right);
 
     PlateTuning tuning_;
     double sampleRate_ = 48000.0;
