@@ -121,12 +121,26 @@ void PlateBlock::Prepare(double sampleRate, const PlateTuning& tuning) {
     dcCoef_ = 1.0 - std::exp(-kTwoPi * tuning.dcHz / sampleRate);
 
     const auto preDelayLength = static_cast<std::int32_t>(kPreDelaySeconds * sampleRate);
-    for (RingDelay& line : preDelay_) {
-        line.Resize(preDelayLength);
-    }
+    // A tap of no delay reads what went in a whole line before, as one of the line's length does.
+    const auto tapDelay = [&](double length) {
+        const auto delay = static_cast<std::int32_t>(length * sampleRate / kReferenceRate);
+        return delay > 0 ? delay : preDelayLength;
+    };
+    std::int32_t longestTap = 0;
+    rightTaps_ = 0;
     for (std::size_t i = 0; i < kTaps; ++i) {
-        leftTapDelays_[i] = static_cast<std::int32_t>(kLeftTaps[i] * sampleRate / kReferenceRate);
-        rightTapDelays_[i] = static_cast<std::int32_t>(kRightTaps[i] * sampleRate / kReferenceRate);
+        leftTapDelays_[i] = tapDelay(kLeftTaps[i]);
+        longestTap = std::max(longestTap, leftTapDelays_[i]);
+        if (kLeftTaps[i] * sampleRate / kReferenceRate >= 1.0) {
+            // The right side's taps in the order they are added, with their gains.
+            rightTapDelays_[rightTaps_] = tapDelay(kRightTaps[i]);
+            rightTapGains_[rightTaps_] = kTapGains[i];
+            longestTap = std::max(longestTap, rightTapDelays_[rightTaps_]);
+            ++rightTaps_;
+        }
+    }
+    for (PreDelayLine& line : preDelay_) {
+        line.Resize(preDelayLength, longestTap, kChunkFrames, static_cast<std::int32_t>(kLaneSlack));
     }
     std::array<std::int32_t, kCombs> combLengths{};
     for (std::size_t i = 0; i < kCombs; ++i) {
@@ -227,14 +241,13 @@ std::int32_t PlateBlock::ChunkFrames() const {
     if (!(lowest >= 2.0)) {
         return 1;
     }
-    std::int32_t shortestTap = leftTapDelays_[0];
+    // Every tap has at least one frame of delay (see Prepare).
     std::int32_t longestTap = 0;
     for (std::size_t i = 0; i < kTaps; ++i) {
-        shortestTap = std::min({shortestTap, leftTapDelays_[i], rightTapDelays_[i]});
-        longestTap = std::max({longestTap, leftTapDelays_[i], rightTapDelays_[i]});
+        longestTap = std::max(longestTap, leftTapDelays_[i]);
     }
-    if (shortestTap < 1) {
-        return 1;
+    for (std::size_t i = 0; i < rightTaps_; ++i) {
+        longestTap = std::max(longestTap, rightTapDelays_[i]);
     }
     const double combFrames = std::min(static_cast<double>(kChunkFrames), std::floor(lowest) - 1.0);
     return std::max(1, std::min(static_cast<std::int32_t>(combFrames), preDelay_[0].Length() - longestTap));
@@ -427,7 +440,7 @@ template <int W>
     }
 
     InterleavedChunk reflections;
-    ReflectChunk(filtered, frames, reflections);
+    ReflectChunk<W>(filtered, frames, reflections);
     InterleavedChunk combInputs;
     for (std::size_t f = 0; f < count; ++f) {
         for (std::size_t s = 0; s < 2; ++s) {
@@ -480,24 +493,19 @@ void PlateBlock::ProcessChunkNarrow(double* left, double* right, std::int32_t fr
     RunChunk<2>(left, right, frames);
 }
 
+template <int W>
 [[gnu::always_inline]] inline void PlateBlock::ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered,
-                                                            std::int32_t frames,
-                              InterleavedChunk& reflections) {
-    std::array<std::array<double, kChunkFrames>, 2> sides;
+                                                            std::int32_t frames, InterleavedChunk& reflections) {
+    std::array<std::array<double, kChunkFrames + kLaneSlack>, 2> sides;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         sides[0][f] = filtered[f][0];
         sides[1][f] = filtered[f][1];
     }
     for (std::size_t s = 0; s < 2; ++s) {
-        preDelay_[s].PushRun(sides[s].data(), frames);
-        sides[s].fill(0.0);
+        preDelay_[s].Push(sides[s].data(), frames);
     }
-    for (std::size_t i = 0; i < kTaps; ++i) {
-        preDelay_[0].AddTapRun(leftTapDelays_[i], kTapGains[i], sides[0].data(), frames);
-        if (leftTapDelays_[i] > 0) {
-            preDelay_[1].AddTapRun(rightTapDelays_[i], kTapGains[i], sides[1].data(), frames);
-        }
-    }
+    preDelay_[0].Reflect<W>(leftTapDelays_, kTapGains, kTaps, sides[0].data(), frames);
+    preDelay_[1].Reflect<W>(rightTapDelays_, rightTapGains_, rightTaps_, sides[1].data(), frames);
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         reflections[2 * f] = sides[0][f];
         reflections[2 * f + 1] = sides[1][f];
@@ -637,7 +645,9 @@ void PlateBlock::SkipFrames(std::int64_t frames) {
 }
 
 void PlateBlock::Reset() {
-    ClearLines(preDelay_);
+    for (PreDelayLine& line : preDelay_) {
+        line.Clear();
+    }
     combLines_.Clear();
     combLowPass_ = {};
     combSmooth_ = {};
@@ -661,7 +671,9 @@ void PlateBlock::Reset() {
 }
 
 void PlateBlock::Release() {
-    ReleaseLines(preDelay_);
+    for (PreDelayLine& line : preDelay_) {
+        line.Release();
+    }
     combLines_.Release();
     inputDiffusers_.Release();
     for (TankHalf& half : tank_) {

@@ -113,8 +113,9 @@ private:
     template <int W>
     [[gnu::always_inline]] void RunChunk(double* left, double* right, std::int32_t frames);
     // Pushes the chunk into the pre-delay and writes each frame's early reflections.
-    [[gnu::always_inline]] void ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered, std::int32_t frames,
-                      InterleavedChunk& reflections);
+    template <int W>
+    [[gnu::always_inline]] void ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered,
+                                             std::int32_t frames, InterleavedChunk& reflections);
     // Each comb's damped output for every frame of the chunk, and the means of each side's.
     // With `inputs`, also writes the combs' new samples (feedback x damped + input) as it goes.
     template <int W>
@@ -143,9 +144,12 @@ private:
     StereoSample dcState_{};
     double dcCoef_ = 0.0013;
 
-    std::array<RingDelay, 2> preDelay_;
+    std::array<PreDelayLine, 2> preDelay_;
+    // The right side reads its taps only where the left side's tap has some delay.
+    std::size_t rightTaps_ = 0;
     std::array<std::int32_t, kTaps> leftTapDelays_{};
     std::array<std::int32_t, kTaps> rightTapDelays_{};
+    std::array<double, kTaps> rightTapGains_{};
 
     // Combs, left side first; structure of arrays so the filter updates vectorise.
     CombBank<kCombs> combLines_;

@@ -17,24 +17,114 @@ inline std::int32_t ScaledLength(double length, double scale, std::int32_t pad, 
     return std::max(shortest, pad + static_cast<std::int32_t>(std::floor(length * scale)));
 }
 
-// A delay line of the plate's small tank: the same ring as RingDelay (a line of length L gives back
-// what went in L pushes before), with its samples and position open to the tank's frame loop, which
-// keeps the position in a register.
-struct TankLine {
+// Vectors of W doubles for the plate's wide loops: W = 2 is one SSE2 register, W = 4 one AVX
+// register (the plate runs those loops only where the processor has AVX2).
+template <int W>
+struct PlateLaneTypes;
+
+template <>
+struct PlateLaneTypes<2> {
+    using Lanes = double __attribute__((vector_size(16)));
+    using Ints = std::int32_t __attribute__((vector_size(8)));
+    using Mask = std::int64_t __attribute__((vector_size(16)));
+};
+
+template <>
+struct PlateLaneTypes<4> {
+    using Lanes = double __attribute__((vector_size(32)));
+    using Ints = std::int32_t __attribute__((vector_size(16)));
+    using Mask = std::int64_t __attribute__((vector_size(32)));
+};
+
+template <int W>
+using PlateLanes = typename PlateLaneTypes<W>::Lanes;
+template <int W>
+using PlateLaneInts = typename PlateLaneTypes<W>::Ints;
+
+// A ring's samples and write position, open to the plate's loops.
+struct PlateRing {
     std::vector<double> samples;
     std::int32_t position = 0;
 
-    // Prepare-time only; may throw std::bad_alloc. Clears the content.
-    void Resize(std::int32_t length) {
-        samples.assign(static_cast<std::size_t>(std::max(0, length)), 0.0);
-        position = 0;
-    }
     void Clear() {
         std::fill(samples.begin(), samples.end(), 0.0);
         position = 0;
     }
     void Release() {
         std::vector<double>().swap(samples);
+        position = 0;
+    }
+};
+
+// The plate's pre-delay: a line of `length` samples of which only the reflection taps are read. A
+// power-of-two ring longer than the longest tap and a run holds all those reads reach, followed by
+// copies of its first samples, so that each tap's reads of a run are one stretch.
+class PreDelayLine {
+public:
+    // Prepare-time only; may throw std::bad_alloc. Clears the content.
+    void Resize(std::int32_t length, std::int32_t longestTap, std::int32_t longestRun, std::int32_t lanes) {
+        length_ = std::max(0, length);
+        std::int32_t size = 16;
+        while (size < longestTap + longestRun + 1) {
+            size *= 2;
+        }
+        mask_ = size - 1;
+        copied_ = longestRun + lanes;
+        ring_.samples.assign(static_cast<std::size_t>(size + copied_), 0.0);
+        ring_.position = 0;
+    }
+    void Clear() { ring_.Clear(); }
+    void Release() {
+        ring_.Release();
+        length_ = 0;
+    }
+    std::int32_t Length() const { return length_; }
+
+    void Push(const double* x, std::int32_t count) {
+        for (std::int32_t f = 0; f < count; ++f) {
+            ring_.samples[static_cast<std::size_t>((ring_.position + f) & mask_)] = x[f];
+        }
+        ring_.position = (ring_.position + count) & mask_;
+        std::copy_n(ring_.samples.begin(), copied_, ring_.samples.begin() + mask_ + 1);
+    }
+
+    // For each of the last `count` pushes, the sum over the taps, in order from 0, of gains[i] x the
+    // sample delays[i] pushes before the next one (RingDelay's Tap right after that push), into
+    // sums[f]; W frames at a time, with room in `sums` for the run rounded up to W. Right while
+    // 1 <= delays[i] and delays[i] + count - 1 fits the ring.
+    template <int W, std::size_t Taps>
+    [[gnu::always_inline]] void Reflect(const std::array<std::int32_t, Taps>& delays,
+                                        const std::array<double, Taps>& gains, std::size_t taps, double* sums,
+                                        std::int32_t count) const {
+        std::array<const double*, Taps> reads{};
+        for (std::size_t i = 0; i < taps; ++i) {
+            reads[i] = ring_.samples.data() + ((ring_.position - count + 1 - delays[i]) & mask_);
+        }
+        for (std::int32_t f = 0; f < count; f += W) {
+            PlateLanes<W> sum = PlateLanes<W>{} + 0.0;
+            for (std::size_t i = 0; i < taps; ++i) {
+                PlateLanes<W> x;
+                std::memcpy(&x, reads[i] + f, sizeof x);
+                sum += gains[i] * x;
+            }
+            std::memcpy(sums + f, &sum, sizeof sum);
+        }
+    }
+
+private:
+    PlateRing ring_;
+    std::int32_t length_ = 0;
+    std::int32_t mask_ = 0;
+    std::int32_t copied_ = 0;
+};
+
+// A delay line of the plate's small tank: the same ring as RingDelay (a line of length L gives back
+// what went in L pushes before), with its samples and position open to the tank's frame loop, which
+// keeps the position in a register.
+struct TankLine : PlateRing {
+    // Prepare-time only; may throw std::bad_alloc. Clears the content.
+    void Resize(std::int32_t length) {
+        samples.assign(static_cast<std::size_t>(std::max(0, length)), 0.0);
         position = 0;
     }
     std::int32_t Length() const { return static_cast<std::int32_t>(samples.size()); }
@@ -102,30 +192,6 @@ private:
 
     std::array<RingDelay, 4> lines_;
 };
-
-// Vectors of W doubles for the plate's wide loops: W = 2 is one SSE2 register, W = 4 one AVX
-// register (the plate runs those loops only where the processor has AVX2).
-template <int W>
-struct PlateLaneTypes;
-
-template <>
-struct PlateLaneTypes<2> {
-    using Lanes = double __attribute__((vector_size(16)));
-    using Ints = std::int32_t __attribute__((vector_size(8)));
-    using Mask = std::int64_t __attribute__((vector_size(16)));
-};
-
-template <>
-struct PlateLaneTypes<4> {
-    using Lanes = double __attribute__((vector_size(32)));
-    using Ints = std::int32_t __attribute__((vector_size(16)));
-    using Mask = std::int64_t __attribute__((vector_size(32)));
-};
-
-template <int W>
-using PlateLanes = typename PlateLaneTypes<W>::Lanes;
-template <int W>
-using PlateLaneInts = typename PlateLaneTypes<W>::Ints;
 
 // Two vectors of W frames, a and b, stored as the frames' pairs {a, b}, frame j at out + j x stride.
 template <int W>
