@@ -31,6 +31,10 @@ constexpr std::initializer_list<Bay> kHeavyBays = {
 
 }  // namespace
 
+RackConfig BlockRack(std::string name, EffectType type, std::int32_t character, double amount) {
+    return MakeRack(std::move(name), {{type, character, amount}});
+}
+
 RackConfig VocalChainRack() {
     return MakeRack("vocal chain", {{EffectType::Gate, 0, 0.3},
                                     {EffectType::DeMud, 0, 0.4},
@@ -67,7 +71,7 @@ std::vector<RackConfig> BenchmarkRacks() {
     for (std::int32_t type = 0; type < static_cast<std::int32_t>(EffectType::Empty); ++type) {
         for (double amount : {0.5, 1.0}) {
             const std::string name = std::string(EffectTypeName(type)) + (amount < 1.0 ? " 0.5" : " 1");
-            racks.push_back(MakeRack(name, {{static_cast<EffectType>(type), 0, amount}}));
+            racks.push_back(BlockRack(name, static_cast<EffectType>(type), 0, amount));
         }
     }
     // Every Width character but 0 runs the high-band mode, a path of its own.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ struct RackConfig {
 // Every rack the benchmark measures: the empty rack, ten bays switched off, each effect type alone at
 // amount 0.5 and 1, a typical vocal chain (also with colour and a plate) and a worst case of ten heavy bays.
 std::vector<RackConfig> BenchmarkRacks();
+
+// One block alone in the rack, safety on, as every single-block case of the benchmarks runs it.
+RackConfig BlockRack(std::string name, EffectType type, std::int32_t character, double amount);
 
 RackConfig VocalChainRack();
 RackConfig VocalChainWithColourAndSpaceRack();

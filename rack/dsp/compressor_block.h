@@ -18,11 +18,26 @@ public:
     void Reset();
 
 private:
-    struct BlockShape;
+    // What the smoothed amount and the character set; made again only when either moves.
+    struct Shape {
+        double amount = -1.0;
+        int character = -1;
+        double thresholdDb = 0.0;
+        double inverseRatio = 1.0;
+        double halfKneeDb = 0.0;
+        // (1/m - 1) / (2 l): the knee's quadratic, in the gain change it gives per dB squared.
+        double kneeCurve = 0.0;
+        // The envelope at or below which the gain change is 0 (the knee's foot, as a level), and the
+        // level at or below which nothing is over the threshold: both tests skip a logarithm.
+        double kneeFootLevel = 0.0;
+        double thresholdLevel = 0.0;
+        double drive = 0.0;
+        bool saturate = false;
+    };
+
+    void UpdateShape(int character);
     template <int Character>
-    void ProcessFrames(double* left, double* right, std::int32_t frames, const BlockShape& shape);
-    template <int Character>
-    void ProcessChunk(double* left, double* right, std::int32_t frames, const BlockShape& shape);
+    void ProcessFrames(double* left, double* right, std::int32_t frames);
     void DesignSideChainHighPass();
 
     double sampleRate_ = 48000.0;
@@ -30,18 +45,19 @@ private:
     double amountTarget_ = 0.0;
     double amount_ = 0.0;
     double amountCoefficient_ = 0.999;
+    // amountCoefficient_ to the power of the block's frames, for the block size it was taken at.
+    std::int32_t amountStepFrames_ = 0;
+    double amountStep_ = 1.0;
     double gainCoefficient_ = 0.9999;
     double slowMakeupCoefficient_ = 0.9999;
     double fastMakeupCoefficient_ = 0.9999;
     Biquad sideChainHighPass_;
     Biquad sideChainLowPass_;
     double envelope_ = 0.0;
-    // The envelope's coefficient for the time it was last taken at; 0 ms (never used) forces the next.
-    double coefficientTimeMs_ = 0.0;
-    double timeCoefficient_ = 0.0;
     // Before shaping: it sets the next frame's release time.
     double lastGainChangeDb_ = 0.0;
     double smoothedGain_ = 1.0;
     double smoothedMakeupDb_ = 0.0;
     bool amountMoving_ = false;
+    Shape shape_;
 };

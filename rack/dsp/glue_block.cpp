@@ -6,7 +6,9 @@
 
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
+#include "rack/dsp/stereo_tanh.h"
 
 namespace {
 
@@ -35,6 +37,8 @@ constexpr double kLevellerKeepBelow = 0.99;
 constexpr double kLevellerStepBelow = 0.01;
 constexpr double kLevelFloor = 0.0001;
 constexpr double kSoftClipDrivePerAmount = 0.4;
+// The soft clip runs while 0.2 x the amount is at least this.
+constexpr double kSoftClipFrom = 0.001;
 constexpr double kPowerFloor = 1e-10;
 constexpr double kMatchGainMin = 0.25;
 constexpr double kMatchGainMax = 4.0;
@@ -73,14 +77,23 @@ void GlueBlock::Process(double* left, double* right, std::int32_t frames) {
         DesignShelves();
     }
     for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
-        ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start));
+        const std::int32_t count = std::min(kStereoChunkFrames, frames - start);
+        // Once the smoothed amount has reached its resting value it stays there, and so does
+        // everything it sets: the chunk needs none of the per-frame bookkeeping of a glide.
+        const bool resting = SmoothTowards(amount_, amountTarget_, amountCoefficient_) == amount_;
+        if (resting && amount_ >= kBypassBelowAmount) {
+            ProcessChunk<false>(left + start, right + start, count);
+        } else if (!resting) {
+            ProcessChunk<true>(left + start, right + start, count);
+        }
     }
 }
 
 // Stage by stage: the recurrences run in three loops (detector, leveller and shelves; power
-// averages; match gain and DC blocker), the soft clip's tanh and the match's square root over the
-// chunk at throughput between them. A frame while the amount is below the bypass passes
-// untouched and moves no state but the amount.
+// averages; match gain and DC blocker), the soft clip's tanh and the match's ratio and square root
+// over the chunk at throughput between them, two frames at a time. While the amount glides, a frame
+// below the bypass passes untouched and moves no state but the amount.
+template <bool Gliding>
 void GlueBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
     const auto count = static_cast<std::size_t>(frames);
     std::array<double, kStereoChunkFrames> amounts;
@@ -88,90 +101,127 @@ void GlueBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
     std::array<StereoFrame, kStereoChunkFrames> shaped;
     StereoSection highShelf(highShelf_);
     StereoSection lowShelf(lowShelf_);
-    bool anyActive = false;
+    double detectorLevel = detectorLevel_;
+    double levellerGain = levellerGain_;
+    bool anyActive = !Gliding;
+    // The amount holds but while it glides, and so does the leveller ratio's reciprocal.
+    double ratioAmount = amount_;
+    double inverseRatio = 1.0 / (2.0 + 2.0 * amount_);
     for (std::size_t i = 0; i < count; ++i) {
-        amount_ = SmoothTowards(amount_, amountTarget_, amountCoefficient_);
-        amounts[i] = amount_;
-        active[i] = amount_ >= kBypassBelowAmount;
-        if (!active[i]) {
-            continue;
+        double b = amount_;
+        if constexpr (Gliding) {
+            amount_ = SmoothTowards(amount_, amountTarget_, amountCoefficient_);
+            b = amount_;
+            amounts[i] = b;
+            active[i] = b >= kBypassBelowAmount;
+            if (!active[i]) {
+                continue;
+            }
+            anyActive = true;
+            if (b != ratioAmount) {
+                ratioAmount = b;
+                inverseRatio = 1.0 / (2.0 + 2.0 * b);
+            }
         }
-        anyActive = true;
-        const double b = amount_;
         const double detected = (std::fabs(left[i]) + std::fabs(right[i])) / 2.0;
-        detectorLevel_ = SmoothTowards(detectorLevel_, detected,
-                                       detected > detectorLevel_ ? detectorAttackCoefficient_ : detectorReleaseCoefficient_);
+        detectorLevel = SmoothTowards(detectorLevel, detected,
+                                      detected > detectorLevel ? detectorAttackCoefficient_ : detectorReleaseCoefficient_);
 
         const double threshold = kLevellerThreshold - kLevellerThresholdSpan * b;
-        if (detectorLevel_ > threshold) {
-            const double levelled = threshold + (detectorLevel_ - threshold) / (2.0 + 2.0 * b);
-            levellerGain_ = kLevellerKeepAbove * levellerGain_ +
-                            kLevellerStepAbove * levelled / std::max(detectorLevel_, kLevelFloor);
+        if (detectorLevel > threshold) {
+            const double levelled = threshold + (detectorLevel - threshold) * inverseRatio;
+            levellerGain =
+                kLevellerKeepAbove * levellerGain + kLevellerStepAbove * levelled / std::max(detectorLevel, kLevelFloor);
         } else {
-            levellerGain_ = kLevellerKeepBelow * levellerGain_ + kLevellerStepBelow;
+            levellerGain = kLevellerKeepBelow * levellerGain + kLevellerStepBelow;
         }
-        shaped[i] = lowShelf.Run(highShelf.Run(StereoFrame{left[i], right[i]} * BothChannels(levellerGain_)));
+        shaped[i] = lowShelf.Run(highShelf.Run(StereoFrame{left[i], right[i]} * BothChannels(levellerGain)));
     }
     highShelf.KeepStateIn(highShelf_);
     lowShelf.KeepStateIn(lowShelf_);
+    detectorLevel_ = detectorLevel;
+    levellerGain_ = levellerGain;
     if (!anyActive) {
         return;
     }
+    const auto frameActive = [&](std::size_t i) { return !Gliding || active[i]; };
 
-    for (std::size_t i = 0; i < count; ++i) {
-        const double b = amounts[i];
-        if (active[i] && 0.2 * b >= 0.001) {
-            const double drive = 1.0 + kSoftClipDrivePerAmount * b;
-            // The ceiling moves only while the amount glides.
-            if (drive != ceilingDrive_) {
-                ceilingDrive_ = drive;
-                ceiling_ = std::tanh(drive);
+    if constexpr (Gliding) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (active[i] && kSoftClipDrivePerAmount / 2.0 * amounts[i] >= kSoftClipFrom) {
+                SoftClip(shaped[i], amounts[i]);
             }
-            // The scalar tanh takes its series alone for small samples, which most are here.
-            shaped[i] = StereoFrame{FastTanh(drive * shaped[i][0]), FastTanh(drive * shaped[i][1])} / BothChannels(ceiling_);
+        }
+    } else if (kSoftClipDrivePerAmount / 2.0 * amount_ >= kSoftClipFrom) {
+        for (std::size_t i = 0; i < count; ++i) {
+            SoftClip(shaped[i], amount_);
         }
     }
 
-    // The power ratio of every frame whose averages are both above the floor (1 for the others).
-    std::array<double, kStereoChunkFrames> ratios;
-    std::array<bool, kStereoChunkFrames> matched;
+    // Each frame's power averages; where both are above the floor, the gain that matches them.
+    std::array<double, kStereoChunkFrames + 1> inputPowers;
+    std::array<double, kStereoChunkFrames + 1> outputPowers;
+    double inputPower = inputPower_;
+    double outputPower = outputPower_;
     for (std::size_t i = 0; i < count; ++i) {
-        ratios[i] = 1.0;
-        matched[i] = false;
-        if (!active[i]) {
-            continue;
+        if (frameActive(i)) {
+            const double l = shaped[i][0];
+            const double r = shaped[i][1];
+            outputPower = SmoothTowards(outputPower, (l * l + r * r) / 2.0, powerCoefficient_);
+            inputPower = SmoothTowards(inputPower, (left[i] * left[i] + right[i] * right[i]) / 2.0, powerCoefficient_);
         }
-        const double l = shaped[i][0];
-        const double r = shaped[i][1];
-        outputPower_ = SmoothTowards(outputPower_, (l * l + r * r) / 2.0, powerCoefficient_);
-        inputPower_ = SmoothTowards(inputPower_, (left[i] * left[i] + right[i] * right[i]) / 2.0, powerCoefficient_);
-        if (inputPower_ > kPowerFloor && outputPower_ > kPowerFloor) {
-            ratios[i] = inputPower_ / outputPower_;
-            matched[i] = true;
-        }
+        inputPowers[i] = inputPower;
+        outputPowers[i] = outputPower;
     }
-    std::array<double, kStereoChunkFrames> wanted;
-    for (std::size_t i = 0; i < count; ++i) {
-        wanted[i] = std::clamp(std::sqrt(ratios[i]), kMatchGainMin, kMatchGainMax);
+    inputPower_ = inputPower;
+    outputPower_ = outputPower;
+    inputPowers[count] = 1.0;
+    outputPowers[count] = 1.0;
+    std::array<double, kStereoChunkFrames + 1> wanted;
+    std::array<bool, kStereoChunkFrames + 1> matched;
+    for (std::size_t i = 0; i < count; i += 2) {
+        const StereoFrame in{inputPowers[i], inputPowers[i + 1]};
+        const StereoFrame out{outputPowers[i], outputPowers[i + 1]};
+        const StereoBits above = (in > kPowerFloor) & (out > kPowerFloor);
+        const StereoFrame gain = StereoSqrt(SelectChannels(above, in / out, BothChannels(1.0)));
+        const StereoFrame held = SelectChannels(gain < kMatchGainMin, BothChannels(kMatchGainMin),
+                                                SelectChannels(gain > kMatchGainMax, BothChannels(kMatchGainMax), gain));
+        wanted[i] = held[0];
+        wanted[i + 1] = held[1];
+        matched[i] = above[0] != 0 && frameActive(i);
+        matched[i + 1] = above[1] != 0 && (i + 1 >= count || frameActive(i + 1));
     }
+
     StereoFrame dc{dcStateLeft_, dcStateRight_};
     const StereoFrame dcCoefficient = BothChannels(dcCoefficient_);
+    double matchGain = matchGain_;
     for (std::size_t i = 0; i < count; ++i) {
         if (matched[i]) {
-            matchGain_ = SmoothTowards(matchGain_, wanted[i],
-                                       matchGain_ < wanted[i] ? matchRiseCoefficient_ : matchFallCoefficient_);
+            matchGain =
+                SmoothTowards(matchGain, wanted[i], matchGain < wanted[i] ? matchRiseCoefficient_ : matchFallCoefficient_);
         }
-        if (!active[i]) {
+        if (!frameActive(i)) {
             continue;
         }
-        const StereoFrame levelled = shaped[i] * BothChannels(matchGain_);
+        const StereoFrame levelled = shaped[i] * BothChannels(matchGain);
         dc += (levelled - dc) * dcCoefficient;
         const StereoFrame out = levelled - dc;
         right[i] = out[1];
         left[i] = out[0];
     }
+    matchGain_ = matchGain;
     dcStateLeft_ = dc[0];
     dcStateRight_ = dc[1];
+}
+
+void GlueBlock::SoftClip(StereoFrame& frame, double amount) {
+    const double drive = 1.0 + kSoftClipDrivePerAmount * amount;
+    // The ceiling moves only while the amount glides.
+    if (drive != ceilingDrive_) {
+        ceilingDrive_ = drive;
+        inverseCeiling_ = 1.0 / FastTanh(drive);
+    }
+    frame = StereoTanh(BothChannels(drive) * frame) * BothChannels(inverseCeiling_);
 }
 
 void GlueBlock::Reset() {

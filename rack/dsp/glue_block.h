@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "rack/dsp/stereo_biquad.h"
+#include "rack/dsp/stereo_frames.h"
 
 // Gentle bus-style leveller: a linked detector and leveller, tone shelves, a soft clip, loudness
 // matching back to the input power and a 1 Hz DC blocker.
@@ -21,7 +22,10 @@ public:
 private:
     // The shelves step at block boundaries; their gain follows the amount target, not the smoothed amount.
     void DesignShelves();
+    template <bool Gliding>
     void ProcessChunk(double* left, double* right, std::int32_t frames);
+    // tanh(o x) / tanh(o) on both channels, o = 1 + 0.4 x the amount.
+    void SoftClip(StereoFrame& frame, double amount);
 
     double sampleRate_ = 48000.0;
     double amountTarget_ = 0.0;
@@ -41,9 +45,9 @@ private:
     double inputPower_ = 0.0;
     double outputPower_ = 0.0;
     double matchGain_ = 1.0;
-    // tanh of the soft clip's drive, kept for the drive it was taken at (0: none yet).
+    // 1 / tanh of the soft clip's drive, kept for the drive it was taken at (0: none yet).
     double ceilingDrive_ = 0.0;
-    double ceiling_ = 1.0;
+    double inverseCeiling_ = 1.0;
     double dcStateLeft_ = 0.0;
     double dcStateRight_ = 0.0;
     double shelfAmount_ = -1.0;

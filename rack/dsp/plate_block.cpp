@@ -66,11 +66,16 @@ constexpr double kHighPassOffBelowHz = 1.0;
 
 std::atomic<double> combRounding{0.0};
 
-double WrapPhase(double phase) {
-    return phase >= 1.0 ? phase - 1.0 : phase;
-}
-
 }  // namespace
+
+bool PlateWideVectorsAvailable() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
 
 double PlateCombRounding() {
     return combRounding.load(std::memory_order_relaxed);
@@ -116,12 +121,26 @@ void PlateBlock::Prepare(double sampleRate, const PlateTuning& tuning) {
     dcCoef_ = 1.0 - std::exp(-kTwoPi * tuning.dcHz / sampleRate);
 
     const auto preDelayLength = static_cast<std::int32_t>(kPreDelaySeconds * sampleRate);
-    for (RingDelay& line : preDelay_) {
-        line.Resize(preDelayLength);
-    }
+    // A tap of no delay reads what went in a whole line before, as one of the line's length does.
+    const auto tapDelay = [&](double length) {
+        const auto delay = static_cast<std::int32_t>(length * sampleRate / kReferenceRate);
+        return delay > 0 ? delay : preDelayLength;
+    };
+    std::int32_t longestTap = 0;
+    rightTaps_ = 0;
     for (std::size_t i = 0; i < kTaps; ++i) {
-        leftTapDelays_[i] = static_cast<std::int32_t>(kLeftTaps[i] * sampleRate / kReferenceRate);
-        rightTapDelays_[i] = static_cast<std::int32_t>(kRightTaps[i] * sampleRate / kReferenceRate);
+        leftTapDelays_[i] = tapDelay(kLeftTaps[i]);
+        longestTap = std::max(longestTap, leftTapDelays_[i]);
+        if (kLeftTaps[i] * sampleRate / kReferenceRate >= 1.0) {
+            // The right side's taps in the order they are added, with their gains.
+            rightTapDelays_[rightTaps_] = tapDelay(kRightTaps[i]);
+            rightTapGains_[rightTaps_] = kTapGains[i];
+            longestTap = std::max(longestTap, rightTapDelays_[rightTaps_]);
+            ++rightTaps_;
+        }
+    }
+    for (PreDelayLine& line : preDelay_) {
+        line.Resize(preDelayLength, longestTap, kChunkFrames, static_cast<std::int32_t>(kLaneSlack));
     }
     std::array<std::int32_t, kCombs> combLengths{};
     for (std::size_t i = 0; i < kCombs; ++i) {
@@ -137,9 +156,24 @@ void PlateBlock::Prepare(double sampleRate, const PlateTuning& tuning) {
         half.diffuser.Resize(ScaledLength(kTankDiffuserLengths[h], scale, kTankPad, kShortestLine));
         half.baseDelay = 1;
     }
-    tankPhaseStep_ = kTankLfoHz / sampleRate;
-    tankStepSine_ = std::sin(kTwoPi * tankPhaseStep_);
-    tankStepCosine_ = std::cos(kTwoPi * tankPhaseStep_);
+    const double tankStep = kTankLfoHz / sampleRate;
+    tankSines_.Prepare({tankStep, tankStep});
+    // The comb LFOs run on from where they were.
+    const std::array<double, kCombsPerSide> combPhases = combSines_.Phases();
+    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
+        combPhaseStep_[i] = kCombLfoHz * kCombRateFactors[i] / sampleRate_;
+    }
+    combSines_.Prepare(combPhaseStep_);
+    combSines_.Start(combPhases);
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        combBaseDelay_[i] = std::floor(kCombLengths[i] * (sampleRate_ / kReferenceRate));
+    }
+    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+        pairOffsets_[k] = static_cast<std::int32_t>(combBaseDelay_[k + kCombsPerSide] - combBaseDelay_[k]);
+    }
+    combDepth_ = kCombDepthSamples * tuning_.combModDepth;
+    pairedReads_ = PairedReadsFit();
+    wide_ = tuning.wideVectors;
     for (std::size_t i = 0; i < chain_.size(); ++i) {
         chain_[i].Resize(ScaledLength(kChainLengths[i], scale, kChainPad, kShortestLine));
     }
@@ -173,15 +207,6 @@ void PlateBlock::SetSize(double amount) {
     combDamping_ = tuning_.dampBase - c * tuning_.dampSlope;
     smallTankDecay_ = std::min(kHighestSmallTankDecay, kSmallTankDecayBase + kSmallTankDecayPerAmount * c);
 
-    combDepth_ = kCombDepthSamples * tuning_.combModDepth;
-    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
-        combPhaseStep_[i] = kCombLfoHz * kCombRateFactors[i] / sampleRate_;
-        combStepSine_[i] = std::sin(kTwoPi * combPhaseStep_[i]);
-        combStepCosine_[i] = std::cos(kTwoPi * combPhaseStep_[i]);
-    }
-    for (std::size_t i = 0; i < kCombs; ++i) {
-        combBaseDelay_[i] = std::floor(kCombLengths[i] * (sampleRate_ / kReferenceRate));
-    }
     tank_[0].excursion = 2;
     tank_[1].excursion = static_cast<std::int32_t>(std::floor(2.0 * kRightExcursionFactor));
 
@@ -191,15 +216,18 @@ void PlateBlock::SetSize(double amount) {
     }
 }
 
-void PlateBlock::AnchorOscillators() {
-    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
-        combSine_[i] = std::sin(kTwoPi * combPhase_[i]);
-        combCosine_[i] = std::cos(kTwoPi * combPhase_[i]);
+bool PlateBlock::PairedReadsFit() const {
+    // A rounded delay may move half a sample further; the margin covers the rotation's overshoot.
+    const double reach = std::fabs(combDepth_) * kLfoOvershoot + 0.5;
+    if (!(reach < 1e6)) {
+        return false;
     }
-    for (TankHalf& half : tank_) {
-        half.sine = std::sin(kTwoPi * half.phase);
-        half.cosine = std::cos(kTwoPi * half.phase);
+    for (std::size_t i = 0; i < kCombs; ++i) {
+        if (combBaseDelay_[i] - reach < 2.0 || combBaseDelay_[i] + reach > combLines_.LongestRead(i)) {
+            return false;
+        }
     }
+    return true;
 }
 
 std::int32_t PlateBlock::ChunkFrames() const {
@@ -213,67 +241,140 @@ std::int32_t PlateBlock::ChunkFrames() const {
     if (!(lowest >= 2.0)) {
         return 1;
     }
-    std::int32_t shortestTap = leftTapDelays_[0];
+    // Every tap has at least one frame of delay (see Prepare).
     std::int32_t longestTap = 0;
     for (std::size_t i = 0; i < kTaps; ++i) {
-        shortestTap = std::min({shortestTap, leftTapDelays_[i], rightTapDelays_[i]});
-        longestTap = std::max({longestTap, leftTapDelays_[i], rightTapDelays_[i]});
+        longestTap = std::max(longestTap, leftTapDelays_[i]);
     }
-    if (shortestTap < 1) {
-        return 1;
+    for (std::size_t i = 0; i < rightTaps_; ++i) {
+        longestTap = std::max(longestTap, rightTapDelays_[i]);
     }
-    const double combFrames = std::min(static_cast<double>(kStereoChunkFrames), std::floor(lowest) - 1.0);
+    const double combFrames = std::min(static_cast<double>(kChunkFrames), std::floor(lowest) - 1.0);
     return std::max(1, std::min(static_cast<std::int32_t>(combFrames), preDelay_[0].Length() - longestTap));
 }
 
-// Two LFOs per vector and all of them with the input filter in one loop, so that their recurrences
-// overlap.
-void PlateBlock::RunOscillatorsAndInputFilter(const std::array<StereoFrame, kStereoChunkFrames>& dry,
-                                              std::array<StereoFrame, kStereoChunkFrames>& filtered,
-                                              OscillatorRuns& lfo, std::int32_t frames) {
+template <int W>
+[[gnu::always_inline]] inline void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo,
+                                                         CombPairs& damped, InterleavedChunk& means,
+                                                         const InterleavedChunk* inputs) {
     const auto count = static_cast<std::size_t>(frames);
-    constexpr std::size_t kPairs = kCombsPerSide / 2;
-    std::array<StereoFrame, kPairs> sine, cosine, phase, stepSine, stepCosine, phaseStep;
-    for (std::size_t m = 0; m < kPairs; ++m) {
-        const auto pairOf = [m](const std::array<double, kCombsPerSide>& values) {
-            return StereoFrame{values[2 * m], values[2 * m + 1]};
-        };
-        sine[m] = pairOf(combSine_);
-        cosine[m] = pairOf(combCosine_);
-        phase[m] = pairOf(combPhase_);
-        stepSine[m] = pairOf(combStepSine_);
-        stepCosine[m] = pairOf(combStepCosine_);
-        phaseStep[m] = pairOf(combPhaseStep_);
+    CombPairs& reads = damped;
+    if (pairedReads_) {
+        for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+            std::array<double, kChunkFrames + kLaneSlack> delays;
+            PlateLanes<W> lowest;
+            PlateLanes<W> highest;
+            for (std::int32_t f = 0; f < frames; f += W) {
+                PlateLanes<W> offset;
+                std::memcpy(&offset, lfo[k].data() + f, sizeof offset);
+                PlateLanes<W> delay = combBaseDelay_[k] + offset * combDepth_;
+                if (roundCombDelays_) {
+                    // Positive, so truncation is the floor.
+                    delay = __builtin_convertvector(__builtin_convertvector(delay + 0.5, PlateLaneInts<W>),
+                                                    PlateLanes<W>);
+                }
+                std::memcpy(delays.data() + f, &delay, sizeof delay);
+                lowest = f == 0 ? delay : (delay < lowest ? delay : lowest);
+                highest = f == 0 ? delay : (delay > highest ? delay : highest);
+            }
+            // The padding lanes of the last vector hold the last frame's delay, so they change nothing.
+            double low = lowest[0];
+            double high = highest[0];
+            for (int lane = 1; lane < W; ++lane) {
+                low = std::min(low, lowest[lane]);
+                high = std::max(high, highest[lane]);
+            }
+            const auto lowWhole = static_cast<std::int32_t>(low);
+            const std::int32_t steadyWhole = static_cast<std::int32_t>(high) == lowWhole ? lowWhole : -1;
+            combLines_.ReadPairRun<W>(k, k + kCombsPerSide, pairOffsets_[k], delays.data(), steadyWhole,
+                                      reads.data() + 2 * k, kCombs, frames);
+        }
+    } else {
+        ReadCombsClamped(frames, lfo, reads);
     }
-    StereoSection inputLowPass(inputLowPass_);
+
+    // Lanes hold left comb k and right comb k for W / 2 pairs.
+    constexpr std::size_t kGroups = kCombs / W;
+    // Filled lane by lane, never through their addresses, so that the states stay in registers.
+    std::array<PlateLanes<W>, kGroups> lowPass;
+    std::array<PlateLanes<W>, kGroups> smooth;
+    for (std::size_t g = 0; g < kGroups; ++g) {
+        for (int lane = 0; lane < W; ++lane) {
+            lowPass[g][lane] = combLowPass_[W / 2 * g + static_cast<std::size_t>(lane / 2)][lane % 2];
+            smooth[g][lane] = combSmooth_[W / 2 * g + static_cast<std::size_t>(lane / 2)][lane % 2];
+        }
+    }
+    const double d = combDamping_;
+    const double takeLowPass = 1.0 - d;
+    const double keepSmooth = d / 2.0;
+    const double takeSmooth = 1.0 - d / 2.0;
+    const double feedback = combFeedback_;
+    // Lane 2j + s of group g is the comb of side s at position W / 2 g + j, which lies that many lines in.
+    std::array<std::size_t, kCombs> lineOffsets;
+    for (std::size_t g = 0; g < kGroups; ++g) {
+        for (int lane = 0; lane < W; ++lane) {
+            const std::size_t comb = W / 2 * g + static_cast<std::size_t>(lane / 2) + kCombsPerSide * (lane % 2);
+            lineOffsets[W * g + static_cast<std::size_t>(lane)] = comb * combLines_.Stride();
+        }
+    }
+    double* lines = combLines_.Line(0);
     for (std::size_t f = 0; f < count; ++f) {
-        filtered[f] = inputLowPass.Run(dry[f]);
-        for (std::size_t m = 0; m < kPairs; ++m) {
-            lfo[2 * m][f] = sine[m][0];
-            lfo[2 * m + 1][f] = sine[m][1];
-            const StereoFrame rotated = sine[m] * stepCosine[m] + cosine[m] * stepSine[m];
-            cosine[m] = cosine[m] * stepCosine[m] - sine[m] * stepSine[m];
-            sine[m] = rotated;
-            phase[m] += phaseStep[m];
-            phase[m] = phase[m] >= 1.0 ? phase[m] - BothChannels(1.0) : phase[m];
+        double* frame = reads.data() + kCombs * f;
+        PlateLanes<W> sum{};
+        PlateLanes<W> input{};
+        double* slot = nullptr;
+        if (inputs != nullptr) {
+            for (int lane = 0; lane < W; ++lane) {
+                input[lane] = (*inputs)[2 * f + static_cast<std::size_t>(lane % 2)];
+            }
+            slot = lines + combLines_.Slot(static_cast<std::int32_t>(f));
+        }
+#pragma GCC unroll 8
+        for (std::size_t g = 0; g < kGroups; ++g) {
+            PlateLanes<W> read;
+            std::memcpy(&read, frame + W * g, sizeof read);
+            lowPass[g] = read * takeLowPass + d * lowPass[g];
+            smooth[g] = takeSmooth * lowPass[g] + keepSmooth * smooth[g];
+            sum += smooth[g];
+            if (inputs != nullptr) {
+                const PlateLanes<W> fed = smooth[g] * feedback + input;
+#pragma GCC unroll 8
+                for (int lane = 0; lane < W; ++lane) {
+                    slot[lineOffsets[W * g + static_cast<std::size_t>(lane)]] = fed[lane];
+                }
+            } else {
+                std::memcpy(frame + W * g, &smooth[g], sizeof smooth[g]);
+            }
+        }
+        double left = sum[0];
+        double right = sum[1];
+        for (int lane = 2; lane < W; lane += 2) {
+            left += sum[lane];
+            right += sum[lane + 1];
+        }
+        means[2 * f] = left * kCombMix;
+        means[2 * f + 1] = right * kCombMix;
+    }
+    for (std::size_t g = 0; g < kGroups; ++g) {
+        for (int lane = 0; lane < W; ++lane) {
+            combLowPass_[W / 2 * g + static_cast<std::size_t>(lane / 2)][lane % 2] = lowPass[g][lane];
+            combSmooth_[W / 2 * g + static_cast<std::size_t>(lane / 2)][lane % 2] = smooth[g][lane];
         }
     }
-    for (std::size_t m = 0; m < kPairs; ++m) {
-        for (std::size_t lane = 0; lane < 2; ++lane) {
-            combSine_[2 * m + lane] = sine[m][lane];
-            combCosine_[2 * m + lane] = cosine[m][lane];
-            combPhase_[2 * m + lane] = phase[m][lane];
-        }
+    if (inputs != nullptr) {
+        combLines_.CopyHeads();
+        combLines_.Advance(frames);
     }
-    inputLowPass.KeepStateIn(inputLowPass_);
 }
 
-void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombRuns& damped, InterleavedChunk& means) {
+// Comb by comb, each read clamped to its own line, for tunings whose modulation reaches past a
+// comb's ends.
+void PlateBlock::ReadCombsClamped(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& reads) {
     const auto count = static_cast<std::size_t>(frames);
-    CombRuns& reads = damped;
     for (std::size_t i = 0; i < kCombs; ++i) {
-        std::array<double, kStereoChunkFrames> delays;
-        const std::array<double, kStereoChunkFrames>& oscillator = lfo[i % kCombsPerSide];
+        std::array<double, kChunkFrames> delays;
+        std::array<double, kChunkFrames> values;
+        const std::array<double, kChunkFrames + kLaneSlack>& oscillator = lfo[i % kCombsPerSide];
         for (std::size_t f = 0; f < count; ++f) {
             delays[f] = combBaseDelay_[i] + oscillator[f] * combDepth_;
         }
@@ -282,49 +383,19 @@ void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombR
                 delays[f] = std::floor(delays[f] + 0.5);
             }
         }
-        combLines_.ReadCubicRun(i, delays.data(), reads[i].data(), frames);
-    }
-
-    // Lanes hold left comb k and right comb k.
-    std::array<StereoFrame, kCombsPerSide> lowPass, smooth;
-    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-        lowPass[k] = StereoFrame{combLowPass_[k], combLowPass_[k + kCombsPerSide]};
-        smooth[k] = StereoFrame{combSmooth_[k], combSmooth_[k + kCombsPerSide]};
-    }
-    const double d = combDamping_;
-    const StereoFrame keepLowPass = BothChannels(d);
-    const StereoFrame takeLowPass = BothChannels(1.0 - d);
-    const StereoFrame keepSmooth = BothChannels(d / 2.0);
-    const StereoFrame takeSmooth = BothChannels(1.0 - d / 2.0);
-    for (std::size_t f = 0; f < count; ++f) {
-        StereoFrame sum{};
-        for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-            const StereoFrame read{reads[k][f], reads[k + kCombsPerSide][f]};
-            lowPass[k] = read * takeLowPass + keepLowPass * lowPass[k];
-            smooth[k] = takeSmooth * lowPass[k] + keepSmooth * smooth[k];
-            damped[k][f] = smooth[k][0];
-            damped[k + kCombsPerSide][f] = smooth[k][1];
-            sum += smooth[k];
+        combLines_.ReadCubicRun(i, delays.data(), values.data(), frames);
+        const std::size_t column = 2 * (i % kCombsPerSide) + i / kCombsPerSide;
+        for (std::size_t f = 0; f < count; ++f) {
+            reads[kCombs * f + column] = values[f];
         }
-        means[2 * f] = sum[0] * kCombMix;
-        means[2 * f + 1] = sum[1] * kCombMix;
-    }
-    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-        combLowPass_[k] = lowPass[k][0];
-        combLowPass_[k + kCombsPerSide] = lowPass[k][1];
-        combSmooth_[k] = smooth[k][0];
-        combSmooth_[k + kCombsPerSide] = smooth[k][1];
     }
 }
 
-void PlateBlock::PushCombs(std::int32_t frames, const CombRuns& damped, const InterleavedChunk& inputs) {
-    std::array<std::array<double, kStereoChunkFrames>, 2> sideInputs;
-    for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
-        sideInputs[0][f] = inputs[2 * f];
-        sideInputs[1][f] = inputs[2 * f + 1];
-    }
-    for (std::size_t i = 0; i < kCombs; ++i) {
-        combLines_.Write(i, damped[i].data(), combFeedback_, sideInputs[i / kCombsPerSide].data(), frames);
+template <int W>
+inline void PlateBlock::PushCombs(std::int32_t frames, const CombPairs& damped, const InterleavedChunk& inputs) {
+    for (std::size_t k = 0; k < kCombsPerSide; ++k) {
+        combLines_.WritePairRun<W>(k, k + kCombsPerSide, damped.data() + 2 * k, kCombs, combFeedback_, inputs.data(),
+                                   2, frames);
     }
     combLines_.Advance(frames);
 }
@@ -334,36 +405,56 @@ void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
         return;
     }
     roundCombDelays_ = PlateCombRounding() > 0.5;
-    AnchorOscillators();
     const std::int32_t chunk = ChunkFrames();
     for (std::int32_t start = 0; start < frames; start += chunk) {
-        ProcessChunk(left + start, right + start, std::min(chunk, frames - start));
+        const std::int32_t count = std::min(chunk, frames - start);
+        if (wide_) {
+            ProcessChunkWide(left + start, right + start, count);
+        } else {
+            ProcessChunkNarrow(left + start, right + start, count);
+        }
     }
 }
 
 // Stage by stage over the chunk. The combs read frames pushed before it and get this chunk's input at
 // its end; only the tanks and the filters carry one frame into the next within it.
-void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
+template <int W>
+[[gnu::always_inline]] inline void PlateBlock::RunChunk(double* left, double* right, std::int32_t frames) {
+    if (frames <= 0) {
+        return;
+    }
     const auto count = static_cast<std::size_t>(frames);
-    std::array<StereoFrame, kStereoChunkFrames> dry;
+    std::array<StereoFrame, kChunkFrames> dry;
     LoadFrames(left, right, dry.data(), frames);
-    std::array<StereoFrame, kStereoChunkFrames> filtered;
+    std::array<StereoFrame, kChunkFrames> filtered;
+    StereoSection inputLowPass(inputLowPass_);
+    for (std::size_t f = 0; f < count; ++f) {
+        filtered[f] = inputLowPass.Run(dry[f]);
+    }
+    inputLowPass.KeepStateIn(inputLowPass_);
     OscillatorRuns lfo;
-    RunOscillatorsAndInputFilter(dry, filtered, lfo, frames);
+    combSines_.Run(lfo, frames);
+    // The lanes past the chunk repeat its last frame.
+    for (std::array<double, kChunkFrames + kLaneSlack>& run : lfo) {
+        std::fill(run.begin() + frames, run.begin() + frames + kLaneSlack, run[count - 1]);
+    }
 
     InterleavedChunk reflections;
-    ReflectChunk(filtered, frames, reflections);
-    InterleavedChunk combInputs{};
+    ReflectChunk<W>(filtered, frames, reflections);
+    InterleavedChunk combInputs;
     for (std::size_t f = 0; f < count; ++f) {
         for (std::size_t s = 0; s < 2; ++s) {
             combInputs[2 * f + s] = reflections[2 * f + s] * tuning_.reflectionFeedback + filtered[f][s];
         }
     }
 
-    CombRuns damped;
+    // Without a chain looped back, the combs' inputs are known now and the damping loop writes them.
+    const bool chain = tuning_.chainAmount > 0.0;
+    const bool looped = chain && tuning_.chainLoop != 0.0;
+    CombPairs damped;
     InterleavedChunk combs;
-    ReadCombs(frames, lfo, damped, combs);
-    std::array<double, kStereoChunkFrames> mid;
+    ReadCombs<W>(frames, lfo, damped, combs, looped ? nullptr : &combInputs);
+    std::array<double, kChunkFrames> mid;
     for (std::size_t f = 0; f < count; ++f) {
         mid[f] = (combs[2 * f] + combs[2 * f + 1]) / 2.0;
     }
@@ -372,20 +463,21 @@ void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) 
     inputDiffusers_.RunInPlace(diffused.data(), 2 * frames);
 
     // Each frame's comb input takes the chain's output of the frame before.
-    const bool chain = tuning_.chainAmount > 0.0;
-    std::array<double, kStereoChunkFrames> echoes;
+    std::array<double, kChunkFrames> echoes;
     if (chain) {
         std::copy_n(mid.begin(), count, echoes.begin());
         for (std::size_t i = 0; i < chain_.size(); ++i) {
             chain_[i].RunAllpass(chainGains_[i], echoes.data(), frames);
         }
     }
-    for (std::size_t f = 0; f < count; ++f) {
-        combInputs[2 * f] += chainFeedback_;
-        combInputs[2 * f + 1] += chainFeedback_;
-        chainFeedback_ = chain ? echoes[f] * tuning_.chainLoop : 0.0;
+    if (looped) {
+        for (std::size_t f = 0; f < count; ++f) {
+            combInputs[2 * f] += chainFeedback_;
+            combInputs[2 * f + 1] += chainFeedback_;
+            chainFeedback_ = echoes[f] * tuning_.chainLoop;
+        }
+        PushCombs<W>(frames, damped, combInputs);
     }
-    PushCombs(frames, damped, combInputs);
 
     if (tuning_.reflectionDiffusion > 0.0) {
         reflectionDiffusers_.RunInPlace(reflections.data(), 2 * frames);
@@ -393,36 +485,53 @@ void PlateBlock::ProcessChunk(double* left, double* right, std::int32_t frames) 
     MixChunk(dry, diffused, mid, chain ? &echoes : nullptr, reflections, frames, left, right);
 }
 
-void PlateBlock::ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
-                              InterleavedChunk& reflections) {
-    std::array<std::array<double, kStereoChunkFrames>, 2> sides;
+[[gnu::target("avx2")]] void PlateBlock::ProcessChunkWide(double* left, double* right, std::int32_t frames) {
+    RunChunk<4>(left, right, frames);
+}
+
+void PlateBlock::ProcessChunkNarrow(double* left, double* right, std::int32_t frames) {
+    RunChunk<2>(left, right, frames);
+}
+
+template <int W>
+[[gnu::always_inline]] inline void PlateBlock::ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered,
+                                                            std::int32_t frames, InterleavedChunk& reflections) {
+    std::array<std::array<double, kChunkFrames + kLaneSlack>, 2> sides;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         sides[0][f] = filtered[f][0];
         sides[1][f] = filtered[f][1];
     }
     for (std::size_t s = 0; s < 2; ++s) {
-        preDelay_[s].PushRun(sides[s].data(), frames);
-        sides[s].fill(0.0);
+        preDelay_[s].Push(sides[s].data(), frames);
     }
-    for (std::size_t i = 0; i < kTaps; ++i) {
-        preDelay_[0].AddTapRun(leftTapDelays_[i], kTapGains[i], sides[0].data(), frames);
-        if (leftTapDelays_[i] > 0) {
-            preDelay_[1].AddTapRun(rightTapDelays_[i], kTapGains[i], sides[1].data(), frames);
-        }
-    }
+    preDelay_[0].Reflect<W>(leftTapDelays_, kTapGains, kTaps, sides[0].data(), frames);
+    preDelay_[1].Reflect<W>(rightTapDelays_, rightTapGains_, rightTaps_, sides[1].data(), frames);
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         reflections[2 * f] = sides[0][f];
         reflections[2 * f + 1] = sides[1][f];
     }
 }
 
-void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry, const InterleavedChunk& tankInputs,
-                          const std::array<double, kStereoChunkFrames>& mid,
-                          const std::array<double, kStereoChunkFrames>* echoes, const InterleavedChunk& reflections,
-                          std::int32_t frames, double* left, double* right) {
+[[gnu::always_inline]] inline void PlateBlock::MixChunk(
+    const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
+    const std::array<double, kChunkFrames>& mid, const std::array<double, kChunkFrames>* echoes,
+    const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right) {
     const bool figureEight = tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
-    const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
+    if (!figureEight && tuning_.tankModInteger > 0.5) {
+        MixChunkWith<true>(dry, tankInputs, mid, echoes, reflections, frames, left, right);
+    } else {
+        MixChunkWith<false>(dry, tankInputs, mid, echoes, reflections, frames, left, right);
+    }
+}
+
+template <bool WholeReads>
+[[gnu::always_inline]] inline void PlateBlock::MixChunkWith(const std::array<StereoFrame, kChunkFrames>& dry,
+                              const InterleavedChunk& tankInputs, const std::array<double, kChunkFrames>& mid,
+                              const std::array<double, kChunkFrames>* echoes,
+                              const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right) {
+    const bool figureEight = !WholeReads && tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
     const bool wholeTankReads = tuning_.tankModInteger > 0.5;
+    const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
     const double c = sizeAmount_;
     const StereoFrame wetScale = BothChannels((0.3 * c * c + 0.7 * c) * tuning_.wetGain);
     const StereoFrame reflectionShare = BothChannels(tuning_.reflectionOut * 0.5);
@@ -431,42 +540,75 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
     TankHalf& second = tank_[1];
     const StereoFrame readBase{first.baseDelay + kTankReadPad, second.baseDelay + kTankReadPad};
     const StereoFrame excursion{first.excursion * tuning_.tankMod, second.excursion * tuning_.tankMod};
-    const StereoFrame stepSine = BothChannels(tankStepSine_);
-    const StereoFrame stepCosine = BothChannels(tankStepCosine_);
     const StereoFrame g = BothChannels(combDamping_);
     const StereoFrame decay = BothChannels(smallTankDecay_);
-    StereoFrame sine{first.sine, second.sine};
-    StereoFrame cosine{first.cosine, second.cosine};
-    StereoFrame phase{first.phase, second.phase};
+    // output = w - g diffuserFed = (1 - g^2) (w - g decay read) + g^2 decay input.
+    const StereoFrame shortcut = BothChannels(1.0 - combDamping_ * combDamping_);
+    const StereoFrame gDecay = g * decay;
+    const StereoFrame crossGain = g * gDecay;
     StereoFrame output{first.output, second.output};
+    std::array<std::array<double, kChunkFrames>, 2> sines;
+    tankSines_.Run(sines, frames);
+    // The lines of both halves, each with its position in a local.
+    std::array<double*, 2> allpass{first.allpass.samples.data(), second.allpass.samples.data()};
+    std::array<double*, 2> decayLine{first.decay.samples.data(), second.decay.samples.data()};
+    std::array<double*, 2> diffuser{first.diffuser.samples.data(), second.diffuser.samples.data()};
+    const std::array<std::int32_t, 2> allpassLength{first.allpass.Length(), second.allpass.Length()};
+    const std::array<std::int32_t, 2> decayLength{first.decay.Length(), second.decay.Length()};
+    const std::array<std::int32_t, 2> diffuserLength{first.diffuser.Length(), second.diffuser.Length()};
+    std::array<std::int32_t, 2> allpassAt{first.allpass.position, second.allpass.position};
+    std::array<std::int32_t, 2> decayAt{first.decay.position, second.decay.position};
+    std::array<std::int32_t, 2> diffuserAt{first.diffuser.position, second.diffuser.position};
+    const auto advance = [](std::int32_t at, std::int32_t length) { return at + 1 == length ? 0 : at + 1; };
 
     StereoSection outputHighPass(outputHighPass_);
     StereoFrame dc{dcState_[0], dcState_[1]};
-    std::array<StereoFrame, kStereoChunkFrames> out;
+    std::array<StereoFrame, kChunkFrames> out;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         const StereoFrame input = StereoFrame{tankInputs[2 * f], tankInputs[2 * f + 1]} + StereoFrame{output[1], output[0]};
+        const StereoFrame sine{sines[0][f], sines[1][f]};
         // Below the shortest read or NaN reads at the shortest (the maximum takes its second operand).
         const __m128d delay = _mm_min_pd(_mm_max_pd(readBase + excursion * (sine + 1.0) / 2.0, BothChannels(kShortestTankRead)),
                                          BothChannels(kLongestTankRead));
-        const StereoFrame rotated = sine * stepCosine + cosine * stepSine;
-        cosine = cosine * stepCosine - sine * stepSine;
-        sine = rotated;
-        phase += BothChannels(tankPhaseStep_);
-        phase = phase >= 1.0 ? phase - BothChannels(1.0) : phase;
-        const StereoFrame read = wholeTankReads
-                                     ? StereoFrame{first.allpass.Tap(static_cast<std::int32_t>(delay[0])),
-                                                   second.allpass.Tap(static_cast<std::int32_t>(delay[1]))}
-                                     : StereoFrame{ReadCubic(first.allpass, delay[0]), ReadCubic(second.allpass, delay[1])};
+        StereoFrame read;
+        StereoFrame taps;
+        StereoFrame w;
+        if constexpr (WholeReads) {
+            // Truncation: the delay is positive.
+            const __m128i wholes = _mm_cvttpd_epi32(delay);
+            const auto bothWholes = static_cast<std::uint64_t>(_mm_cvtsi128_si64(wholes));
+            for (std::size_t h = 0; h < 2; ++h) {
+                std::int32_t index = allpassAt[h] - static_cast<std::int32_t>(static_cast<std::uint32_t>(bothWholes >> (32 * h)));
+                index += index < 0 ? allpassLength[h] : 0;
+                read[h] = allpass[h][index];
+                taps[h] = decayLine[h][decayAt[h]];
+                w[h] = diffuser[h][diffuserAt[h]];
+            }
+        } else {
+            read = wholeTankReads ? StereoFrame{first.allpass.Tap(static_cast<std::int32_t>(delay[0])),
+                                                second.allpass.Tap(static_cast<std::int32_t>(delay[1]))}
+                                  : StereoFrame{first.allpass.ReadCubic(delay[0]), second.allpass.ReadCubic(delay[1])};
+            taps = StereoFrame{decayLine[0][decayAt[0]], decayLine[1][decayAt[1]]};
+            w = StereoFrame{diffuser[0][diffuserAt[0]], diffuser[1][diffuserAt[1]]};
+        }
         const StereoFrame fed = read * g + input;
-        first.allpass.Push(fed[0]);
-        second.allpass.Push(fed[1]);
         const StereoFrame decayed = (read - g * fed) * decay;
-        StereoFrame taps{first.decay.Step(decayed[0]), second.decay.Step(decayed[1])};
-        const StereoFrame w{first.diffuser.Oldest(), second.diffuser.Oldest()};
         const StereoFrame diffuserFed = decayed + g * w;
-        first.diffuser.Push(diffuserFed[0]);
-        second.diffuser.Push(diffuserFed[1]);
-        output = w - g * diffuserFed;
+        // w - g diffuserFed, regrouped so that the previous frame's output reaches this one's through one
+        // multiply and one add, and the recurrence no longer waits on the whole allpass chain.
+        output = shortcut * (w - gDecay * read) + crossGain * input;
+        for (std::size_t h = 0; h < 2; ++h) {
+            allpass[h][allpassAt[h]] = fed[h];
+            allpassAt[h] = advance(allpassAt[h], allpassLength[h]);
+            if constexpr (!WholeReads) {
+                // The general reads take their positions from the lines.
+                (h == 0 ? first : second).allpass.position = allpassAt[h];
+            }
+            decayLine[h][decayAt[h]] = decayed[h];
+            decayAt[h] = advance(decayAt[h], decayLength[h]);
+            diffuser[h][diffuserAt[h]] = diffuserFed[h];
+            diffuserAt[h] = advance(diffuserAt[h], diffuserLength[h]);
+        }
 
         if (figureEight) {
             const StereoSample tank =
@@ -485,10 +627,11 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
         out[f] = dry[f] + (wet - dc) * wetScale;
     }
     for (std::size_t h = 0; h < 2; ++h) {
-        tank_[h].sine = sine[h];
-        tank_[h].cosine = cosine[h];
-        tank_[h].phase = phase[h];
-        tank_[h].output = output[h];
+        TankHalf& half = tank_[h];
+        half.output = output[h];
+        half.allpass.position = allpassAt[h];
+        half.decay.position = decayAt[h];
+        half.diffuser.position = diffuserAt[h];
     }
     outputHighPass.KeepStateIn(outputHighPass_);
     dcState_ = {dc[0], dc[1]};
@@ -496,18 +639,15 @@ void PlateBlock::MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry
 }
 
 void PlateBlock::SkipFrames(std::int64_t frames) {
-    const auto count = static_cast<double>(frames);
-    for (std::size_t i = 0; i < kCombsPerSide; ++i) {
-        combPhase_[i] = WrapPhase(combPhase_[i] + std::fmod(count * combPhaseStep_[i], 1.0));
-    }
-    for (TankHalf& half : tank_) {
-        half.phase = WrapPhase(half.phase + std::fmod(count * tankPhaseStep_, 1.0));
-    }
+    combSines_.Skip(frames);
+    tankSines_.Skip(frames);
     figureEight_.SkipFrames(frames);
 }
 
 void PlateBlock::Reset() {
-    ClearLines(preDelay_);
+    for (PreDelayLine& line : preDelay_) {
+        line.Clear();
+    }
     combLines_.Clear();
     combLowPass_ = {};
     combSmooth_ = {};
@@ -518,8 +658,9 @@ void PlateBlock::Reset() {
         half.decay.Clear();
         half.diffuser.Clear();
         half.output = 0.0;
-        half.phase = h == 0 ? 0.0 : 0.5;
     }
+    tankSines_.Start({0.0, 0.5});
+    combSines_.Start(combSines_.Phases());
     figureEight_.Reset();
     ClearLines(chain_);
     chainFeedback_ = 0.0;
@@ -530,7 +671,9 @@ void PlateBlock::Reset() {
 }
 
 void PlateBlock::Release() {
-    ReleaseLines(preDelay_);
+    for (PreDelayLine& line : preDelay_) {
+        line.Release();
+    }
     combLines_.Release();
     inputDiffusers_.Release();
     for (TankHalf& half : tank_) {

@@ -4,11 +4,15 @@
 #include <cstdint>
 
 #include "rack/dsp/figure_eight_tank.h"
+#include "rack/dsp/frame_sines.h"
 #include "rack/dsp/plate_lines.h"
 #include "rack/dsp/ring_delay.h"
 #include "rack/dsp/stereo_biquad.h"
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
+
+// Whether this processor runs the plate's four-lane (AVX2) loops.
+bool PlateWideVectorsAvailable();
 
 // Developer tuning of the plate, from the TARNWELL_PLATE variables.
 struct PlateTuning {
@@ -36,6 +40,9 @@ struct PlateTuning {
     double tankMod = 1.0;
     double tankModInteger = 1.0;
     double reflectionDiffusion = 1.0;
+    // Not a variable: the four-lane loops where the processor has AVX2; tests turn it off to run the
+    // two-lane loops every x86-64 processor has.
+    bool wideVectors = PlateWideVectorsAvailable();
 
     // Also sets the process-wide comb rounding when TARNWELL_PLATE_COMBMODINT exists.
     void Read(const TuningEnvironment& environment);
@@ -71,45 +78,62 @@ private:
     // One half of the small tank: modulated allpass, decay delay (the half's tap), allpass. Both halves
     // run at once, one per lane; each half's output goes to the other half the next frame.
     struct TankHalf {
-        RingDelay allpass;
-        RingDelay decay;
-        RingDelay diffuser;
+        TankLine allpass;
+        TankLine decay;
+        TankLine diffuser;
         std::int32_t baseDelay = 1;
         std::int32_t excursion = 2;
-        double phase = 0.0;
-        // The LFO's sine and cosine, carried by rotation within a block from the phase at its start.
-        double sine = 0.0;
-        double cosine = 1.0;
         double output = 0.0;
     };
 
-    // Each comb LFO's value at every frame of a chunk.
-    using OscillatorRuns = std::array<std::array<double, kStereoChunkFrames>, kCombsPerSide>;
-    // One chunk of frames, each comb's on its own.
-    using CombRuns = std::array<std::array<double, kStereoChunkFrames>, kCombs>;
+    // Frames a chunk holds at most: a block of 128 frames runs as one, which shares each stage's
+    // set-up among more frames than the rack's chunks of 64 (the combs allow up to ~1200).
+    static constexpr std::int32_t kChunkFrames = 128;
+    // Frames beyond a chunk that its four-lane loops may touch.
+    static constexpr std::size_t kLaneSlack = 4;
+    // Each comb LFO's value at every frame of a chunk, with room for W-lane loops to run past it.
+    using OscillatorRuns = std::array<std::array<double, kChunkFrames + kLaneSlack>, kCombsPerSide>;
+    // For every frame of a chunk, left comb k and right comb k side by side for each k: frame f's
+    // values at 2 kCombsPerSide f.
+    using CombPairs = std::array<double, kCombs * (kChunkFrames + kLaneSlack)>;
+    // Every frame of a chunk, each comb's on its own (the combs in their bank's order, left side first).
+    using CombRuns = std::array<std::array<double, kChunkFrames>, kCombs>;
     // A chunk's two channels interleaved, left first: the order in which shared lines take them.
-    using InterleavedChunk = std::array<double, 2 * kStereoChunkFrames>;
+    using InterleavedChunk = std::array<double, 2 * kChunkFrames>;
 
-    void AnchorOscillators();
     // The most frames a chunk may hold so that no comb read of it reaches a frame pushed within it,
     // and no reflection tap a frame pushed after its own.
     std::int32_t ChunkFrames() const;
-    void ProcessChunk(double* left, double* right, std::int32_t frames);
+    // Whether every comb read stays inside both combs of its pair without clamping, so that the pair
+    // can share its reads' fraction (set with the size).
+    bool PairedReadsFit() const;
+    // The chunk, with loops of four lanes (AVX2) or of two.
+    void ProcessChunkWide(double* left, double* right, std::int32_t frames);
+    void ProcessChunkNarrow(double* left, double* right, std::int32_t frames);
+    template <int W>
+    [[gnu::always_inline]] void RunChunk(double* left, double* right, std::int32_t frames);
     // Pushes the chunk into the pre-delay and writes each frame's early reflections.
-    void ReflectChunk(const std::array<StereoFrame, kStereoChunkFrames>& filtered, std::int32_t frames,
-                      InterleavedChunk& reflections);
-    // The comb LFOs and the input filter, their recurrences side by side in one loop.
-    void RunOscillatorsAndInputFilter(const std::array<StereoFrame, kStereoChunkFrames>& dry,
-                                      std::array<StereoFrame, kStereoChunkFrames>& filtered, OscillatorRuns& lfo,
-                                      std::int32_t frames);
+    template <int W>
+    [[gnu::always_inline]] void ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered,
+                                             std::int32_t frames, InterleavedChunk& reflections);
     // Each comb's damped output for every frame of the chunk, and the means of each side's.
-    void ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombRuns& damped, InterleavedChunk& means);
-    void PushCombs(std::int32_t frames, const CombRuns& damped, const InterleavedChunk& inputs);
+    // With `inputs`, also writes the combs' new samples (feedback x damped + input) as it goes.
+    template <int W>
+    [[gnu::always_inline]] void ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& damped,
+                                          InterleavedChunk& means, const InterleavedChunk* inputs);
+    void ReadCombsClamped(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& reads);
+    template <int W>
+    [[gnu::always_inline]] void PushCombs(std::int32_t frames, const CombPairs& damped, const InterleavedChunk& inputs);
     // The tank, frame by frame, and the wet signal's mix into the output: its recurrences hide those
     // of the output filters. `echoes` is the allpass chain's output, when it runs.
-    void MixChunk(const std::array<StereoFrame, kStereoChunkFrames>& dry, const InterleavedChunk& tankInputs,
-                  const std::array<double, kStereoChunkFrames>& mid, const std::array<double, kStereoChunkFrames>* echoes,
+    [[gnu::always_inline]] void MixChunk(const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
+                  const std::array<double, kChunkFrames>& mid, const std::array<double, kChunkFrames>* echoes,
                   const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right);
+    template <bool WholeReads>
+    [[gnu::always_inline]] void MixChunkWith(const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
+                      const std::array<double, kChunkFrames>& mid,
+                      const std::array<double, kChunkFrames>* echoes, const InterleavedChunk& reflections,
+                      std::int32_t frames, double* left, double* right);
 
     PlateTuning tuning_;
     double sampleRate_ = 48000.0;
@@ -120,34 +144,35 @@ private:
     StereoSample dcState_{};
     double dcCoef_ = 0.0013;
 
-    std::array<RingDelay, 2> preDelay_;
+    std::array<PreDelayLine, 2> preDelay_;
+    // The right side reads its taps only where the left side's tap has some delay.
+    std::size_t rightTaps_ = 0;
     std::array<std::int32_t, kTaps> leftTapDelays_{};
     std::array<std::int32_t, kTaps> rightTapDelays_{};
+    std::array<double, kTaps> rightTapGains_{};
 
     // Combs, left side first; structure of arrays so the filter updates vectorise.
     CombBank<kCombs> combLines_;
     std::array<double, kCombs> combBaseDelay_{};
     // Comb n of the left side and comb n of the right run at the same rate from the same phase, so
     // one LFO serves both.
-    std::array<double, kCombsPerSide> combPhase_{};
     std::array<double, kCombsPerSide> combPhaseStep_{};
-    // Each LFO's sine and cosine, rotated once a frame by its step and re-anchored to the phase at
-    // every block start, so no sine is evaluated per frame and rounding cannot build up.
-    std::array<double, kCombsPerSide> combSine_{};
-    std::array<double, kCombsPerSide> combCosine_{};
-    std::array<double, kCombsPerSide> combStepSine_{};
-    std::array<double, kCombsPerSide> combStepCosine_{};
-    double tankStepSine_ = 0.0;
-    double tankStepCosine_ = 1.0;
-    std::array<double, kCombs> combLowPass_{};
-    std::array<double, kCombs> combSmooth_{};
+    FrameSines<kCombsPerSide> combSines_;
+    // Lanes hold left comb k and right comb k.
+    std::array<StereoFrame, kCombsPerSide> combLowPass_{};
+    std::array<StereoFrame, kCombsPerSide> combSmooth_{};
+    // How many whole samples further back right comb k reads than left comb k.
+    std::array<std::int32_t, kCombsPerSide> pairOffsets_{};
+    bool pairedReads_ = false;
+    bool wide_ = false;
     double combDepth_ = 0.0;
     double combFeedback_ = 0.7;
     double combDamping_ = 0.45;
 
     PlateDiffusers inputDiffusers_;
     std::array<TankHalf, 2> tank_;
-    double tankPhaseStep_ = 0.0;
+    // The two halves' LFOs.
+    FrameSines<2> tankSines_;
     double smallTankDecay_ = 0.74;
     FigureEightTank figureEight_;
     double figureEightDecay_ = 0.45;
