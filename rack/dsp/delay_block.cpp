@@ -84,32 +84,58 @@ void DelayBlock::Process(double* left, double* right, std::int32_t frames) {
     if (lineLength < 4) {
         return;
     }
+    // The state lives in locals through the loop: kept in members, every filter step would go through
+    // memory, since the stores to the buffers might change them.
+    double* lineLeft = lineLeft_.data();
+    double* lineRight = lineRight_.data();
+    Biquad toneLeft = toneLeft_;
+    Biquad toneRight = toneRight_;
+    Biquad toneLeftSecond = toneLeftSecond_;
+    Biquad toneRightSecond = toneRightSecond_;
+    double lowStateLeft = lowStateLeft_;
+    double lowStateRight = lowStateRight_;
+    double mix = mix_;
+    std::int32_t writePosition = writePosition_;
+    const double mixTarget = mixTarget_;
+    const double mixCoefficient = mixCoefficient_;
+    const double feedback = feedback_;
+    const double lowCoefficient = lowCoefficient_;
+    const std::int32_t leftDelay = leftDelay_;
+    const std::int32_t rightDelay = rightDelay_;
     for (std::int32_t i = 0; i < frames; ++i) {
-        mix_ = SmoothTowards(mix_, mixTarget_, mixCoefficient_);
+        mix = SmoothTowards(mix, mixTarget, mixCoefficient);
         // Once faded out the block stops entirely: the lines stop being written, so the tail freezes.
-        if (!(mixTarget_ > 0.0) && mix_ < kSilentMix) {
+        if (!(mixTarget > 0.0) && mix < kSilentMix) {
             continue;
         }
-        std::int32_t leftTap = writePosition_ - leftDelay_;
+        std::int32_t leftTap = writePosition - leftDelay;
         leftTap += leftTap < 0 ? lineLength : 0;
-        std::int32_t rightTap = writePosition_ - rightDelay_;
+        std::int32_t rightTap = writePosition - rightDelay;
         rightTap += rightTap < 0 ? lineLength : 0;
 
-        const double wetLeft = toneLeftSecond_.Run(toneLeft_.Run(lineLeft_[static_cast<std::size_t>(leftTap)]));
-        const double wetRight = toneRightSecond_.Run(toneRight_.Run(lineRight_[static_cast<std::size_t>(rightTap)]));
+        const double wetLeft = toneLeftSecond.Run(toneLeft.Run(lineLeft[leftTap]));
+        const double wetRight = toneRightSecond.Run(toneRight.Run(lineRight[rightTap]));
         const double inLeft = left[i];
         const double inRight = right[i];
-        lineLeft_[static_cast<std::size_t>(writePosition_)] = wetLeft * feedback_ + inLeft;
-        lineRight_[static_cast<std::size_t>(writePosition_)] = wetRight * feedback_ + inRight;
+        lineLeft[writePosition] = wetLeft * feedback + inLeft;
+        lineRight[writePosition] = wetRight * feedback + inRight;
 
-        lowStateLeft_ += (wetLeft - lowStateLeft_) * lowCoefficient_;
-        lowStateRight_ += (wetRight - lowStateRight_) * lowCoefficient_;
-        right[i] = inRight + (wetRight - lowStateRight_) * mix_;
-        left[i] = inLeft + (wetLeft - lowStateLeft_) * mix_;
-        if (++writePosition_ == lineLength) {
-            writePosition_ = 0;
+        lowStateLeft += (wetLeft - lowStateLeft) * lowCoefficient;
+        lowStateRight += (wetRight - lowStateRight) * lowCoefficient;
+        right[i] = inRight + (wetRight - lowStateRight) * mix;
+        left[i] = inLeft + (wetLeft - lowStateLeft) * mix;
+        if (++writePosition == lineLength) {
+            writePosition = 0;
         }
     }
+    toneLeft_ = toneLeft;
+    toneRight_ = toneRight;
+    toneLeftSecond_ = toneLeftSecond;
+    toneRightSecond_ = toneRightSecond;
+    lowStateLeft_ = lowStateLeft;
+    lowStateRight_ = lowStateRight;
+    mix_ = mix;
+    writePosition_ = writePosition;
 }
 
 void DelayBlock::Reset() {
