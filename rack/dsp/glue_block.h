@@ -24,8 +24,9 @@ private:
     void DesignShelves();
     template <bool Gliding>
     void ProcessChunk(double* left, double* right, std::int32_t frames);
-    // tanh(o x) / tanh(o) on both channels, o = 1 + 0.4 x the amount.
-    void SoftClip(StereoFrame& frame, double amount);
+    // tanh(o x) / tanh(o) on both channels, o = 1 + 0.4 x the amount. Runs every frame: a call would
+    // save and restore the registers its tanh uses each time (six of them on 64-bit Windows).
+    [[gnu::always_inline]] inline void SoftClip(StereoFrame& frame, double amount);
 
     double sampleRate_ = 48000.0;
     double amountTarget_ = 0.0;
