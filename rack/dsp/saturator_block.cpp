@@ -99,7 +99,7 @@ StereoFrame StereoExponential(StereoFrame x) {
     return scale * (BothChannels(1.0) - StereoExp(x * rate));
 }
 
-double Curve(double x, double upper, double lower) {
+[[gnu::always_inline]] inline double Curve(double x, double upper, double lower) {
     if (x > upper) {
         const double over = x - upper;
         return upper + (1.0 - upper) * (1.0 - TableExp(-3.0 * over)) + 0.04 * (1.0 - TableExp(-0.45 * over));
