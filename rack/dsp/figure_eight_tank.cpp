@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "rack/dsp/dsp_math.h"
+#include "rack/dsp/fast_math.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ double FigureEightTank::ReadTaps(const std::array<Tap, 7>& taps) const {
 
 StereoSample FigureEightTank::Process(double x, double decay, double damping, double modulationDepth) {
     x = diffusers_.Run(x);
-    const double excursion = scale_ * modulationDepth * (0.5 * std::sin(kTwoPi * phase_) + 0.5);
+    const double excursion = scale_ * modulationDepth * (0.5 * FastSinCos(kTwoPi * phase_).sine + 0.5);
     phase_ += phaseStep_;
     phase_ -= phase_ >= 1.0 ? 1.0 : 0.0;
     // The left half runs first, so the right half already hears this frame's left feedback.
