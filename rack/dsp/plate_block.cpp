@@ -598,6 +598,10 @@ template <bool WholeReads>
 
     StereoSection outputHighPass(outputHighPass_);
     StereoFrame dc{dcState_[0], dcState_[1]};
+    // In locals, as the line stores could otherwise reach them and they would be loaded every frame.
+    const StereoFrame keepDc = BothChannels(1.0 - dcCoef_);
+    const StereoFrame takeDc = BothChannels(dcCoef_);
+    const StereoFrame tankToWet = BothChannels(tuning_.tankToWet);
     std::array<StereoFrame, kChunkFrames>& out = arrays.out;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         const StereoFrame input = StereoFrame{tankInputs[2 * f], tankInputs[2 * f + 1]} + StereoFrame{output[1], output[0]};
@@ -651,14 +655,14 @@ template <bool WholeReads>
             taps = BothChannels(kFigureEightGain) * StereoFrame{tank[0], tank[1]};
         }
         if (echoes != nullptr) {
-            taps = BothChannels(tuning_.tankToWet) * taps + BothChannels((*echoes)[f]);
+            taps = tankToWet * taps + BothChannels((*echoes)[f]);
         }
         StereoFrame wet = reflectionShare * StereoFrame{reflections[2 * f], reflections[2 * f + 1]} +
                           BothChannels(0.5) * taps;
         if (highPass) {
             wet = outputHighPass.Run(wet);
         }
-        dc = BothChannels(1.0 - dcCoef_) * dc + BothChannels(dcCoef_) * wet;
+        dc = keepDc * dc + takeDc * wet;
         out[f] = dry[f] + (wet - dc) * wetScale;
     }
     for (std::size_t h = 0; h < 2; ++h) {
