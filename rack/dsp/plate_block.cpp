@@ -339,14 +339,25 @@ template <int W>
     const double keepSmooth = d / 2.0;
     const double takeSmooth = 1.0 - d / 2.0;
     const double feedback = combFeedback_;
+    // Lane 2j + s of group g is the comb of side s at position W / 2 g + j, which lies that many lines in.
+    std::array<std::size_t, kCombs> lineOffsets;
+    for (std::size_t g = 0; g < kGroups; ++g) {
+        for (int lane = 0; lane < W; ++lane) {
+            const std::size_t comb = W / 2 * g + static_cast<std::size_t>(lane / 2) + kCombsPerSide * (lane % 2);
+            lineOffsets[W * g + static_cast<std::size_t>(lane)] = comb * combLines_.Stride();
+        }
+    }
+    double* lines = combLines_.Line(0);
     for (std::size_t f = 0; f < count; ++f) {
         double* frame = reads.data() + kCombs * f;
         PlateLanes<W> sum{};
         PlateLanes<W> input{};
+        double* slot = nullptr;
         if (inputs != nullptr) {
             for (int lane = 0; lane < W; ++lane) {
                 input[lane] = (*inputs)[2 * f + static_cast<std::size_t>(lane % 2)];
             }
+            slot = lines + combLines_.Slot(static_cast<std::int32_t>(f));
         }
 #pragma GCC unroll 8
         for (std::size_t g = 0; g < kGroups; ++g) {
@@ -355,11 +366,15 @@ template <int W>
             lowPass[g] = read * takeLowPass + d * lowPass[g];
             smooth[g] = takeSmooth * lowPass[g] + keepSmooth * smooth[g];
             sum += smooth[g];
-            // The combs' new samples, when the inputs are known, in the place of the damped outputs: one
-            // store a vector here and one per W frames of a pair in the copy after the loop, where
-            // writing them straight into the lines took a store per comb and frame.
-            const PlateLanes<W> kept = inputs != nullptr ? smooth[g] * feedback + input : smooth[g];
-            std::memcpy(frame + W * g, &kept, sizeof kept);
+            if (inputs != nullptr) {
+                const PlateLanes<W> fed = smooth[g] * feedback + input;
+#pragma GCC unroll 8
+                for (int lane = 0; lane < W; ++lane) {
+                    slot[lineOffsets[W * g + static_cast<std::size_t>(lane)]] = fed[lane];
+                }
+            } else {
+                std::memcpy(frame + W * g, &smooth[g], sizeof smooth[g]);
+            }
         }
         double left = sum[0];
         double right = sum[1];
@@ -377,9 +392,7 @@ template <int W>
         }
     }
     if (inputs != nullptr) {
-        for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-            combLines_.CopyPairRun<W>(k, k + kCombsPerSide, reads.data() + 2 * k, kCombs, frames);
-        }
+        combLines_.CopyHeads();
         combLines_.Advance(frames);
     }
 }

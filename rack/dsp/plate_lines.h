@@ -331,6 +331,18 @@ public:
 
     void Advance(std::int32_t frames) { position_ = (position_ + frames) & (frames_ - 1); }
 
+    // For writing frames in place: frame f of the run goes to Line(comb)[Slot(f)]; CopyHeads after the
+    // run, and then Advance.
+    double* Line(std::size_t comb) { return samples_.data() + comb * stride_; }
+    std::size_t Stride() const { return stride_; }
+    std::int32_t Slot(std::int32_t frame) const { return (position_ + frame) & (frames_ - 1); }
+    void CopyHeads() {
+        for (std::size_t comb = 0; comb < Combs; ++comb) {
+            double* line = Line(comb);
+            std::copy(line, line + kCopiedFrames, line + frames_);
+        }
+    }
+
     // The longest delay a read of the comb takes as it is (longer ones are held to it).
     double LongestRead(std::size_t comb) const { return longestRead_[comb]; }
 
@@ -383,42 +395,6 @@ public:
     [[gnu::always_inline]] void WritePairRun(std::size_t first, std::size_t second, const double* damped,
                                              std::size_t stride, double feedback, const double* inputs,
                                              std::size_t inputStride, std::int32_t frames) {
-        FillPairRun<W>(
-            first, second, frames,
-            [&](std::size_t frame, PlateLanes<W>& a, PlateLanes<W>& b) {
-                PlateLanes<W> inA;
-                PlateLanes<W> inB;
-                LoadPairs<W>(damped + frame * stride, stride, a, b);
-                LoadPairs<W>(inputs + frame * inputStride, inputStride, inA, inB);
-                a = a * feedback + inA;
-                b = b * feedback + inB;
-            },
-            [&](std::size_t frame, std::size_t side) {
-                return damped[frame * stride + side] * feedback + inputs[frame * inputStride + side];
-            });
-    }
-
-    // The combs' samples for a run of frames as they are, in WritePairRun's layout.
-    template <int W>
-    [[gnu::always_inline]] void CopyPairRun(std::size_t first, std::size_t second, const double* samples,
-                                            std::size_t stride, std::int32_t frames) {
-        FillPairRun<W>(
-            first, second, frames,
-            [&](std::size_t frame, PlateLanes<W>& a, PlateLanes<W>& b) {
-                LoadPairs<W>(samples + frame * stride, stride, a, b);
-            },
-            [&](std::size_t frame, std::size_t side) { return samples[frame * stride + side]; });
-    }
-
-private:
-    // Reads of up to four neighbouring frames of four points each run past the ring's end.
-    static constexpr std::int32_t kCopiedFrames = 8;
-
-    // Writes comb first's and comb second's samples for a run of frames: `lanes` makes W frames' of
-    // both from the run's frame given, `single` one frame's of one side (0 first, 1 second).
-    template <int W, typename Lanes, typename Single>
-    [[gnu::always_inline]] void FillPairRun(std::size_t first, std::size_t second, std::int32_t frames,
-                                            Lanes lanes, Single single) {
         double* firstLine = samples_.data() + first * stride_;
         double* secondLine = samples_.data() + second * stride_;
         std::int32_t slot = position_;
@@ -428,14 +404,20 @@ private:
             for (; i + W <= stretch; i += W) {
                 PlateLanes<W> a;
                 PlateLanes<W> b;
-                lanes(static_cast<std::size_t>(f + i), a, b);
-                std::memcpy(firstLine + slot + i, &a, sizeof a);
-                std::memcpy(secondLine + slot + i, &b, sizeof b);
+                PlateLanes<W> inA;
+                PlateLanes<W> inB;
+                const auto frame = static_cast<std::size_t>(f + i);
+                LoadPairs<W>(damped + frame * stride, stride, a, b);
+                LoadPairs<W>(inputs + frame * inputStride, inputStride, inA, inB);
+                const PlateLanes<W> outA = a * feedback + inA;
+                const PlateLanes<W> outB = b * feedback + inB;
+                std::memcpy(firstLine + slot + i, &outA, sizeof outA);
+                std::memcpy(secondLine + slot + i, &outB, sizeof outB);
             }
             for (; i < stretch; ++i) {
                 const auto frame = static_cast<std::size_t>(f + i);
-                firstLine[slot + i] = single(frame, 0);
-                secondLine[slot + i] = single(frame, 1);
+                firstLine[slot + i] = damped[frame * stride] * feedback + inputs[frame * inputStride];
+                secondLine[slot + i] = damped[frame * stride + 1] * feedback + inputs[frame * inputStride + 1];
             }
             f += stretch;
             slot = (slot + stretch) & (frames_ - 1);
@@ -443,6 +425,10 @@ private:
         std::copy(firstLine, firstLine + kCopiedFrames, firstLine + frames_);
         std::copy(secondLine, secondLine + kCopiedFrames, secondLine + frames_);
     }
+
+private:
+    // Reads of up to four neighbouring frames of four points each run past the ring's end.
+    static constexpr std::int32_t kCopiedFrames = 8;
 
     template <int W>
     [[gnu::always_inline]] static void ReadContiguous(const double* p, const CubicWeights<W>& w, PlateLanes<W>& value) {
