@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <emmintrin.h>
+#include <new>
 
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
@@ -67,6 +68,35 @@ constexpr double kHighPassOffBelowHz = 1.0;
 std::atomic<double> combRounding{0.0};
 
 }  // namespace
+
+struct PlateBlock::ChunkArrays {
+    alignas(64) std::array<StereoFrame, kChunkFrames> dry;
+    alignas(64) std::array<StereoFrame, kChunkFrames> filtered;
+    alignas(64) OscillatorRuns lfo;
+    alignas(64) std::array<std::array<double, kChunkFrames + kLaneSlack>, 2> sides;
+    alignas(64) InterleavedChunk reflections;
+    alignas(64) InterleavedChunk combInputs;
+    alignas(64) std::array<double, kChunkFrames + kLaneSlack> delays;
+    alignas(64) CombPairs damped;
+    alignas(64) InterleavedChunk combs;
+    alignas(64) std::array<double, kChunkFrames> mid;
+    alignas(64) std::array<double, kChunkFrames> echoes;
+    alignas(64) std::array<std::array<double, kChunkFrames>, 2> sines;
+    alignas(64) std::array<StereoFrame, kChunkFrames> out;
+};
+
+// GCC for 64-bit Windows keeps the stack aligned to 16 bytes only, where half the four-lane loads and
+// stores of a chunk's arrays would straddle two cache lines; so the arrays go at a cache line's start
+// within a stack buffer of bytes. Left uninitialised, as local arrays are.
+struct PlateBlock::ChunkBuffer {
+    static constexpr std::size_t kAlignment = alignof(ChunkArrays);
+    unsigned char bytes[sizeof(ChunkArrays) + kAlignment];
+
+    [[gnu::always_inline]] ChunkArrays& Arrays() {
+        const std::size_t skip = (kAlignment - reinterpret_cast<std::uintptr_t>(bytes) % kAlignment) % kAlignment;
+        return *new (bytes + skip) ChunkArrays;
+    }
+};
 
 bool PlateWideVectorsAvailable() {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
@@ -256,12 +286,12 @@ std::int32_t PlateBlock::ChunkFrames() const {
 template <int W>
 [[gnu::always_inline]] inline void PlateBlock::ReadCombs(std::int32_t frames, const OscillatorRuns& lfo,
                                                          CombPairs& damped, InterleavedChunk& means,
-                                                         const InterleavedChunk* inputs) {
+                                                         const InterleavedChunk* inputs,
+                                                         std::array<double, kChunkFrames + kLaneSlack>& delays) {
     const auto count = static_cast<std::size_t>(frames);
     CombPairs& reads = damped;
     if (pairedReads_) {
         for (std::size_t k = 0; k < kCombsPerSide; ++k) {
-            std::array<double, kChunkFrames + kLaneSlack> delays;
             PlateLanes<W> lowest;
             PlateLanes<W> highest;
             for (std::int32_t f = 0; f < frames; f += W) {
@@ -419,29 +449,30 @@ void PlateBlock::Process(double* left, double* right, std::int32_t frames) {
 // Stage by stage over the chunk. The combs read frames pushed before it and get this chunk's input at
 // its end; only the tanks and the filters carry one frame into the next within it.
 template <int W>
-[[gnu::always_inline]] inline void PlateBlock::RunChunk(double* left, double* right, std::int32_t frames) {
+[[gnu::always_inline]] inline void PlateBlock::RunChunk(ChunkArrays& arrays, double* left, double* right,
+                                                        std::int32_t frames) {
     if (frames <= 0) {
         return;
     }
     const auto count = static_cast<std::size_t>(frames);
-    std::array<StereoFrame, kChunkFrames> dry;
+    std::array<StereoFrame, kChunkFrames>& dry = arrays.dry;
     LoadFrames(left, right, dry.data(), frames);
-    std::array<StereoFrame, kChunkFrames> filtered;
+    std::array<StereoFrame, kChunkFrames>& filtered = arrays.filtered;
     StereoSection inputLowPass(inputLowPass_);
     for (std::size_t f = 0; f < count; ++f) {
         filtered[f] = inputLowPass.Run(dry[f]);
     }
     inputLowPass.KeepStateIn(inputLowPass_);
-    OscillatorRuns lfo;
+    OscillatorRuns& lfo = arrays.lfo;
     combSines_.Run(lfo, frames);
     // The lanes past the chunk repeat its last frame.
     for (std::array<double, kChunkFrames + kLaneSlack>& run : lfo) {
         std::fill(run.begin() + frames, run.begin() + frames + kLaneSlack, run[count - 1]);
     }
 
-    InterleavedChunk reflections;
-    ReflectChunk<W>(filtered, frames, reflections);
-    InterleavedChunk combInputs;
+    InterleavedChunk& reflections = arrays.reflections;
+    ReflectChunk<W>(arrays, frames);
+    InterleavedChunk& combInputs = arrays.combInputs;
     for (std::size_t f = 0; f < count; ++f) {
         for (std::size_t s = 0; s < 2; ++s) {
             combInputs[2 * f + s] = reflections[2 * f + s] * tuning_.reflectionFeedback + filtered[f][s];
@@ -451,10 +482,10 @@ template <int W>
     // Without a chain looped back, the combs' inputs are known now and the damping loop writes them.
     const bool chain = tuning_.chainAmount > 0.0;
     const bool looped = chain && tuning_.chainLoop != 0.0;
-    CombPairs damped;
-    InterleavedChunk combs;
-    ReadCombs<W>(frames, lfo, damped, combs, looped ? nullptr : &combInputs);
-    std::array<double, kChunkFrames> mid;
+    CombPairs& damped = arrays.damped;
+    InterleavedChunk& combs = arrays.combs;
+    ReadCombs<W>(frames, lfo, damped, combs, looped ? nullptr : &combInputs, arrays.delays);
+    std::array<double, kChunkFrames>& mid = arrays.mid;
     for (std::size_t f = 0; f < count; ++f) {
         mid[f] = (combs[2 * f] + combs[2 * f + 1]) / 2.0;
     }
@@ -463,7 +494,7 @@ template <int W>
     inputDiffusers_.RunInPlace(diffused.data(), 2 * frames);
 
     // Each frame's comb input takes the chain's output of the frame before.
-    std::array<double, kChunkFrames> echoes;
+    std::array<double, kChunkFrames>& echoes = arrays.echoes;
     if (chain) {
         std::copy_n(mid.begin(), count, echoes.begin());
         for (std::size_t i = 0; i < chain_.size(); ++i) {
@@ -482,21 +513,24 @@ template <int W>
     if (tuning_.reflectionDiffusion > 0.0) {
         reflectionDiffusers_.RunInPlace(reflections.data(), 2 * frames);
     }
-    MixChunk(dry, diffused, mid, chain ? &echoes : nullptr, reflections, frames, left, right);
+    MixChunk(arrays, diffused, chain, frames, left, right);
 }
 
 [[gnu::target("avx2")]] void PlateBlock::ProcessChunkWide(double* left, double* right, std::int32_t frames) {
-    RunChunk<4>(left, right, frames);
+    ChunkBuffer buffer;
+    RunChunk<4>(buffer.Arrays(), left, right, frames);
 }
 
 void PlateBlock::ProcessChunkNarrow(double* left, double* right, std::int32_t frames) {
-    RunChunk<2>(left, right, frames);
+    ChunkBuffer buffer;
+    RunChunk<2>(buffer.Arrays(), left, right, frames);
 }
 
 template <int W>
-[[gnu::always_inline]] inline void PlateBlock::ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered,
-                                                            std::int32_t frames, InterleavedChunk& reflections) {
-    std::array<std::array<double, kChunkFrames + kLaneSlack>, 2> sides;
+[[gnu::always_inline]] inline void PlateBlock::ReflectChunk(ChunkArrays& arrays, std::int32_t frames) {
+    const std::array<StereoFrame, kChunkFrames>& filtered = arrays.filtered;
+    InterleavedChunk& reflections = arrays.reflections;
+    std::array<std::array<double, kChunkFrames + kLaneSlack>, 2>& sides = arrays.sides;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         sides[0][f] = filtered[f][0];
         sides[1][f] = filtered[f][1];
@@ -512,23 +546,24 @@ template <int W>
     }
 }
 
-[[gnu::always_inline]] inline void PlateBlock::MixChunk(
-    const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
-    const std::array<double, kChunkFrames>& mid, const std::array<double, kChunkFrames>* echoes,
-    const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right) {
+[[gnu::always_inline]] inline void PlateBlock::MixChunk(ChunkArrays& arrays, const InterleavedChunk& tankInputs,
+                                                        bool chain, std::int32_t frames, double* left, double* right) {
     const bool figureEight = tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
     if (!figureEight && tuning_.tankModInteger > 0.5) {
-        MixChunkWith<true>(dry, tankInputs, mid, echoes, reflections, frames, left, right);
+        MixChunkWith<true>(arrays, tankInputs, chain, frames, left, right);
     } else {
-        MixChunkWith<false>(dry, tankInputs, mid, echoes, reflections, frames, left, right);
+        MixChunkWith<false>(arrays, tankInputs, chain, frames, left, right);
     }
 }
 
 template <bool WholeReads>
-[[gnu::always_inline]] inline void PlateBlock::MixChunkWith(const std::array<StereoFrame, kChunkFrames>& dry,
-                              const InterleavedChunk& tankInputs, const std::array<double, kChunkFrames>& mid,
-                              const std::array<double, kChunkFrames>* echoes,
-                              const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right) {
+[[gnu::always_inline]] inline void PlateBlock::MixChunkWith(ChunkArrays& arrays, const InterleavedChunk& tankInputs,
+                                                            bool chain, std::int32_t frames, double* left,
+                                                            double* right) {
+    const std::array<StereoFrame, kChunkFrames>& dry = arrays.dry;
+    const std::array<double, kChunkFrames>& mid = arrays.mid;
+    const std::array<double, kChunkFrames>* echoes = chain ? &arrays.echoes : nullptr;
+    const InterleavedChunk& reflections = arrays.reflections;
     const bool figureEight = !WholeReads && tuning_.tankMode >= kFigureEightModeFrom && figureEight_.Ready();
     const bool wholeTankReads = tuning_.tankModInteger > 0.5;
     const bool highPass = tuning_.highPassHz > kHighPassOffBelowHz;
@@ -547,7 +582,7 @@ template <bool WholeReads>
     const StereoFrame gDecay = g * decay;
     const StereoFrame crossGain = g * gDecay;
     StereoFrame output{first.output, second.output};
-    std::array<std::array<double, kChunkFrames>, 2> sines;
+    std::array<std::array<double, kChunkFrames>, 2>& sines = arrays.sines;
     tankSines_.Run(sines, frames);
     // The lines of both halves, each with its position in a local.
     std::array<double*, 2> allpass{first.allpass.samples.data(), second.allpass.samples.data()};
@@ -563,7 +598,11 @@ template <bool WholeReads>
 
     StereoSection outputHighPass(outputHighPass_);
     StereoFrame dc{dcState_[0], dcState_[1]};
-    std::array<StereoFrame, kChunkFrames> out;
+    // In locals, as the line stores could otherwise reach them and they would be loaded every frame.
+    const StereoFrame keepDc = BothChannels(1.0 - dcCoef_);
+    const StereoFrame takeDc = BothChannels(dcCoef_);
+    const StereoFrame tankToWet = BothChannels(tuning_.tankToWet);
+    std::array<StereoFrame, kChunkFrames>& out = arrays.out;
     for (std::size_t f = 0; f < static_cast<std::size_t>(frames); ++f) {
         const StereoFrame input = StereoFrame{tankInputs[2 * f], tankInputs[2 * f + 1]} + StereoFrame{output[1], output[0]};
         const StereoFrame sine{sines[0][f], sines[1][f]};
@@ -616,14 +655,14 @@ template <bool WholeReads>
             taps = BothChannels(kFigureEightGain) * StereoFrame{tank[0], tank[1]};
         }
         if (echoes != nullptr) {
-            taps = BothChannels(tuning_.tankToWet) * taps + BothChannels((*echoes)[f]);
+            taps = tankToWet * taps + BothChannels((*echoes)[f]);
         }
         StereoFrame wet = reflectionShare * StereoFrame{reflections[2 * f], reflections[2 * f + 1]} +
                           BothChannels(0.5) * taps;
         if (highPass) {
             wet = outputHighPass.Run(wet);
         }
-        dc = BothChannels(1.0 - dcCoef_) * dc + BothChannels(dcCoef_) * wet;
+        dc = keepDc * dc + takeDc * wet;
         out[f] = dry[f] + (wet - dc) * wetScale;
     }
     for (std::size_t h = 0; h < 2; ++h) {

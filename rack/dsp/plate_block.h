@@ -100,6 +100,9 @@ private:
     using CombRuns = std::array<std::array<double, kChunkFrames>, kCombs>;
     // A chunk's two channels interleaved, left first: the order in which shared lines take them.
     using InterleavedChunk = std::array<double, 2 * kChunkFrames>;
+    // The arrays a chunk works in, each at a cache line's start, and the stack buffer that holds them.
+    struct ChunkArrays;
+    struct ChunkBuffer;
 
     // The most frames a chunk may hold so that no comb read of it reaches a frame pushed within it,
     // and no reflection tap a frame pushed after its own.
@@ -111,29 +114,26 @@ private:
     void ProcessChunkWide(double* left, double* right, std::int32_t frames);
     void ProcessChunkNarrow(double* left, double* right, std::int32_t frames);
     template <int W>
-    [[gnu::always_inline]] void RunChunk(double* left, double* right, std::int32_t frames);
+    [[gnu::always_inline]] void RunChunk(ChunkArrays& arrays, double* left, double* right, std::int32_t frames);
     // Pushes the chunk into the pre-delay and writes each frame's early reflections.
     template <int W>
-    [[gnu::always_inline]] void ReflectChunk(const std::array<StereoFrame, kChunkFrames>& filtered,
-                                             std::int32_t frames, InterleavedChunk& reflections);
+    [[gnu::always_inline]] void ReflectChunk(ChunkArrays& arrays, std::int32_t frames);
     // Each comb's damped output for every frame of the chunk, and the means of each side's.
     // With `inputs`, also writes the combs' new samples (feedback x damped + input) as it goes.
     template <int W>
     [[gnu::always_inline]] void ReadCombs(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& damped,
-                                          InterleavedChunk& means, const InterleavedChunk* inputs);
+                                          InterleavedChunk& means, const InterleavedChunk* inputs,
+                                          std::array<double, kChunkFrames + kLaneSlack>& delays);
     void ReadCombsClamped(std::int32_t frames, const OscillatorRuns& lfo, CombPairs& reads);
     template <int W>
     [[gnu::always_inline]] void PushCombs(std::int32_t frames, const CombPairs& damped, const InterleavedChunk& inputs);
     // The tank, frame by frame, and the wet signal's mix into the output: its recurrences hide those
     // of the output filters. `echoes` is the allpass chain's output, when it runs.
-    [[gnu::always_inline]] void MixChunk(const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
-                  const std::array<double, kChunkFrames>& mid, const std::array<double, kChunkFrames>* echoes,
-                  const InterleavedChunk& reflections, std::int32_t frames, double* left, double* right);
+    [[gnu::always_inline]] void MixChunk(ChunkArrays& arrays, const InterleavedChunk& tankInputs, bool chain,
+                                         std::int32_t frames, double* left, double* right);
     template <bool WholeReads>
-    [[gnu::always_inline]] void MixChunkWith(const std::array<StereoFrame, kChunkFrames>& dry, const InterleavedChunk& tankInputs,
-                      const std::array<double, kChunkFrames>& mid,
-                      const std::array<double, kChunkFrames>* echoes, const InterleavedChunk& reflections,
-                      std::int32_t frames, double* left, double* right);
+    [[gnu::always_inline]] void MixChunkWith(ChunkArrays& arrays, const InterleavedChunk& tankInputs, bool chain,
+                                             std::int32_t frames, double* left, double* right);
 
     PlateTuning tuning_;
     double sampleRate_ = 48000.0;
