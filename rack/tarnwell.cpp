@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 #include "platform/thread_identity.h"
 #include "rack/engine_snapshot.h"
 #include "rack/state_chunk.h"

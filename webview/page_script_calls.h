@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/midi_message.h"
+#include "framework/core/midi_message.h"
 
 namespace plugkit {
 
