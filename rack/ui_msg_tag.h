@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "product/version.h"
+
 namespace tarnwell {
 
 enum class UIMsgTag : int32_t {
@@ -25,12 +27,11 @@ enum class UIMsgTag : int32_t {
   ExportPresetReply = 18,
   SessionRequest = 20,              // UI to P, answered by 21
   SessionReply = 21,
-  Version = 22,                     // P to UI: {"version":"1.0.10"}
+  Version = 22,                     // P to UI: {"version":"<the product version>"}
 };
 
 constexpr int32_t TagValue(UIMsgTag tag) { return static_cast<int32_t>(tag); }
 
-inline constexpr char kVersionMessage[] = R"({"version":"1.0.10"})";
-static_assert(sizeof kVersionMessage - 1 == 20);
+inline constexpr char kVersionMessage[] = R"({"version":")" TARNWELL_VERSION_TEXT R"("})";
 
 }  // namespace tarnwell

@@ -20,7 +20,7 @@ LAYERS = [
     ("framework core", ["framework/core"]),
     ("web view", ["webview"]),
     ("editor bases and VST 3 binding", ["framework", "vst3"]),
-    ("plug-ins", ["rack", "tempo", "duck"]),
+    ("plug-ins", ["product", "rack", "tempo", "duck"]),
     # The demos still live in the plug-ins' folders, but they are tools.
     ("host, tools and tests", ["host", "bench", "fuzz", "tests", "rack/demo", "tempo/demo", "duck/demo"]),
 ]
