@@ -2,6 +2,7 @@
 // relies on these numbers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "product/version.h"
@@ -31,6 +32,34 @@ enum class UIMsgTag : int32_t {
 };
 
 constexpr int32_t TagValue(UIMsgTag tag) { return static_cast<int32_t>(tag); }
+
+// Every tag by the name the page knows it by: the page takes the numbers from the plug-in.
+struct NamedUIMsgTag {
+  UIMsgTag tag;
+  const char* name;
+};
+
+inline constexpr std::array<NamedUIMsgTag, 19> kNamedUIMsgTags = {{
+    {UIMsgTag::Meters, "meters"},
+    {UIMsgTag::TempoLink, "tempoLink"},
+    {UIMsgTag::SelectFactoryPresetRequest, "selectFactoryPresetRequest"},
+    {UIMsgTag::SavePresetRequest, "savePresetRequest"},
+    {UIMsgTag::SavePresetReply, "savePresetReply"},
+    {UIMsgTag::ListPresetsRequest, "listPresetsRequest"},
+    {UIMsgTag::ListPresetsReply, "listPresetsReply"},
+    {UIMsgTag::LoadPresetRequest, "loadPresetRequest"},
+    {UIMsgTag::LoadPresetReply, "loadPresetReply"},
+    {UIMsgTag::CurrentPreset, "currentPreset"},
+    {UIMsgTag::DeletePresetRequest, "deletePresetRequest"},
+    {UIMsgTag::DeletePresetReply, "deletePresetReply"},
+    {UIMsgTag::ImportPresetRequest, "importPresetRequest"},
+    {UIMsgTag::ImportPresetReply, "importPresetReply"},
+    {UIMsgTag::ExportPresetRequest, "exportPresetRequest"},
+    {UIMsgTag::ExportPresetReply, "exportPresetReply"},
+    {UIMsgTag::SessionRequest, "sessionRequest"},
+    {UIMsgTag::SessionReply, "sessionReply"},
+    {UIMsgTag::Version, "version"},
+}};
 
 inline constexpr char kVersionMessage[] = R"({"version":")" TARNWELL_VERSION_TEXT R"("})";
 
