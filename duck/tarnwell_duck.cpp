@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/plugin_setup.h"
+#include "product/product_identity.h"
 #include "webview/navigation_guard.h"
 #include "webview/web_root.h"
 
@@ -16,15 +17,12 @@ constexpr double kLowestOwnRate = 8000.0;
 constexpr double kFallbackRate = 48000.0;
 
 plugkit::PluginSetup DuckSetup() {
-  plugkit::PluginSetup setup{};
+  plugkit::PluginSetup setup = tarnwell::ProductSetup();
   setup.paramCount = kDuckParamCount;
   setup.channelLayouts = "2.2-2";
   setup.pluginName = "Tarnwell Duck";
   setup.productName = "Tarnwell Duck";
-  setup.vendorName = "TarnwellAudio";
-  setup.versionCode = plugkit::PackVersion(1, 0, 10);
   setup.uniqueId = plugkit::FourCharCode("Tdck");
-  setup.vendorId = plugkit::FourCharCode("TwAu");
   setup.hasEditor = 1;
   setup.editorWidth = setup.editorMinWidth = setup.editorMaxWidth = TarnwellDuck::kEditorWidth;
   setup.editorHeight = setup.editorMinHeight = setup.editorMaxHeight = TarnwellDuck::kEditorHeight;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 
 namespace plugkit {
 

@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
-#include "framework/grow_buffer.h"
-#include "framework/key_event.h"
-#include "framework/midi_message.h"
-#include "framework/param.h"
-#include "framework/param_change_origin.h"
-#include "framework/sysex_message.h"
+#include "framework/core/grow_buffer.h"
+#include "framework/core/key_event.h"
+#include "framework/core/midi_message.h"
+#include "framework/core/param.h"
+#include "framework/core/param_change_origin.h"
+#include "framework/core/sysex_message.h"
 
 namespace plugkit {
 

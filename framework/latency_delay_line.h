@@ -10,7 +10,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 
 namespace plugkit {
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "framework/grow_buffer.h"
-#include "framework/midi_message.h"
+#include "framework/core/grow_buffer.h"
+#include "framework/core/midi_message.h"
 
 namespace plugkit {
 

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "framework/midi_message.h"
-#include "framework/param_update.h"
+#include "framework/core/midi_message.h"
+#include "framework/core/param_update.h"
+#include "framework/core/ring_queue.h"
+#include "framework/core/sysex_message.h"
 #include "framework/plugin_base.h"
 #include "framework/plugin_setup.h"
-#include "framework/ring_queue.h"
-#include "framework/sysex_message.h"
 #include "framework/timer.h"
 
 namespace plugkit {

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "framework/grow_string.h"
+#include "framework/core/grow_string.h"
+#include "framework/core/state_blob.h"
 #include "framework/host_id.h"
 #include "framework/plugin_setup.h"
-#include "framework/state_blob.h"
 #include "framework/web_view_editor_delegate.h"
 
 namespace plugkit {

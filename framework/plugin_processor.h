@@ -16,12 +16,12 @@
 #include <span>
 
 #include "framework/channel_layouts.h"
-#include "framework/grow_buffer.h"
-#include "framework/grow_string.h"
+#include "framework/core/grow_buffer.h"
+#include "framework/core/grow_string.h"
+#include "framework/core/midi_message.h"
+#include "framework/core/sysex_message.h"
 #include "framework/latency_delay_line.h"
-#include "framework/midi_message.h"
 #include "framework/plugin_setup.h"
-#include "framework/sysex_message.h"
 #include "framework/transport_info.h"
 
 namespace plugkit {

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <utility>
 
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 #include "platform/recursive_lock.h"
 #include "platform/ui_timer.h"
 

@@ -13,7 +13,6 @@ namespace plugkit {
 
 namespace {
 constexpr int32_t kSpaceKey = 32;
-constexpr int32_t kParamListTag = -1;
 }  // namespace
 
 WebViewEditorDelegate::WebViewEditorDelegate(int32_t paramCount)

@@ -32,6 +32,8 @@ constexpr std::array<FactoryPreset, kFactoryPresetCount> kFactoryPresets = {{
 
 const std::array<FactoryPreset, kFactoryPresetCount>& FactoryPresets() { return kFactoryPresets; }
 
+std::string FactoryPresetId(const FactoryPreset& preset) { return std::string("factory:") + preset.id; }
+
 PresetSlots SlotsOf(const FactoryPreset& preset) {
   PresetSlots slots;
   slots.bays = preset.bays;

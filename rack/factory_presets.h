@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "rack/dsp/engine_settings.h"
 
@@ -38,6 +39,9 @@ struct FactoryPreset {
 inline constexpr int32_t kFactoryPresetCount = 4;
 
 const std::array<FactoryPreset, kFactoryPresetCount>& FactoryPresets();
+
+// The preset id a factory row makes current, as the page knows the row: "factory:<id>".
+std::string FactoryPresetId(const FactoryPreset& preset);
 
 // The slots a factory row applies (safety on).
 PresetSlots SlotsOf(const FactoryPreset& preset);

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/core/state_blob.h"
 #include "framework/plugin_base.h"
-#include "framework/state_blob.h"
 
 namespace tarnwell {
 

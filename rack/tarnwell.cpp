@@ -4,14 +4,16 @@
 #include <cmath>
 #include <cstring>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 #include "platform/thread_identity.h"
 #include "rack/engine_snapshot.h"
+#include "rack/page_vocabulary.h"
 #include "rack/state_chunk.h"
 #include "rack/tarnwell_params.h"
 #include "rack/ui_msg_tag.h"
 #include "rack/ui_requests.h"
 #include "webview/navigation_guard.h"
+#include "webview/page_script_calls.h"
 #include "webview/web_root.h"
 
 using tarnwell::BayField;
@@ -65,6 +67,9 @@ void Tarnwell::OnEditorOpened() {
   sentMeters_.fill(-1.0f);
   sentTempoLink_.fill(-1.0f);
   SendAllParamValuesToUI();
+  const std::string vocabulary = tarnwell::PageVocabularyJson(*this);
+  if (!vocabulary.empty())
+    SendArbitraryMsgToUI(plugkit::kPageVocabularyTag, static_cast<int32_t>(vocabulary.size()), vocabulary.data());
   uiDirty_.store(true, std::memory_order_release);
 }
 
@@ -197,7 +202,7 @@ void Tarnwell::ApplyPresetSlots(const tarnwell::PresetSlots& slots) {
 void Tarnwell::SelectFactoryPreset(int32_t index) {
   if (static_cast<uint32_t>(index) >= static_cast<uint32_t>(tarnwell::kFactoryPresetCount)) return;
   const tarnwell::FactoryPreset& preset = tarnwell::FactoryPresets()[static_cast<size_t>(index)];
-  currentPresetId_ = std::string("factory:") + preset.id;
+  currentPresetId_ = tarnwell::FactoryPresetId(preset);
   ApplyPresetSlots(tarnwell::SlotsOf(preset));
 }
 

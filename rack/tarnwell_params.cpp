@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "product/product_identity.h"
 #include "rack/dsp/effect_type.h"
 
 namespace tarnwell {
@@ -19,16 +20,13 @@ std::string BayName(int32_t bay, const char* field) { return "Bay " + std::to_st
 }  // namespace
 
 plugkit::PluginSetup TarnwellSetup() {
-  plugkit::PluginSetup setup{};
+  plugkit::PluginSetup setup = ProductSetup();
   setup.paramCount = kParamCount;
   setup.presetCount = 0;
   setup.channelLayouts = "2-2";
   setup.pluginName = "Tarnwell";
   setup.productName = "Tarnwell";
-  setup.vendorName = "TarnwellAudio";
-  setup.versionCode = plugkit::PackVersion(1, 0, 10);
   setup.uniqueId = plugkit::FourCharCode("bhR9");
-  setup.vendorId = plugkit::FourCharCode("TwAu");
   setup.apiFlag = 1;
   setup.pluginKind = plugkit::PluginKind::Effect;
   setup.hasEditor = 1;

@@ -2,7 +2,10 @@
 // relies on these numbers.
 #pragma once
 
+#include <array>
 #include <cstdint>
+
+#include "product/version.h"
 
 namespace tarnwell {
 
@@ -25,12 +28,39 @@ enum class UIMsgTag : int32_t {
   ExportPresetReply = 18,
   SessionRequest = 20,              // UI to P, answered by 21
   SessionReply = 21,
-  Version = 22,                     // P to UI: {"version":"1.0.10"}
+  Version = 22,                     // P to UI: {"version":"<the product version>"}
 };
 
 constexpr int32_t TagValue(UIMsgTag tag) { return static_cast<int32_t>(tag); }
 
-inline constexpr char kVersionMessage[] = R"({"version":"1.0.10"})";
-static_assert(sizeof kVersionMessage - 1 == 20);
+// Every tag by the name the page knows it by: the page takes the numbers from the plug-in.
+struct NamedUIMsgTag {
+  UIMsgTag tag;
+  const char* name;
+};
+
+inline constexpr std::array<NamedUIMsgTag, 19> kNamedUIMsgTags = {{
+    {UIMsgTag::Meters, "meters"},
+    {UIMsgTag::TempoLink, "tempoLink"},
+    {UIMsgTag::SelectFactoryPresetRequest, "selectFactoryPresetRequest"},
+    {UIMsgTag::SavePresetRequest, "savePresetRequest"},
+    {UIMsgTag::SavePresetReply, "savePresetReply"},
+    {UIMsgTag::ListPresetsRequest, "listPresetsRequest"},
+    {UIMsgTag::ListPresetsReply, "listPresetsReply"},
+    {UIMsgTag::LoadPresetRequest, "loadPresetRequest"},
+    {UIMsgTag::LoadPresetReply, "loadPresetReply"},
+    {UIMsgTag::CurrentPreset, "currentPreset"},
+    {UIMsgTag::DeletePresetRequest, "deletePresetRequest"},
+    {UIMsgTag::DeletePresetReply, "deletePresetReply"},
+    {UIMsgTag::ImportPresetRequest, "importPresetRequest"},
+    {UIMsgTag::ImportPresetReply, "importPresetReply"},
+    {UIMsgTag::ExportPresetRequest, "exportPresetRequest"},
+    {UIMsgTag::ExportPresetReply, "exportPresetReply"},
+    {UIMsgTag::SessionRequest, "sessionRequest"},
+    {UIMsgTag::SessionReply, "sessionReply"},
+    {UIMsgTag::Version, "version"},
+}};
+
+inline constexpr char kVersionMessage[] = R"({"version":")" TARNWELL_VERSION_TEXT R"("})";
 
 }  // namespace tarnwell

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "framework/plugin_setup.h"
+#include "product/product_identity.h"
 #include "tempo/tempo_block_name.h"
 #include "webview/navigation_guard.h"
 #include "webview/web_root.h"
@@ -18,15 +19,12 @@ constexpr double kLowestOwnRate = 8000.0;
 constexpr double kFallbackRate = 48000.0;
 
 plugkit::PluginSetup TempoSetup() {
-  plugkit::PluginSetup setup{};
+  plugkit::PluginSetup setup = tarnwell::ProductSetup();
   setup.paramCount = kTempoParamCount;
   setup.channelLayouts = "2-2";
   setup.pluginName = "Tarnwell Tempo";
   setup.productName = "Tarnwell Tempo";
-  setup.vendorName = "TarnwellAudio";
-  setup.versionCode = plugkit::PackVersion(1, 0, 10);
   setup.uniqueId = plugkit::FourCharCode("Ttmp");
-  setup.vendorId = plugkit::FourCharCode("TwAu");
   setup.hasEditor = 1;
   setup.editorWidth = setup.editorMinWidth = setup.editorMaxWidth = TarnwellTempo::kEditorWidth;
   setup.editorHeight = setup.editorMinHeight = setup.editorMaxHeight = TarnwellTempo::kEditorHeight;

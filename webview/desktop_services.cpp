@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "framework/folder_paths.h"
-#include "framework/grow_string.h"
+#include "framework/core/folder_paths.h"
+#include "framework/core/grow_string.h"
 #include "platform/bundle_layout.h"
 #include "platform/editor_window.h"
 #include "platform/module_of_address.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "framework/key_event.h"
+#include "framework/core/key_event.h"
 
 namespace plugkit {
 

@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "framework/key_event.h"
-#include "framework/midi_message.h"
+#include "framework/core/key_event.h"
+#include "framework/core/midi_message.h"
 
 namespace plugkit {
 

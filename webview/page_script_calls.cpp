@@ -1,6 +1,6 @@
 #include "webview/page_script_calls.h"
 
-#include "framework/number_text.h"
+#include "framework/core/number_text.h"
 #include "webview/base64.h"
 
 namespace plugkit {

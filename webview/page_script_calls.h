@@ -6,9 +6,16 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/midi_message.h"
+#include "framework/core/midi_message.h"
 
 namespace plugkit {
+
+// The message tags the protocol keeps for itself; a plug-in's own tags are 0 and above. After
+// every load the page gets the parameter list, then the values, then (from a plug-in that has
+// one) the vocabulary: a JSON object of the plug-in's own naming its message tags and whatever
+// lists the page shows, so that the page keeps no copy of them.
+inline constexpr int32_t kParamListTag = -1;
+inline constexpr int32_t kPageVocabularyTag = -2;
 
 // "SPVFD(index, value)", the value with six decimals.
 std::string ParamValueScript(int32_t paramIdx, double normalised);

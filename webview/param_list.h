@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/param.h"
+#include "framework/core/param.h"
 
 namespace plugkit {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "framework/grow_string.h"
+#include "framework/core/grow_string.h"
 
 namespace plugkit {
 

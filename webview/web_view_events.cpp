@@ -1,7 +1,7 @@
 // Page messages and navigation events of the browser.
 #include <string>
 
-#include "framework/number_text.h"
+#include "framework/core/number_text.h"
 #include "webview/browser_runtime.h"
 #include "webview/web_view_host.h"
 #include "webview/web_view_log.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "framework/number_text.h"
+#include "framework/core/number_text.h"
 #include "webview/browser_bounds.h"
 #include "webview/browser_runtime.h"
 #include "webview/desktop_services.h"

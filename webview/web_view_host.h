@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "framework/grow_string.h"
+#include "framework/core/grow_string.h"
 #include "webview/callback.h"
 #include "webview/com_ptr.h"
 #include "webview/host_anchor.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "framework/key_event.h"
+#include "framework/core/key_event.h"
 
 namespace plugkit {
 

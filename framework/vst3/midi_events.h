@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "framework/midi_message.h"
-#include "framework/sysex_message.h"
+#include "framework/core/midi_message.h"
+#include "framework/core/sysex_message.h"
 #include "pluginterfaces/vst/ivstevents.h"
 
 namespace plugkit {

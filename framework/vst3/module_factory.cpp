@@ -16,6 +16,9 @@ namespace {
 
 void* frameworkModuleHandle = nullptr;
 
+// A module that leaves a text out lists it empty.
+const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
+
 // Copies up to the field's length minus one and zero-fills the rest.
 template <size_t N>
 void CopyText(Steinberg::char8 (&field)[N], const char* text) {
@@ -37,7 +40,7 @@ const Steinberg::PClassInfo2& ClassInfo() {
     ci.classFlags = Steinberg::Vst::kSimpleModeSupported;
     CopyText(ci.subCategories, kClassSubCategories);
     CopyText(ci.vendor, "");
-    CopyText(ci.version, kClassVersion);
+    CopyText(ci.version, identity.version);
     CopyText(ci.sdkVersion, kClassSdkVersion);
     return ci;
   }();
@@ -70,8 +73,10 @@ extern "C" SMTG_EXPORT_SYMBOL Steinberg::IPluginFactory* PLUGIN_API GetPluginFac
   using namespace Steinberg;
   // Hosts call this on one thread; the check and the creation are not guarded.
   if (gPluginFactory == nullptr) {
-    static const PFactoryInfo factoryInfo(plugkit::kVendorName, plugkit::kVendorUrl,
-                                          plugkit::kVendorEmail, PFactoryInfo::kUnicode);
+    const plugkit::PluginClassIdentity& identity = plugkit::ThisPluginClass();
+    static const PFactoryInfo factoryInfo(plugkit::TextOrEmpty(identity.vendorName),
+                                          plugkit::TextOrEmpty(identity.vendorUrl),
+                                          plugkit::TextOrEmpty(identity.vendorEmail), PFactoryInfo::kUnicode);
     auto* factory = new CPluginFactory(factoryInfo);
     gPluginFactory = factory;
     factory->registerClass(&plugkit::ClassInfo(), &plugkit::CreateInstance, nullptr);

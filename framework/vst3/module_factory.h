@@ -7,12 +7,8 @@
 
 namespace plugkit {
 
-inline constexpr const char* kVendorName = "TarnwellAudio";
-inline constexpr const char* kVendorUrl = "https://tarnwell.example";
-inline constexpr const char* kVendorEmail = "mailto:support@tarnwell.example";
 inline constexpr const char* kClassCategory = "Audio Module Class";
 inline constexpr const char* kClassSubCategories = "Fx";
-inline constexpr const char* kClassVersion = "1.0.10";
 inline constexpr const char* kClassSdkVersion = "VST 3.8.1";
 inline constexpr uint32_t kClassIdWord1 = 0xF2AEE70D;
 inline constexpr uint32_t kClassIdWord2 = 0x00DE4F4E;

@@ -4,7 +4,7 @@
 #include <new>
 #include <string_view>
 
-#include "framework/grow_string.h"
+#include "framework/core/grow_string.h"
 #include "framework/vst3/ids.h"
 #include "framework/vst3/text.h"
 #include "platform/code_page_text.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "base/source/fobject.h"
-#include "framework/param.h"
+#include "framework/core/param.h"
 #include "public.sdk/source/vst/vstparameters.h"
 
 namespace plugkit {

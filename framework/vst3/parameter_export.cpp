@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 #include "framework/vst3/ids.h"
 #include "framework/vst3/midi_controllers.h"
 #include "framework/vst3/text.h"

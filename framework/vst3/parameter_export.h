@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "framework/param.h"
+#include "framework/core/param.h"
 #include "framework/vst3/parameter.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "framework/grow_string.h"
-#include "framework/state_blob.h"
+#include "framework/core/grow_string.h"
+#include "framework/core/state_blob.h"
 #include "framework/vst3/host_run_loop.h"
 #include "framework/vst3/ids.h"
 #include "framework/vst3/midi_controllers.h"

@@ -11,11 +11,11 @@
 #include <atomic>
 #include <cstdint>
 
-#include "framework/midi_message.h"
+#include "framework/core/midi_message.h"
+#include "framework/core/param.h"
+#include "framework/core/sysex_message.h"
 #include "framework/midi_output_list.h"
-#include "framework/param.h"
 #include "framework/plugin_processor.h"
-#include "framework/sysex_message.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"

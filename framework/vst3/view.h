@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "framework/key_event.h"
+#include "framework/core/key_event.h"
 #include "framework/timer.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "public.sdk/source/common/pluginview.h"

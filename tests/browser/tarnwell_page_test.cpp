@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/run_loop_offer_name.h"
+#include "host/text.h"
 #include "module_editor.h"
 
 namespace {
@@ -80,6 +81,31 @@ TEST_F(TarnwellPage, ShowsTheRackAsThePlugInHoldsIt) {
   EXPECT_TRUE(PageShows("document.getElementById('tempo-source').textContent === 'host'"));
   EXPECT_TRUE(editor.page->BlockedRequests().empty()) << editor.page->BlockedRequests().front();
   EXPECT_TRUE(editor.page->ScriptErrors().empty()) << editor.page->ScriptErrors().front();
+}
+
+TEST_F(TarnwellPage, TheChoicesReadAsTheHostShowsThem) {
+  // The page keeps no list of its own: each option is the text the host gets for that value.
+  struct Case {
+    const char* select;
+    const char* title;
+    size_t count;
+  };
+  for (const Case& c : {Case{"[data-bay='1'] .effect", "Bay 1 Effect", 18},
+                        Case{"[data-bay='10'] .character", "Bay 10 Character", 16}}) {
+    SCOPED_TRACE(c.title);
+    const Json options =
+        editor.Eval("[...document.querySelector(" + Json(c.select).dump() + ").options].map(o => o.text)");
+    ASSERT_EQ(options.size(), c.count);
+    for (size_t i = 0; i < c.count; ++i) {
+      Steinberg::Vst::String128 text{};
+      ASSERT_EQ(editor.plugin.Controller()->getParamStringByValue(Id(c.title), static_cast<double>(i) / (c.count - 1),
+                                                                  text),
+                Steinberg::kResultOk);
+      EXPECT_EQ(options[i], tarnwell::host::Utf16ToUtf8(text, 128)) << i;
+    }
+  }
+  EXPECT_EQ(editor.Eval("[...document.querySelectorAll('.preset-row')].map(r => r.dataset.id + '=' + r.textContent)"),
+            Json::array({"factory:empty=Empty", "factory:present=Present", "factory:speech=Speech", "factory:live=Live"}));
 }
 
 TEST_F(TarnwellPage, MovingAControlChangesTheParameterInThePlugIn) {

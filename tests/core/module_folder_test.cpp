@@ -7,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 #include "platform/bundle_layout.h"
 #include "platform/dynamic_library.h"
 

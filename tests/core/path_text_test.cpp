@@ -1,6 +1,6 @@
 // The path rules with both separators, whatever the build: the Windows layout is checked on
 // Linux too, and the other way round.
-#include "framework/path_text.h"
+#include "framework/core/path_text.h"
 
 #include <gtest/gtest.h>
 

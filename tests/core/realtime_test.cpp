@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "framework/grow_buffer.h"
-#include "framework/midi_message.h"
-#include "framework/ring_queue.h"
-#include "framework/sysex_message.h"
+#include "framework/core/grow_buffer.h"
+#include "framework/core/midi_message.h"
+#include "framework/core/ring_queue.h"
+#include "framework/core/sysex_message.h"
 #include "rack/allocation_counter.h"
 #include "test_processor.h"
 

@@ -1,4 +1,4 @@
-#include "framework/ring_queue.h"
+#include "framework/core/ring_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <thread>
 
+#include "framework/core/midi_message.h"
+#include "framework/core/sysex_message.h"
 #include "framework/failing_realloc.h"
-#include "framework/midi_message.h"
-#include "framework/sysex_message.h"
 
 namespace plugkit {
 namespace {

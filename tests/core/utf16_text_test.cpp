@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 #include "utf16_cases.h"
 
 namespace plugkit {

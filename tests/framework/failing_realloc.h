@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 
 namespace plugkit::testing {
 

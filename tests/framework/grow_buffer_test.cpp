@@ -1,4 +1,4 @@
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 
 #include <gtest/gtest.h>
 

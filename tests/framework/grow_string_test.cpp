@@ -1,4 +1,4 @@
-#include "framework/grow_string.h"
+#include "framework/core/grow_string.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <map>
 
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 
 namespace plugkit::testing {
 

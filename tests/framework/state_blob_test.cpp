@@ -1,4 +1,4 @@
-#include "framework/state_blob.h"
+#include "framework/core/state_blob.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 #include "preset_fixture.h"
 #include "rack/preset_folder.h"
 #include "rack/tarnwell_params.h"

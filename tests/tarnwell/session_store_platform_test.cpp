@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 #include "platform/bundle_layout.h"
 #include "platform/file_access.h"
 #include "platform/process_id.h"

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "framework/grow_buffer.h"
-#include "framework/ring_queue.h"
+#include "framework/core/grow_buffer.h"
+#include "framework/core/ring_queue.h"
 #include "framework/vst3/processor.h"
 #include "host/allocation_guard.h"
 #include "host/event_list.h"

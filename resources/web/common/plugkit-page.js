@@ -1,14 +1,19 @@
 // The page side of the plug-in protocol, shared by the three editors. The plug-in calls the
 // global functions SPVFD, SCVFD, SCMFD, SAMFD and SMMFD; the page answers through the
 // injected IPluginSendMsg. After every load the plug-in sends its parameter list (message tag
-// -1), then every value. Nothing here reaches the network.
+// -1), then every value, then, if it has one, its vocabulary (tag -2): an object of its own
+// naming its message tags and the lists its page shows, so that a page keeps no copy of them.
+// Nothing here reaches the network.
 (function () {
   'use strict';
 
-  const handlers = { params: [], value: [], message: [], controlValue: [], controlMessage: [], midi: [] };
+  const kParamListTag = -1;
+  const kVocabularyTag = -2;
+  const handlers = { params: [], vocabulary: [], value: [], message: [], controlValue: [], controlMessage: [], midi: [] };
   const page = {
     params: [],   // the plug-in's parameter descriptions, in index order
     values: [],   // normalised values 0..1, by index
+    vocabulary: null,
 
     on(kind, handler) { handlers[kind].push(handler); },
 
@@ -43,8 +48,10 @@
     endGesture(index) { if (index >= 0) page.post({ msg: 'EPCFUI', paramIdx: index }); },
 
     // An arbitrary message to the plug-in; payload is a text (sent as UTF-8), an object (sent
-    // as its JSON text) or nothing.
+    // as its JSON text) or nothing. A tag that is not a whole number (one the vocabulary has
+    // not named yet) sends nothing.
     sendMessage(msgTag, ctrlTag, payload) {
+      if (!Number.isInteger(msgTag)) return;
       const message = { msg: 'SAMFUI', msgTag: msgTag, ctrlTag: ctrlTag };
       if (payload !== undefined && payload !== null) {
         message.data = page.encodeText(typeof payload === 'string' ? payload : JSON.stringify(payload));
@@ -94,14 +101,27 @@
     each(handlers.controlMessage, ctrlTag, msgTag, page.decodeBytes(base64).slice(0, size));
   };
   window.SMMFD = function (status, data1, data2) { each(handlers.midi, status, data1, data2); };
+  // The JSON object of a payload, or null.
+  function parseObject(base64) {
+    let value = null;
+    try { value = JSON.parse(page.decodeText(base64)); } catch (error) { report(error); }
+    return value && typeof value === 'object' && !Array.isArray(value) ? value : null;
+  }
+
   window.SAMFD = function (msgTag, length, base64) {
-    if (msgTag === -1) {
-      let list = null;
-      try { list = JSON.parse(page.decodeText(base64)); } catch (error) { report(error); return; }
+    if (msgTag === kParamListTag) {
+      const list = parseObject(base64);
       if (!list || !Array.isArray(list.params)) return;
       page.params = list.params;
       page.values = list.params.map((p) => page.normalised(p.id, p.default));
       each(handlers.params, page.params);
+      return;
+    }
+    if (msgTag === kVocabularyTag) {
+      const vocabulary = parseObject(base64);
+      if (!vocabulary) return;
+      page.vocabulary = vocabulary;
+      each(handlers.vocabulary, vocabulary);
       return;
     }
     each(handlers.message, msgTag, base64);

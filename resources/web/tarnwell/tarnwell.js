@@ -1,23 +1,20 @@
 // Tarnwell's editor: ten bays, the gains, safety, the meters, the followed tempo and the
 // preset library. Parameters come and go through PluginPage; presets, meters, tempo and the
-// version travel as arbitrary messages whose tags the plug-in defines.
+// version travel as arbitrary messages whose tags the plug-in defines. The tags, the effect and
+// character names and the factory rows come from the plug-in's vocabulary; the page keeps none.
 (function () {
   'use strict';
   const page = window.PluginPage;
   const $ = (id) => document.getElementById(id);
 
-  const Tag = {
-    meters: 0, tempoLink: 1, selectFactory: 4, save: 5, saveReply: 6, list: 7, listReply: 8,
-    load: 9, loadReply: 10, currentPreset: 12, remove: 13, removeReply: 14, importPreset: 15,
-    importReply: 16, exportPreset: 17, exportReply: 18, version: 22,
-  };
-  const kEffects = ['Gate', 'De-Mud', 'De-Harsh', 'De-Esser', 'Compressor', 'Presence', 'Tilt', 'Saturator',
-    'Tape', 'Air', 'Width', 'Plate', 'Delay', 'Trimmer', 'Glue', 'Clip', 'Shimmer', 'Empty'];
-  const kEmpty = 17;
-  const kCharacters = Array.from({ length: 16 }, (_, i) => String(i + 1));
-  // The plug-in's built-in rows, selected by index.
-  const kFactory = [['empty', 'Empty'], ['present', 'Present'], ['speech', 'Speech'], ['live', 'Live']];
-  const kBays = 10;
+  // Filled from the vocabulary: message tags by name, the plug-in's built-in rows ({id, name},
+  // selected by index), a bay's effect and character texts, the bay count, the empty effect.
+  const Tag = {};
+  let factory = [];
+  let effects = [];
+  let characters = [];
+  let bayCount = 0;
+  let emptyEffect = -1;
 
   const presets = { entries: [], selected: '', current: '' };
   let confirmDelete = '';
@@ -35,7 +32,7 @@
 
   function buildBays() {
     const rows = [];
-    for (let n = 1; n <= kBays; n++) {
+    for (let n = 1; n <= bayCount; n++) {
       const index = (field) => page.find('Bay ' + n + ' ' + field);
       const row = document.createElement('div');
       row.className = 'bay';
@@ -44,10 +41,10 @@
         ' effect"></select><button type="button" class="bay-on">On</button><button type="button" class="bay-solo">Solo</button>' +
         '<select class="character" aria-label="Bay ' + n + ' character"></select><input type="range" class="amount" aria-label="Bay ' +
         n + ' amount"><span class="value amount-value"></span>';
-      page.bindSelect(row.querySelector('.effect'), index('Effect'), kEffects);
+      page.bindSelect(row.querySelector('.effect'), index('Effect'), effects);
       page.bindToggle(row.querySelector('.bay-on'), index('On'));
       page.bindToggle(row.querySelector('.bay-solo'), index('Solo'));
-      page.bindSelect(row.querySelector('.character'), index('Character'), kCharacters);
+      page.bindSelect(row.querySelector('.character'), index('Character'), characters);
       const amountValue = row.querySelector('.amount-value');
       page.bindSlider(row.querySelector('.amount'), index('Amount'), (v) => { amountValue.textContent = Math.round(v) + '%'; });
       rows.push(row);
@@ -62,11 +59,11 @@
   function showBayStates() {
     const plain = (n, field) => page.plainValue(page.find('Bay ' + n + ' ' + field));
     let anySolo = false;
-    for (let n = 1; n <= kBays; n++) anySolo = anySolo || (plain(n, 'On') >= 0.5 && plain(n, 'Solo') >= 0.5);
+    for (let n = 1; n <= bayCount; n++) anySolo = anySolo || (plain(n, 'On') >= 0.5 && plain(n, 'Solo') >= 0.5);
     for (const row of $('bays').children) {
       const n = Number(row.dataset.bay);
       const on = plain(n, 'On') >= 0.5;
-      row.classList.toggle('empty', Math.round(plain(n, 'Effect')) === kEmpty);
+      row.classList.toggle('empty', Math.round(plain(n, 'Effect')) === emptyEffect);
       row.classList.toggle('off', !on);
       row.classList.toggle('solo-hidden', anySolo && !(on && plain(n, 'Solo') >= 0.5));
     }
@@ -78,10 +75,18 @@
     page.bindToggle($('safety'), page.find('Safety'));
   }
 
-  page.on('params', () => {
+  // The vocabulary follows the parameter list and the values at every load.
+  page.on('vocabulary', (vocabulary) => {
+    Object.assign(Tag, vocabulary.tags);
+    factory = Array.isArray(vocabulary.factory) ? vocabulary.factory : [];
+    effects = Array.isArray(vocabulary.effects) ? vocabulary.effects : [];
+    characters = Array.isArray(vocabulary.characters) ? vocabulary.characters : [];
+    bayCount = Number(vocabulary.bays) || 0;
+    emptyEffect = Number.isInteger(vocabulary.emptyEffect) ? vocabulary.emptyEffect : -1;
+    renderPresets();
     buildBays();
     buildGlobals();
-    page.sendMessage(Tag.list, 0);
+    page.sendMessage(Tag.listPresetsRequest, 0);
   });
 
   // --- Meters and tempo.
@@ -116,11 +121,12 @@
   // --- Presets.
 
   function pathOf(id) { return id.slice(id.indexOf(':') + 1); }
-  function isFactory(id) { return id.startsWith('factory:'); }
+  function factoryRow(id) { return factory.findIndex((row) => row.id === id); }
+  function isFactory(id) { return factoryRow(id) >= 0; }
 
   function nameOf(id) {
-    const factory = kFactory.find(([key]) => 'factory:' + key === id);
-    if (factory) return factory[1];
+    const row = factoryRow(id);
+    if (row >= 0) return factory[row].name;
     const entry = presets.entries.find((e) => e.id === id);
     if (entry) return entry.name;
     return id ? pathOf(id).replace(/\.json$/, '') : '';
@@ -149,7 +155,7 @@
       nodes.push(item);
     };
     group('Factory');
-    kFactory.forEach(([key, name]) => row('factory:' + key, name));
+    factory.forEach(({ id, name }) => row(id, name));
     const users = presets.entries.filter((e) => e.source !== 'cloud');
     if (users.length) group('User');
     users.forEach((e) => row(e.id, (e.path ? e.path + ' / ' : '') + e.name, e.nameZh ? e.name + ' \u00b7 ' + e.nameZh : ''));
@@ -173,17 +179,16 @@
     renderPresets();
   }
 
-  function refreshList() { page.sendMessage(Tag.list, 0); }
+  function refreshList() { page.sendMessage(Tag.listPresetsRequest, 0); }
 
   function load() {
     const id = presets.selected;
     if (!id) return;
     if (isFactory(id)) {
-      const row = kFactory.findIndex(([key]) => 'factory:' + key === id);
-      page.sendMessage(Tag.selectFactory, row);
+      page.sendMessage(Tag.selectFactoryPresetRequest, factoryRow(id));
       status('Loaded ' + nameOf(id), 'done');
     } else {
-      page.sendMessage(Tag.load, 0, pathOf(id));
+      page.sendMessage(Tag.loadPresetRequest, 0, pathOf(id));
       status('Loading ' + nameOf(id) + '\u2026');
     }
   }
@@ -197,7 +202,7 @@
     }
     const overwrite = overwriteName === name;
     overwriteName = '';
-    page.sendMessage(Tag.save, 0, { name: name, path: '', overwrite: overwrite });
+    page.sendMessage(Tag.savePresetRequest, 0, { name: name, path: '', overwrite: overwrite });
     status('Saving ' + name + '\u2026');
   }
 
@@ -211,7 +216,7 @@
       return;
     }
     confirmDelete = '';
-    page.sendMessage(Tag.remove, 0, pathOf(id));
+    page.sendMessage(Tag.deletePresetRequest, 0, pathOf(id));
   }
 
   // --- The import and export dialog.
@@ -261,14 +266,14 @@
       return;
     }
     if (preset.name === undefined) preset.name = $('dialog-name').value.trim();
-    page.sendMessage(Tag.importPreset, 0, { kind: 'user', path: name + '.json', json: preset, overwrite: importOverwrite });
+    page.sendMessage(Tag.importPresetRequest, 0, { kind: 'user', path: name + '.json', json: preset, overwrite: importOverwrite });
     status('Importing ' + name + '\u2026');
   }
 
   function exportPreset() {
     const id = presets.selected;
     if (!id || isFactory(id)) return;
-    page.sendMessage(Tag.exportPreset, 0, { path: pathOf(id) });
+    page.sendMessage(Tag.exportPresetRequest, 0, { path: pathOf(id) });
   }
 
   // --- Replies.
@@ -298,7 +303,7 @@
         if (v && v.version) $('version').textContent = 'v' + v.version;
         break;
       }
-      case Tag.listReply: {
+      case Tag.listPresetsReply: {
         const reply = parse(base64);
         presets.entries = reply && Array.isArray(reply.presets) ? reply.presets : [];
         renderPresets();
@@ -311,7 +316,7 @@
         renderPresets();
         break;
       }
-      case Tag.saveReply: {
+      case Tag.savePresetReply: {
         const reply = parse(base64);
         const name = $('save-name').value.trim();
         if (reply && reply.ok) {
@@ -326,13 +331,13 @@
         }
         break;
       }
-      case Tag.loadReply: {
+      case Tag.loadPresetReply: {
         const reply = parse(base64);
         if (reply && reply.ok) status('Loaded ' + nameOf(presets.selected), 'done');
         else failed('Load', reply);
         break;
       }
-      case Tag.removeReply: {
+      case Tag.deletePresetReply: {
         const reply = parse(base64);
         if (reply && reply.ok) {
           status('Deleted', 'done');
@@ -343,7 +348,7 @@
         }
         break;
       }
-      case Tag.importReply: {
+      case Tag.importPresetReply: {
         const reply = parse(base64);
         if (reply && reply.ok) {
           status('Imported ' + fileNameOf($('dialog-name').value), 'done');
@@ -358,7 +363,7 @@
         }
         break;
       }
-      case Tag.exportReply: {
+      case Tag.exportPresetReply: {
         const reply = parse(base64);
         if (reply && reply.ok) openDialog('export', 'Export: ' + nameOf(presets.selected), JSON.stringify(reply.json, null, 2));
         else failed('Export', reply);

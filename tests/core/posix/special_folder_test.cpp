@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 
 namespace plugkit {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 
 namespace plugkit {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 
 namespace {
 

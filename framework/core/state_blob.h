@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "framework/grow_buffer.h"
-#include "framework/grow_string.h"
+#include "framework/core/grow_buffer.h"
+#include "framework/core/grow_string.h"
 
 namespace plugkit {
 

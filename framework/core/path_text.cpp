@@ -1,4 +1,4 @@
-#include "framework/path_text.h"
+#include "framework/core/path_text.h"
 
 #include <cstring>
 

@@ -16,8 +16,8 @@
 #include <memory>
 #include <span>
 
-#include "framework/grow_buffer.h"
-#include "framework/grow_string.h"
+#include "framework/core/grow_buffer.h"
+#include "framework/core/grow_string.h"
 
 namespace plugkit {
 

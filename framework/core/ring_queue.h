@@ -11,7 +11,7 @@
 #include <new>
 #include <type_traits>
 
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 
 namespace plugkit {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "framework/grow_string.h"
+#include "framework/core/grow_string.h"
 
 namespace plugkit {
 

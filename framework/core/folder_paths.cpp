@@ -1,9 +1,9 @@
-#include "framework/folder_paths.h"
+#include "framework/core/folder_paths.h"
 
 #include <cstring>
 #include <string>
 
-#include "framework/path_text.h"
+#include "framework/core/path_text.h"
 #include "platform/bundle_layout.h"
 #include "platform/module_path.h"
 #include "platform/special_folder.h"

@@ -7,7 +7,7 @@
 #include <cstdarg>
 #include <cstdint>
 
-#include "framework/grow_buffer.h"
+#include "framework/core/grow_buffer.h"
 
 #if defined(__GNUC__)
 #define PLUGKIT_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(printf, formatIndex, firstArg)))

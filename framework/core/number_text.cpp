@@ -1,4 +1,4 @@
-#include "framework/number_text.h"
+#include "framework/core/number_text.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "framework/sysex_message.h"
+#include "framework/core/sysex_message.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 // "" as "no such folder" and build nothing on it.
 #pragma once
 
-#include "framework/grow_string.h"
+#include "framework/core/grow_string.h"
 
 namespace plugkit {
 

@@ -1,4 +1,4 @@
-#include "framework/param.h"
+#include "framework/core/param.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-#include "framework/number_text.h"
+#include "framework/core/number_text.h"
 
 namespace plugkit {
 namespace {
