@@ -229,11 +229,12 @@ void TempoDetector::EstimateTempo() noexcept {
 
 // Silence calms the published confidence and empties the tracker; a long one unlocks.
 void TempoDetector::CalmOnSilence() noexcept {
-  if (level_ >= kSilenceLevel) {
+  if (level_ < kSilenceLevel) {
+    ++silentCount_;
+  } else {
     silentCount_ = 0;
     return;
   }
-  ++silentCount_;
   if (silentCount_ >= kSilentToCalm) {
     detectedConfidence = detectedBpm > 0.0 ? kCalmConfidence : 0.0;
     trackBpm_ = trackConfidence_ = 0.0;
