@@ -55,6 +55,14 @@ void IPluginAPIBase::SetHost(const char* name, int32_t version) {
   OnHostKnown();
 }
 
+double IPluginAPIBase::SetParamValueSilently(int32_t paramIdx, double value) {
+  IParam* param = GetParam(paramIdx);
+  if (param == nullptr) return 0.0;
+  const double normalised = param->NormaliseValue(param->SetValue(value));
+  MirrorParamValueToHost(paramIdx, normalised);
+  return normalised;
+}
+
 void IPluginAPIBase::ApplyParamValueFromUI(int32_t paramIdx, double normalised) {
   IParam* param = GetParam(paramIdx);
   if (param == nullptr) return;

@@ -54,6 +54,12 @@ class IPluginAPIBase : public IPluginBase {
   // OnHostKnown.
   void SetHost(const char* name, int32_t version);
 
+  // --- From the plug-in itself (UI thread).
+  // Sets the parameter from a plain value as the plug-in's own change (a preset applied): the
+  // host's copy follows without an edit or a gesture, and no hook runs. Returns the stored
+  // value normalised; an index that names no parameter changes nothing and gives 0.
+  double SetParamValueSilently(int32_t paramIdx, double value);
+
   // --- From the page (UI thread).
   // Sets the parameter from a normalised value limited to 0..1 (a page may send anything),
   // tells the host the same value, then runs OnParamChange with origin UI. An index that
@@ -76,6 +82,8 @@ class IPluginAPIBase : public IPluginBase {
   virtual void BeginParamGestureToHost(int32_t) {}
   virtual void EndParamGestureToHost(int32_t) {}
   virtual void SendParamValueToHost(int32_t, double) {}
+  // The host's copy of a parameter, changed without telling the host.
+  virtual void MirrorParamValueToHost(int32_t, double) {}
   virtual bool ResizeHostView(int32_t, int32_t, bool) { return false; }
   // Notifications for the host that were asked for where it must not be called (the audio
   // thread); the binding delivers them here, on each idle tick before the plug-in's hook.

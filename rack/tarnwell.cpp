@@ -169,13 +169,8 @@ bool Tarnwell::LoadedStateEndsAtBypass() const { return loadedStateEndsAtBypass_
 // --- Presets.
 
 void Tarnwell::SetParamAndNotifyUI(int32_t paramIdx, double value) {
-  plugkit::IParam* param = GetParam(paramIdx);
-  if (param == nullptr) return;
-  const double normalised = param->NormaliseValue(param->SetValue(value));
-  // The host reads its parameter objects, so they follow silently: no edit, no gesture.
-  if (Steinberg::Vst::Parameter* object = parameters.getParameter(static_cast<Steinberg::Vst::ParamID>(paramIdx)))
-    object->setNormalized(normalised);
-  SendParamValueToUI(paramIdx, normalised, true);
+  if (GetParam(paramIdx) == nullptr) return;
+  SendParamValueToUI(paramIdx, SetParamValueSilently(paramIdx, value), true);
 }
 
 void Tarnwell::ApplyPresetSlots(const tarnwell::PresetSlots& slots) {

@@ -72,7 +72,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   const RackEngine& Engine() const noexcept { return engine_; }
 
  private:
-  // One parameter from a preset: stored, sent to the page and to the host's parameter object.
+  // One parameter from a preset: set silently (the host's copy follows) and sent to the page.
   void SetParamAndNotifyUI(int32_t paramIdx, double value);
   // A system call may run here: the UI thread, outside any process call.
   bool MayCallSystemHere() const noexcept;

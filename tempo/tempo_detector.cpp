@@ -15,8 +15,62 @@ constexpr double kLevelNew = 0.08, kLevelKeep = 0.92;
 // four seconds would be 3000 hops and no tempo could ever be published).
 constexpr int32_t kMinOnsetsSeconds = 4;
 constexpr double kMinBpm = 60.0, kMaxBpm = 200.0, kCentreBpm = 120.0, kWeightWidthOctaves = 0.4;
+// Two tempos agree within 4 % of the older one.
 constexpr double kNear = 0.04;
+// Counted in estimates (a quarter of a second each at 48 kHz): silence calms the published tempo
+// after 4 and clears a locked one after 20.
 constexpr int32_t kSilentToCalm = 4, kSilentToUnlock = 20;
+
+// A centred history with less energy than this holds no onsets worth a tempo.
+constexpr double kMinHistoryEnergy = 1e-9;
+// A best lag whose neighbours are flatter than this is not refined.
+constexpr double kFlatPeak = 1e-12;
+// The raw tempo is folded by octaves into 55..210 BPM, the tempos the tracker follows.
+constexpr double kFoldLowBpm = 55.0, kFoldHighBpm = 210.0;
+constexpr int32_t kMaxFolds = 16;
+// The best lag's score as a share of the history's energy maps to confidence 0 at 0.03 and
+// to 1 at 0.33.
+constexpr double kScoreForNoConfidence = 0.03, kScoreSpanToFullConfidence = 0.3;
+
+// Half time: a tempo from 145 BPM up whose history repeats at twice its period at least 0.45 as
+// strongly proposes half the tempo; three agreeing proposals publish it at once, at confidence
+// 0.4 or more.
+constexpr double kHalfTimeFromBpm = 145.0, kHalfTimeEchoShare = 0.45, kNoCorrelation = 1e-12;
+constexpr int32_t kHalfTimeProposals = 3;
+constexpr double kHalfTimeMinConfidence = 0.4;
+
+// An agreeing estimate (or half-time proposal) moves the value it agrees with by 30 %.
+constexpr double kAgreeingNew = 0.3, kAgreeingKeep = 0.7;
+
+// The first tempo is published after 3 agreeing estimates, at confidence 0.3 or more (a less
+// sure one publishes only its confidence).
+constexpr int32_t kAgreeingToPublish = 3;
+constexpr double kConfidenceToPublish = 0.3;
+// A lock comes after 8 estimates at a published confidence of 0.55 or more (about 2 s).
+constexpr int32_t kEstimatesToLock = 8;
+constexpr double kConfidenceToLock = 0.55;
+// A lock moves only after 24 agreeing estimates at confidence 0.8 or more; until then its
+// confidence fades by 1 % an estimate to no less than 0.4 (where silence calms it).
+constexpr int32_t kAgreeingToMoveLock = 24;
+constexpr double kConfidenceToMoveLock = 0.8, kLockedConfidenceKeep = 0.99, kLockedMinConfidence = 0.4;
+// Unlocked, a small tempo change is followed smoothly (15 % an estimate); a jump needs 16
+// agreeing estimates at confidence 0.65 or more, and until then the published confidence fades
+// by 3 % an estimate to no less than 0.35, the confidence silence calms a tempo to.
+constexpr double kFollowNew = 0.15, kFollowKeep = 0.85, kFollowConfidenceKeep = 0.9;
+constexpr int32_t kAgreeingToJump = 16;
+constexpr double kConfidenceToJump = 0.65, kUnsureConfidenceKeep = 0.97, kCalmConfidence = 0.35;
+
+bool Agrees(double tempo, double with) noexcept { return std::fabs(tempo - with) / with < kNear; }
+
+double FoldIntoRange(double bpm) noexcept {
+  for (int32_t i = 0; i < kMaxFolds && bpm < kFoldLowBpm; ++i) bpm *= 2.0;
+  for (int32_t i = 0; i < kMaxFolds && bpm > kFoldHighBpm; ++i) bpm *= 0.5;
+  return bpm;
+}
+
+double ConfidenceOfScore(double score, double energy) noexcept {
+  return std::clamp((score / energy - kScoreForNoConfidence) / kScoreSpanToFullConfidence, 0.0, 1.0);
+}
 
 }  // namespace
 
@@ -46,9 +100,8 @@ void TempoDetector::Prepare(double rate) noexcept {
   for (auto& history : bandHistory_) history.fill(0.0f);
   bandMean_.fill(kInitialBandMean);
   // Each candidate lag's weight towards 120 BPM; -1 marks a lag outside 60..200 BPM.
-  const double k = sampleRate_ / kHopSize * 60.0;
   for (int32_t lag = 1; lag < static_cast<int32_t>(lagWeights_.size()); ++lag) {
-    const double bpm = k / lag;
+    const double bpm = HopsPerMinute() / lag;
     const double octaves = std::log2(bpm / kCentreBpm) / kWeightWidthOctaves;
     lagWeights_[static_cast<size_t>(lag)] = bpm < kMinBpm || bpm > kMaxBpm ? -1.0 : std::exp(-0.5 * octaves * octaves);
   }
@@ -148,32 +201,59 @@ double TempoDetector::Autocorrelation(int32_t lag, int32_t n) const noexcept {
   return sum;
 }
 
+double TempoDetector::HopsPerMinute() const noexcept { return sampleRate_ / kHopSize * 60.0; }
+
 void TempoDetector::EstimateTempo() noexcept {
-  // 1. Silence calms the published confidence and empties the tracker; a long one unlocks.
+  CalmOnSilence();
+  const int32_t n = HistoryLength();
+  if (n < 1) return Clear();
+  const double energy = CentreHistory(n);
+  if (energy <= kMinHistoryEnergy) return Clear();
+  // Lags up to one second: 60 BPM.
+  const auto maxLag = static_cast<int32_t>(std::min(std::ceil(sampleRate_ / kHopSize), static_cast<double>(n / 2)));
+  if (maxLag < 1) return Clear();
+  const LagScore best = BestLag(n, maxLag);
+  if (best.lag < 1) return Clear();
+  const double lag = RefineLag(best.lag, maxLag, n);
+  if (!std::isfinite(lag) || lag <= 0.0) return Clear();
+  double bpm = HopsPerMinute() / lag;
+  if (!std::isfinite(bpm) || bpm <= 0.0) return Clear();
+  bpm = FoldIntoRange(bpm);
+  // The confidence comes from the unrefined best lag's weighted score.
+  const double confidence = ConfidenceOfScore(best.score, energy);
+  const double tempo = CheckHalfTime(bpm, best.lag, n, confidence);
+  Track(tempo, confidence);
+  CountTowardsLock();
+  Publish(tempo);
+}
+
+// Silence calms the published confidence and empties the tracker; a long one unlocks.
+void TempoDetector::CalmOnSilence() noexcept {
   if (level_ < kSilenceLevel) {
     ++silentCount_;
-    if (silentCount_ >= kSilentToCalm) {
-      detectedConfidence = detectedBpm > 0.0 ? 0.35 : 0.0;
-      trackBpm_ = trackConfidence_ = 0.0;
-      trackStreak_ = 0;
-    }
-    if (silentCount_ >= kSilentToUnlock && locked_) {
-      locked_ = false;
-      detectedBpm = detectedConfidence = 0.0;
-      lockCount_ = 0;
-    }
   } else {
     silentCount_ = 0;
+    return;
   }
+  if (silentCount_ >= kSilentToCalm) {
+    detectedConfidence = detectedBpm > 0.0 ? kCalmConfidence : 0.0;
+    trackBpm_ = trackConfidence_ = 0.0;
+    trackStreak_ = 0;
+  }
+  if (silentCount_ >= kSilentToUnlock && locked_) {
+    locked_ = false;
+    detectedBpm = detectedConfidence = 0.0;
+    lockCount_ = 0;
+  }
+}
 
-  // 2. Enough history.
+int32_t TempoDetector::HistoryLength() const noexcept {
   const auto minOnsets = static_cast<int32_t>(
       std::min(sampleRate_ * kMinOnsetsSeconds / kHopSize, static_cast<double>(kOnsetRingSize)));
-  if (onsetCount_ < minOnsets) return Clear();
-  const int32_t n = std::min(onsetCount_, kMaxHistory);
-  if (n < 1) return Clear();
+  return onsetCount_ < minOnsets ? 0 : std::min(onsetCount_, kMaxHistory);
+}
 
-  // 3., 4. The n newest onset values, oldest first, without their mean.
+double TempoDetector::CentreHistory(int32_t n) noexcept {
   double total = 0.0;
   for (int32_t i = 0; i < n; ++i) {
     const float value = onsetRing_[static_cast<size_t>((onsetPos_ - n + i + kOnsetRingSize) % kOnsetRingSize)];
@@ -181,128 +261,119 @@ void TempoDetector::EstimateTempo() noexcept {
     total += value;
   }
   const auto mean = static_cast<float>(total / n);
-  double energy = 0.0, e2 = 0.0;
+  double energy = 0.0;
   for (int32_t i = 0; i < n; ++i) {
     float& w = workBuffer_[static_cast<size_t>(i)];
     w -= mean;
-    energy += w * w;
-    e2 += static_cast<double>(w) * static_cast<double>(w);
+    energy += static_cast<double>(w) * static_cast<double>(w);
   }
-  if (energy <= 1e-9) return Clear();
+  return energy;
+}
 
-  // 5., 6. The lag with the best score, weighted towards 120 BPM; a tie keeps the shorter lag.
-  const auto maxLag = static_cast<int32_t>(std::min(std::ceil(sampleRate_ / kHopSize), static_cast<double>(n / 2)));
-  if (maxLag < 1) return Clear();
-  const double k = sampleRate_ / kHopSize * 60.0;
-  double bestScore = -1e30;
-  int32_t bestLag = 0;
+TempoDetector::LagScore TempoDetector::BestLag(int32_t n, int32_t maxLag) const noexcept {
+  LagScore best;
   for (int32_t lag = 1; lag <= maxLag; ++lag) {
     const double weight = lagWeights_[static_cast<size_t>(lag)];
     if (weight < 0.0) continue;
     const double score = weight * Autocorrelation(lag, n);
-    if (score > bestScore) {
-      bestScore = score;
-      bestLag = lag;
-    }
+    if (score > best.score) best = {lag, score};
   }
-  if (bestLag < 1 || bestScore <= 0.0) return Clear();
+  return best;
+}
 
-  // 7. Parabolic refinement around the best lag.
+// The vertex of the parabola through the best lag and its neighbours, at most half a lag away.
+double TempoDetector::RefineLag(int32_t bestLag, int32_t maxLag, int32_t n) const noexcept {
   double lag = bestLag;
   if (bestLag > 1 && bestLag < maxLag) {
     const double y0 = Autocorrelation(bestLag - 1, n), y1 = Autocorrelation(bestLag, n),
                  y2 = Autocorrelation(bestLag + 1, n);
     const double c = y0 - 2.0 * y1 + y2;
-    if (y1 >= y0 && y1 >= y2 && c < -1e-12) {
+    if (y1 >= y0 && y1 >= y2 && c < -kFlatPeak) {
       const double offset = 0.5 * (y0 - y2) / c;
       if (std::isfinite(offset)) lag += std::clamp(offset, -0.5, 0.5);
     }
   }
-  lag = std::clamp(lag, 1.0, static_cast<double>(maxLag));
-  if (!std::isfinite(lag) || lag <= 0.0) return Clear();
-  double bpm = k / lag;
-  if (!std::isfinite(bpm) || bpm <= 0.0) return Clear();
+  return std::clamp(lag, 1.0, static_cast<double>(maxLag));
+}
 
-  // 8. Folding into 55..210.
-  for (int32_t i = 0; i < 16 && bpm < 55.0; ++i) bpm *= 2.0;
-  for (int32_t i = 0; i < 16 && bpm > 210.0; ++i) bpm *= 0.5;
+bool TempoDetector::ProposesHalfTime(double bpm, int32_t bestLag, int32_t n) const noexcept {
+  if (2 * bestLag >= n || bpm <= kHalfTimeFromBpm || bpm > kFoldHighBpm || bpm * 0.5 < kMinBpm) return false;
+  const double atLag = Autocorrelation(bestLag, n);
+  return atLag > kNoCorrelation && Autocorrelation(2 * bestLag, n) >= kHalfTimeEchoShare * atLag;
+}
 
-  // 9. Confidence from the unrefined best lag's weighted score.
-  const double ratio = e2 > 1e-12 ? bestScore / e2 : 0.0;
-  double conf = std::clamp((ratio - 0.03) / 0.3, 0.0, 1.0);
-
-  // 10. A fast tempo with a strong autocorrelation at twice the lag proposes half tempo.
-  double cand = bpm;
-  if (2 * bestLag < n) {
-    const double a2 = Autocorrelation(2 * bestLag, n), a1 = Autocorrelation(bestLag, n);
-    if (bpm > 145.0 && bpm <= 210.0 && a1 > 1e-12 && a2 >= 0.45 * a1 && bpm * 0.5 >= kMinBpm) cand = bpm * 0.5;
-  }
-
-  // 11. Half time is adopted on the third agreeing proposal.
-  double t = bpm;
-  if (cand == bpm) {
+// The tempo to track: bpm, or the half tempo once enough proposals agree, which is then
+// published at once, unlocked.
+double TempoDetector::CheckHalfTime(double bpm, int32_t bestLag, int32_t n, double confidence) noexcept {
+  if (!ProposesHalfTime(bpm, bestLag, n)) {
     halfTimeBpm_ = 0.0;
     halfTimeCount_ = 0;
-  } else if (halfTimeBpm_ > 0.0 && std::fabs(cand - halfTimeBpm_) / halfTimeBpm_ < kNear) {
-    ++halfTimeCount_;
-    halfTimeBpm_ = 0.3 * cand + 0.7 * halfTimeBpm_;
-    if (halfTimeCount_ >= 3) {
-      t = halfTimeBpm_;
-      detectedBpm = t;
-      trackBpm_ = t;
-      trackStreak_ = 3;
-      locked_ = false;
-      lockCount_ = 0;
-      detectedConfidence = trackConfidence_ = std::max(0.4, conf);
-      halfTimeBpm_ = 0.0;
-      halfTimeCount_ = 0;
-    }
-  } else {
-    halfTimeCount_ = 1;
-    halfTimeBpm_ = cand;
+    return bpm;
   }
+  const double half = bpm * 0.5;
+  if (halfTimeBpm_ <= 0.0 || !Agrees(half, halfTimeBpm_)) {
+    halfTimeCount_ = 1;
+    halfTimeBpm_ = half;
+    return bpm;
+  }
+  ++halfTimeCount_;
+  halfTimeBpm_ = kAgreeingNew * half + kAgreeingKeep * halfTimeBpm_;
+  if (halfTimeCount_ < kHalfTimeProposals) return bpm;
+  const double tempo = halfTimeBpm_;
+  detectedBpm = tempo;
+  trackBpm_ = tempo;
+  trackStreak_ = kHalfTimeProposals;
+  locked_ = false;
+  lockCount_ = 0;
+  detectedConfidence = trackConfidence_ = std::max(kHalfTimeMinConfidence, confidence);
+  halfTimeBpm_ = 0.0;
+  halfTimeCount_ = 0;
+  return tempo;
+}
 
-  // 12. Tracker.
-  double track = t;
-  if (trackBpm_ > 0.0 && std::fabs(t - trackBpm_) / trackBpm_ < kNear) {
+void TempoDetector::Track(double tempo, double confidence) noexcept {
+  if (trackBpm_ > 0.0 && Agrees(tempo, trackBpm_)) {
     ++trackStreak_;
-    conf = 0.3 * conf + 0.7 * trackConfidence_;
-    track = 0.3 * t + 0.7 * trackBpm_;
+    trackConfidence_ = kAgreeingNew * confidence + kAgreeingKeep * trackConfidence_;
+    trackBpm_ = kAgreeingNew * tempo + kAgreeingKeep * trackBpm_;
   } else {
     trackStreak_ = 1;
+    trackConfidence_ = confidence;
+    trackBpm_ = tempo;
   }
-  trackConfidence_ = conf;
-  trackBpm_ = track;
+}
 
-  // 13. Lock counter, on the published values as they stand.
-  if (detectedBpm > 0.0 && detectedConfidence >= 0.55) {
-    if (++lockCount_ >= 8) locked_ = true;
+// Counted on the published values as they stand, before this estimate's decision.
+void TempoDetector::CountTowardsLock() noexcept {
+  if (detectedBpm > 0.0 && detectedConfidence >= kConfidenceToLock) {
+    if (++lockCount_ >= kEstimatesToLock) locked_ = true;
   } else if (!locked_) {
     lockCount_ = 0;
   }
+}
 
-  // 14., 15. Decision.
-  const bool near = detectedBpm > 0.0 && std::fabs(t - detectedBpm) / detectedBpm < kNear;
+void TempoDetector::Publish(double tempo) noexcept {
+  const double confidence = trackConfidence_;
   if (detectedBpm <= 0.0) {
-    if (trackStreak_ >= 3) {
-      detectedConfidence = conf;
-      if (conf >= 0.3) detectedBpm = track;
+    if (trackStreak_ >= kAgreeingToPublish) {
+      detectedConfidence = confidence;
+      if (confidence >= kConfidenceToPublish) detectedBpm = trackBpm_;
     }
   } else if (locked_) {
-    if (trackStreak_ >= 24 && conf >= 0.8) {
+    if (trackStreak_ >= kAgreeingToMoveLock && confidence >= kConfidenceToMoveLock) {
       lockCount_ = 0;
-      detectedBpm = track;
-      detectedConfidence = conf;
+      detectedBpm = trackBpm_;
+      detectedConfidence = confidence;
     } else {
-      detectedConfidence = std::max(0.99 * detectedConfidence, 0.4);
+      detectedConfidence = std::max(kLockedConfidenceKeep * detectedConfidence, kLockedMinConfidence);
     }
-  } else if (near) {
-    detectedBpm = 0.85 * detectedBpm + 0.15 * track;
-    detectedConfidence = std::max(0.9 * detectedConfidence, conf);
-  } else if (trackStreak_ >= 16 && conf >= 0.65) {
-    detectedConfidence = conf;
-    detectedBpm = track;
+  } else if (Agrees(tempo, detectedBpm)) {
+    detectedBpm = kFollowKeep * detectedBpm + kFollowNew * trackBpm_;
+    detectedConfidence = std::max(kFollowConfidenceKeep * detectedConfidence, confidence);
+  } else if (trackStreak_ >= kAgreeingToJump && confidence >= kConfidenceToJump) {
+    detectedConfidence = confidence;
+    detectedBpm = trackBpm_;
   } else {
-    detectedConfidence = std::max(0.97 * detectedConfidence, 0.35);
+    detectedConfidence = std::max(kUnsureConfidenceKeep * detectedConfidence, kCalmConfidence);
   }
 }

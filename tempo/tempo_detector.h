@@ -50,9 +50,31 @@ class TempoDetector {
  private:
   enum Band : int8_t { kNoBand = -1, kLow = 0, kMid = 1, kHigh = 2 };
 
+  // A candidate lag in hops and its score (autocorrelation weighted towards 120 BPM).
+  struct LagScore {
+    int32_t lag = 0;
+    double score = 0.0;
+  };
+
   void Reset() noexcept;
   void AnalyzeHop() noexcept;
+  double HopsPerMinute() const noexcept;
+  // Every 24 hops, the stages below in their order.
   void EstimateTempo() noexcept;
+  void CalmOnSilence() noexcept;
+  // The onset values to analyse, 0 while fewer than four seconds' worth have been written.
+  int32_t HistoryLength() const noexcept;
+  // Copies the n newest onset values, oldest first and without their mean, into the work buffer
+  // and returns their energy.
+  double CentreHistory(int32_t n) noexcept;
+  // The lag with the best positive score; a tie keeps the shorter lag. Lag 0 when none scores.
+  LagScore BestLag(int32_t n, int32_t maxLag) const noexcept;
+  double RefineLag(int32_t bestLag, int32_t maxLag, int32_t n) const noexcept;
+  bool ProposesHalfTime(double bpm, int32_t bestLag, int32_t n) const noexcept;
+  double CheckHalfTime(double bpm, int32_t bestLag, int32_t n, double confidence) noexcept;
+  void Track(double tempo, double confidence) noexcept;
+  void CountTowardsLock() noexcept;
+  void Publish(double tempo) noexcept;
   void Clear() noexcept;
   double Autocorrelation(int32_t lag, int32_t n) const noexcept;
 

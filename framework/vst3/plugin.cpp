@@ -248,9 +248,7 @@ tresult PLUGIN_API IPluginVST3::setState(IBStream* stream) {
     if ((flagRead != kResultOk && !lenient) || got != static_cast<int32>(sizeof bypass)) return kResultFalse;
   }
 
-  for (int32_t i = 0; i < NParams(); ++i)
-    if (Parameter* object = parameters.getParameter(static_cast<ParamID>(i)))
-      object->setNormalized(GetParam(i)->NormaliseValue(GetParam(i)->Value()));
+  for (int32_t i = 0; i < NParams(); ++i) MirrorParamValueToHost(i, GetParam(i)->NormaliseValue(GetParam(i)->Value()));
   if (bypassFollows) {
     if (bypassParameter_ != nullptr) bypassParameter_->setNormalized(static_cast<ParamValue>(bypass));
     HoldRestoredBypass(bypass != 0);
@@ -342,6 +340,10 @@ void IPluginVST3::EndParamGestureToHost(int32_t paramIdx) { endEdit(static_cast<
 
 void IPluginVST3::SendParamValueToHost(int32_t paramIdx, double normalised) {
   performEdit(static_cast<ParamID>(paramIdx), normalised);
+}
+
+void IPluginVST3::MirrorParamValueToHost(int32_t paramIdx, double normalised) {
+  if (Parameter* object = parameters.getParameter(static_cast<ParamID>(paramIdx))) object->setNormalized(normalised);
 }
 
 void IPluginVST3::SetParamValueFromUI(int32_t paramIdx, double normalised) {

@@ -91,6 +91,8 @@ class IPluginVST3 : public IPluginAPIBase,
   void BeginParamGestureToHost(int32_t paramIdx) override;
   void EndParamGestureToHost(int32_t paramIdx) override;
   void SendParamValueToHost(int32_t paramIdx, double normalised) override;
+  // Sets the parameter object only: the host reads it back, and hears of no edit.
+  void MirrorParamValueToHost(int32_t paramIdx, double normalised) override;
   void SetParamValueFromUI(int32_t paramIdx, double normalised) override;
   // Asks the host's frame to resize the open view when the size changes, then keeps the
   // size as the editor size. resizeHost is not looked at here.

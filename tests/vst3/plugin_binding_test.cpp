@@ -132,6 +132,27 @@ TEST(PluginBinding, EditsFromThePageAndTheHostReachTheRightHooks) {
   EXPECT_EQ(hosted.handler.Calls().size(), 3u);
 }
 
+TEST(PluginBinding, APlugInsSilentSetReachesTheHostsCopyWithoutAnEditOrAHook) {
+  Hosted hosted;
+  BindingPlugin& p = *hosted.plugin;
+  p.calls.clear();
+  const struct {
+    int32_t index;
+    double value, normalised;
+  } cases[] = {{1, 2.5, 0.25}, {0, 20.0, 1.0}, {1, -3.0, 0.0}};
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(p.SetParamValueSilently(c.index, c.value), c.normalised) << c.value;
+    EXPECT_DOUBLE_EQ(p.GetParam(c.index)->Value(), 10.0 * c.normalised) << c.value;
+    EXPECT_DOUBLE_EQ(p.getParamNormalized(static_cast<ParamID>(c.index)), c.normalised) << c.value;
+  }
+  // No parameter at these indices: nothing changes, the bypass object included.
+  for (int32_t index : {-1, 2, static_cast<int32_t>(kBypassParamId)}) EXPECT_EQ(p.SetParamValueSilently(index, 5.0), 0.0);
+  EXPECT_EQ(p.getParamNormalized(kBypassParamId), 0.0);
+  EXPECT_DOUBLE_EQ(p.getParamNormalized(0), 1.0);
+  EXPECT_TRUE(hosted.handler.Calls().empty());
+  EXPECT_TRUE(p.calls.empty());
+}
+
 TEST(PluginBinding, StateRestoreTellsThePlugInOnceAndOnlyOnSuccess) {
   Hosted hosted;
   BindingPlugin& p = *hosted.plugin;
