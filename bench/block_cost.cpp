@@ -6,9 +6,12 @@
 
 #include "pass_timer.h"
 #include "rack/dsp/engine.h"
-#include "vocal_signal.h"
+#include "signals/vocal_signal.h"
 
 namespace {
+
+using tarnwell::signals::MakeVocalSignal;
+using tarnwell::signals::StereoBuffer;
 
 constexpr double kPreRollSeconds = 1.0;
 

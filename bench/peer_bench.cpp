@@ -23,11 +23,14 @@
 
 #include "bench/lv2_peer.h"
 #include "bench/peer_pairs.h"
-#include "bench/vocal_signal.h"
 #include "framework/denormal_mode.h"
 #include "rack/dsp/engine.h"
+#include "signals/vocal_signal.h"
 
 namespace {
+
+using tarnwell::signals::MakeVocalSignal;
+using tarnwell::signals::StereoBuffer;
 
 constexpr double kTakeSeconds = 20.0;
 constexpr double kPreRollSeconds = 1.0;

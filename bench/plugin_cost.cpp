@@ -5,19 +5,21 @@
 #include <cstring>
 #include <vector>
 
-#include "drum_loop.h"
 #include "host/memory_stream.h"
 #include "host/module.h"
 #include "host/plugin_instance.h"
 #include "pass_timer.h"
 #include "rack/factory_presets.h"
 #include "rack/tarnwell.h"
-#include "vocal_signal.h"
+#include "signals/drum_loop.h"
+#include "signals/vocal_signal.h"
 
 namespace {
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
+using tarnwell::signals::MakeVocalSignal;
+using tarnwell::signals::StereoBuffer;
 
 constexpr double kPreRollSeconds = 1.0;
 constexpr double kTempoBpm = 120.0;
@@ -46,15 +48,15 @@ std::vector<std::uint8_t> PresentState() {
 }
 
 Channels InputsFor(PluginCase which, double sampleRate, double seconds) {
-    tarnwell::bench::DrumLoop loop;
-    loop.pattern = tarnwell::bench::DrumPattern::Backbeat;
+    tarnwell::signals::DrumLoop loop;
+    loop.pattern = tarnwell::signals::DrumPattern::Backbeat;
     loop.bpm = kTempoBpm;
     loop.noiseRms = 0.01;
     if (which == PluginCase::TarnwellPresent) {
         const StereoBuffer take = MakeVocalSignal(sampleRate, seconds);
         return {Floats(take.left), Floats(take.right)};
     }
-    const std::vector<float> drums = Floats(tarnwell::bench::RenderDrumLoop(loop, sampleRate, seconds));
+    const std::vector<float> drums = Floats(tarnwell::signals::RenderDrumLoop(loop, sampleRate, seconds));
     if (which == PluginCase::Tempo) {
         return {drums, drums};
     }

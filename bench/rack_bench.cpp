@@ -11,10 +11,13 @@
 
 #include "rack/dsp/engine.h"
 #include "rack_configs.h"
+#include "signals/vocal_signal.h"
 #include "summary_reporter.h"
-#include "vocal_signal.h"
 
 namespace {
+
+using tarnwell::signals::MakeVocalSignal;
+using tarnwell::signals::StereoBuffer;
 
 constexpr double kSignalSeconds = 20.0;
 constexpr double kPreRollSeconds = 1.0;

@@ -10,17 +10,19 @@
 #include <vector>
 
 #include "bench/rack_configs.h"
-#include "bench/vocal_signal.h"
 #include "framework/denormal_mode.h"
 #include "host/host_application.h"
 #include "rack/dsp/engine.h"
 #include "rack/tarnwell.h"
 #include "rack/tarnwell_params.h"
+#include "signals/vocal_signal.h"
 
 namespace {
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
+using tarnwell::signals::MakeVocalSignal;
+using tarnwell::signals::StereoBuffer;
 
 constexpr double kRate = 48000.0;
 constexpr double kSignalSeconds = 4.0;

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/drum_loop.h"
+#include "signals/drum_loop.h"
 #include "tempo/tempo_detector.h"
 
 namespace {
 
-using tarnwell::bench::DrumLoop;
-using tarnwell::bench::DrumPattern;
+using tarnwell::signals::DrumLoop;
+using tarnwell::signals::DrumPattern;
 
 constexpr double kRate = 44100.0;
 constexpr double kSeconds = 20.0;
@@ -48,7 +48,7 @@ struct Score {
 };
 
 double Detect(const DrumLoop& loop) {
-  const std::vector<double> signal = tarnwell::bench::RenderDrumLoop(loop, kRate, kSeconds);
+  const std::vector<double> signal = tarnwell::signals::RenderDrumLoop(loop, kRate, kSeconds);
   TempoDetector detector;
   detector.Prepare(kRate);
   for (size_t start = 0; start < signal.size(); start += 512)
@@ -93,14 +93,14 @@ int main(int argc, char** argv) {
         loop.seed = static_cast<uint32_t>(bpm);
         const double published = Detect(loop);
         if (each) {
-          std::printf("%s, %s, %.0f BPM: %.9f\n", tarnwell::bench::DrumPatternName(pattern), variant.name, bpm,
+          std::printf("%s, %s, %.0f BPM: %.9f\n", tarnwell::signals::DrumPatternName(pattern), variant.name, bpm,
                       published);
         }
         score.Add(bpm, published);
         all.Add(bpm, published);
         (bpm < 80.0 ? slow : bpm < 145.0 ? mid : fast).Add(bpm, published);
       }
-      score.Print(std::string(tarnwell::bench::DrumPatternName(pattern)) + ", " + variant.name);
+      score.Print(std::string(tarnwell::signals::DrumPatternName(pattern)) + ", " + variant.name);
     }
   }
   std::printf("\n");

@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "bench/drum_loop.h"
 #include "framework/denormal_mode.h"
+#include "signals/drum_loop.h"
 #include "tempo/tempo_detector.h"
 
 namespace {
@@ -16,10 +16,10 @@ namespace {
 void DetectorBlock(benchmark::State& state) {
   const auto rate = static_cast<double>(state.range(0));
   const auto block = static_cast<size_t>(state.range(1));
-  tarnwell::bench::DrumLoop loop;
-  loop.pattern = tarnwell::bench::DrumPattern::Backbeat;
+  tarnwell::signals::DrumLoop loop;
+  loop.pattern = tarnwell::signals::DrumPattern::Backbeat;
   loop.noiseRms = 0.01;
-  const std::vector<double> signal = tarnwell::bench::RenderDrumLoop(loop, rate, 30.0);
+  const std::vector<double> signal = tarnwell::signals::RenderDrumLoop(loop, rate, 30.0);
   plugkit::ScopedDenormalsOff flush;  // as inside a process call
   TempoDetector detector;
   detector.Prepare(rate);

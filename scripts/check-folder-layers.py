@@ -17,12 +17,12 @@ import sys
 # Lowest first. A folder may include its own layer and the ones before it.
 LAYERS = [
     ("platform", ["platform"]),
-    ("framework core", ["framework/core"]),
+    # The signals stand on the standard library alone, so the demos, benchmarks and tests share them.
+    ("framework core and signals", ["framework/core", "signals"]),
     ("web view", ["webview"]),
     ("editor bases and VST 3 binding", ["framework", "vst3"]),
     ("plug-ins", ["product", "rack", "tempo", "duck"]),
-    # The demos still live in the plug-ins' folders, but they are tools.
-    ("host, tools and tests", ["host", "bench", "fuzz", "tests", "rack/demo", "tempo/demo", "duck/demo"]),
+    ("host, tools and tests", ["host", "bench", "fuzz", "tests", "demo"]),
 ]
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cc", ".cpp")

@@ -27,20 +27,20 @@ render_demo() {
   "$host" render "build/linux/bundles/$bundle" "$input" "$output" "$@"
 }
 
-build/linux/rack/demo/tarnwell-demo-input "$demo/vocal-take.wav" "$demo/tarnwell-present.state" present
+build/linux/demo/tarnwell-demo-input "$demo/vocal-take.wav" "$demo/tarnwell-present.state" present
 render_demo Tarnwell.vst3 "$demo/vocal-take.wav" "$demo/tarnwell-present.wav" --state "$demo/tarnwell-present.state"
 echo "demo input: $demo/vocal-take.wav; through Tarnwell (Present): $demo/tarnwell-present.wav"
 
 # A music bed on the main channels, a voice on the side-chain: the bed ducks under it.
-build/linux/duck/demo/duck-demo-input "$demo/duck-bed-and-voice.wav"
+build/linux/demo/duck-demo-input "$demo/duck-bed-and-voice.wav"
 render_demo TarnwellDuck.vst3 "$demo/duck-bed-and-voice.wav" "$demo/duck-speak.wav" --param Character=Speak --param Amount=75
 echo "demo input: $demo/duck-bed-and-voice.wav (bed 1-2, voice 3-4); through TarnwellDuck (Speak, 75 %): $demo/duck-speak.wav"
 
 # A drum loop at 124 BPM through TarnwellTempo, publishing to a tempo block of the demo's own;
 # the detected tempo is read back from it.
-build/linux/tempo/demo/tempo-demo loop "$demo/tempo-drums-124.wav" 124
+build/linux/demo/tempo-demo loop "$demo/tempo-drums-124.wav" 124
 TARNWELL_TEMPO_BLOCK=TarnwellDemo_Tempo render_demo TarnwellTempo.vst3 "$demo/tempo-drums-124.wav" "$demo/tempo-drums-124-out.wav"
-echo "demo input: $demo/tempo-drums-124.wav (124 BPM); $(build/linux/tempo/demo/tempo-demo published TarnwellDemo_Tempo)"
+echo "demo input: $demo/tempo-drums-124.wav (124 BPM); $(build/linux/demo/tempo-demo published TarnwellDemo_Tempo)"
 
 # The editors' pages as a user sees them, rendered by headless Chromium through the modules
 # (the tests skip without Chromium, and then there are none).

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "bench/drum_loop.h"
 #include "host/run_loop_offer_name.h"
 #include "module_editor.h"
+#include "signals/drum_loop.h"
 
 namespace {
 
@@ -47,8 +47,7 @@ class TempoPage : public ::testing::Test {
   // Six seconds of a 120 BPM click track through the plug-in, as the host's audio thread
   // would play it (the page follows at the next idle ticks).
   void PlayClicks() {
-    tarnwell::bench::DrumLoop loop;
-    std::vector<double> clicks = tarnwell::bench::RenderDrumLoop(loop, 48000.0, 6.0);
+    std::vector<double> clicks = tarnwell::signals::RenderClickTrack(120.0, 48000.0, 6.0);
     std::vector<double> outLeft(512), outRight(512);
     for (size_t start = 0; start + 512 <= clicks.size(); start += 512)
       editor.plugin.Process64({clicks.data() + start, clicks.data() + start}, {outLeft.data(), outRight.data()}, 512);

@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "audio_thread.h"
-#include "bench/drum_loop.h"
 #include "host/module.h"
 #include "host/parameter_infos.h"
 #include "host/plugin_instance.h"
 #include "module_editor.h"
 #include "platform/shared_memory.h"
+#include "signals/drum_loop.h"
 #include "tempo/block_name.h"
 #include "tempo/tempo_block.h"
 
@@ -59,7 +59,7 @@ const Plugin kDuck{"TarnwellDuck", DUCK_BUNDLE, 4, 2};
 AudioThread::Feed FeedFor(const Plugin& plugin) {
   const std::string name = plugin.name;
   if (name == "TarnwellTempo") {
-    auto clicks = std::make_shared<std::vector<double>>(tarnwell::bench::RenderDrumLoop({}, kRate, 4.0));
+    auto clicks = std::make_shared<std::vector<double>>(tarnwell::signals::RenderClickTrack(120.0, kRate, 4.0));
     return [clicks](int64_t frame, std::vector<std::vector<float>>& in, PluginInstance&) {
       for (size_t i = 0; i < in[0].size(); ++i)
         in[0][i] = in[1][i] = static_cast<float>((*clicks)[static_cast<size_t>(frame + i) % clicks->size()]);

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "bench/vocal_signal.h"
 #include "host/memory_stream.h"
 #include "host/module.h"
 #include "host/module_expectations.h"
@@ -16,6 +15,7 @@
 #include "host/render.h"
 #include "rack/factory_presets.h"
 #include "rack/tarnwell.h"
+#include "signals/vocal_signal.h"
 
 namespace {
 
@@ -23,6 +23,8 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 using tarnwell::host::Module;
 using tarnwell::host::PluginInstance;
+using tarnwell::signals::MakeVocalSignal;
+using tarnwell::signals::StereoBuffer;
 
 constexpr double kRate = 48000.0;
 constexpr int kBlock = 256;

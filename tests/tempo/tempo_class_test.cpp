@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "bench/drum_loop.h"
 #include "host/host_application.h"
+#include "signals/drum_loop.h"
 #include "tempo/block_name.h"
 #include "tempo/tarnwell_tempo.h"
 
@@ -15,6 +15,7 @@ namespace {
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
+using tarnwell::signals::RenderClickTrack;
 
 struct SentValue {
   int32_t paramIdx;
@@ -49,18 +50,12 @@ void Render(TarnwellTempo& plugin, const std::vector<double>& signal) {
   }
 }
 
-std::vector<double> Clicks(double bpm, double seconds) {
-  tarnwell::bench::DrumLoop loop;
-  loop.bpm = bpm;
-  return tarnwell::bench::RenderDrumLoop(loop, 48000.0, seconds);
-}
-
 TEST(TempoClass, OutputParametersAndThePageFollowOnlyWhileTheEditorIsOpen) {
   tarnwell::test::BlockName name("class_editor");
   OwnedTempo plugin(name.c_str());
   ASSERT_TRUE(plugin->BlockWriter().IsMapped());
   plugin->ResetDsp();
-  Render(*plugin.plugin, Clicks(120, 6.0));
+  Render(*plugin.plugin, RenderClickTrack(120, 48000.0, 6.0));
   EXPECT_NEAR(LoadTempoField(plugin->BlockWriter().View()->bpm), 119.86f, 0.05f);
 
   // Closed: the block moves, the parameters and the page do not.
@@ -105,7 +100,7 @@ TEST(TempoClass, TempoModeScalesThePublishedTempo) {
   tarnwell::test::BlockName name("class_mode");
   OwnedTempo plugin(name.c_str());
   plugin->ResetDsp();
-  const std::vector<double> clicks = Clicks(120, 6.0);
+  const std::vector<double> clicks = RenderClickTrack(120, 48000.0, 6.0);
   Render(*plugin.plugin, clicks);
   const std::vector<double> more(clicks.begin(), clicks.begin() + 512);
   const struct {
@@ -123,7 +118,7 @@ TEST(TempoClass, TempoModeScalesThePublishedTempo) {
   // Doubled, a tempo over 150 is published as 300 at most.
   OwnedTempo fast(name.c_str());
   fast->ResetDsp();
-  Render(*fast.plugin, Clicks(154, 8.0));
+  Render(*fast.plugin, RenderClickTrack(154, 48000.0, 8.0));
   ASSERT_NEAR(fast->Detector().detectedBpm, 153.87, 0.05);
   fast->GetParam(ParamTempoMode)->SetValue(2.0);
   Render(*fast.plugin, more);
@@ -154,7 +149,7 @@ TEST(TempoClass, DetectorIsPreparedForTheHostRateAbove8kHzElse48k) {
 // scratch may hold anything) leaves the detector hearing the left channel alone.
 TEST(TempoClass, TheDetectorHearsTheSecondInputOnlyWhileItIsConnected) {
   tarnwell::test::BlockName name("class_mono");
-  const std::vector<double> left = Clicks(120, 2.0), other = Clicks(97, 2.0);
+  const std::vector<double> left = RenderClickTrack(120, 48000.0, 2.0), other = RenderClickTrack(97, 48000.0, 2.0);
   for (const bool stereo : {false, true}) {
     OwnedTempo plugin(name.c_str());
     plugin->ResetDsp();
@@ -199,7 +194,7 @@ TEST(TempoClass, WithoutABlockThePluginStillDetects) {
   plugin->OnIdleTick();
   EXPECT_FALSE(plugin->BlockWriter().IsMapped());
   plugin->ResetDsp();
-  Render(*plugin.plugin, Clicks(120, 6.0));
+  Render(*plugin.plugin, RenderClickTrack(120, 48000.0, 6.0));
   plugin->OnEditorOpened();
   plugin->OnIdleTick();
   EXPECT_NEAR(plugin->GetParam(ParamBpm)->Value(), 119.86, 0.05);

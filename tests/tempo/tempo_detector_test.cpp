@@ -1,4 +1,4 @@
-// TempoDetector on material made here with a known tempo (bench/drum_loop.h): what it
+// TempoDetector on material with a known tempo (signals/drum_loop.h): what it
 // publishes for click tracks and drum loops at many tempos, with its folding of fast tempos to
 // half time, swing, noise, level steps, tempo changes and silence; when it first publishes; and
 // that the onset history does not depend on how the host cuts the stream.
@@ -8,14 +8,14 @@
 #include <limits>
 #include <vector>
 
-#include "bench/drum_loop.h"
+#include "signals/drum_loop.h"
 #include "tempo/tempo_detector.h"
 
 namespace {
 
-using tarnwell::bench::DrumLoop;
-using tarnwell::bench::DrumPattern;
-using tarnwell::bench::RenderDrumLoop;
+using tarnwell::signals::DrumLoop;
+using tarnwell::signals::DrumPattern;
+using tarnwell::signals::RenderDrumLoop;
 
 struct Reading {
   double bpm = 0.0;

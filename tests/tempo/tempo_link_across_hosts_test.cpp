@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "bench/drum_loop.h"
 #include "host/module.h"
 #include "host/plugin_instance.h"
 #include "host/wav_file.h"
 #include "platform/process_id.h"
 #include "rack/scoped_environment_variable.h"
+#include "signals/drum_loop.h"
 #include "tempo/block_name.h"
 #include "tempo/child_process.h"
 
@@ -34,9 +34,7 @@ class RunningTempoPlugin {
     std::string error;
     EXPECT_TRUE(plugin_.Create(module, "Test Host", &error)) << error;
     EXPECT_TRUE(plugin_.Start(kRate, 512, true));
-    tarnwell::bench::DrumLoop loop;
-    loop.bpm = 100.0;
-    clicks_ = tarnwell::bench::RenderDrumLoop(loop, kRate, 12.0);
+    clicks_ = tarnwell::signals::RenderClickTrack(100.0, kRate, 12.0);
     // The first six seconds at once: the detector publishes after about 4.6 s of audio.
     while (position_ < static_cast<size_t>(6 * kRate)) ProcessOne();
     thread_ = std::thread([this] {

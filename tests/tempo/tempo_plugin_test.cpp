@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "bench/drum_loop.h"
 #include "host/module.h"
 #include "host/plugin_instance.h"
 #include "host/module_expectations.h"
 #include "platform/process_id.h"
 #include "platform/shared_memory.h"
 #include "rack/scoped_environment_variable.h"
+#include "signals/drum_loop.h"
 #include "tempo/block_name.h"
 #include "tempo/tempo_block.h"
 
@@ -29,13 +29,8 @@ using tarnwell::host::PluginInstance;
 
 constexpr ParamID kBpm = 0, kConfidence = 1, kTempoMode = 2;
 
+using tarnwell::signals::RenderClickTrack;
 using tarnwell::test::Narrow;
-
-std::vector<double> Clicks(double bpm, double seconds, double rate = 48000.0) {
-  tarnwell::bench::DrumLoop loop;
-  loop.bpm = bpm;
-  return tarnwell::bench::RenderDrumLoop(loop, rate, seconds);
-}
 
 class TempoPlugin : public ::testing::Test {
  protected:
@@ -104,7 +99,7 @@ TEST_F(TempoPlugin, ExportsItsClassParametersBusesNoLatencyAndAFixedEditor) {
 }
 
 TEST_F(TempoPlugin, PassesTheAudioThroughUnchangedInAnyBlockSize) {
-  const std::vector<double> left = Clicks(120, 1.0);
+  const std::vector<double> left = RenderClickTrack(120, 48000.0, 1.0);
   std::vector<double> right(left.size());
   for (size_t i = 0; i < right.size(); ++i) right[i] = std::sin(0.01 * static_cast<double>(i)) * 0.3;
   for (int block : {1, 64, 333, 512, 1024}) {
@@ -128,7 +123,7 @@ TEST_F(TempoPlugin, PassesTheAudioThroughUnchangedInAnyBlockSize) {
 TEST_F(TempoPlugin, PublishesTheDetectedTempoScaledByTheTempoMode) {
   PluginInstance plugin;
   Open(plugin);
-  const std::vector<double> clicks = Clicks(120, 6.0);
+  const std::vector<double> clicks = RenderClickTrack(120, 48000.0, 6.0);
   RunBlocks(plugin, {clicks, clicks});
   const TempoBlockReading first = Published();
   EXPECT_NEAR(first.bpm, 119.86f, 0.05f);
@@ -155,7 +150,7 @@ TEST_F(TempoPlugin, AMonoInputIsAnalysedFromItsOneChannel) {
   plugin.PassBusChannels(kInput, 0, 1);
   ASSERT_EQ(plugin.SetActive(true), kResultOk);
   plugin.SetProcessing(true);
-  const std::vector<double> clicks = Clicks(120, 6.0);
+  const std::vector<double> clicks = RenderClickTrack(120, 48000.0, 6.0);
   RunBlocks(plugin, {clicks});
   EXPECT_NEAR(Published().bpm, 119.86f, 0.05f);
 }

@@ -1,12 +1,12 @@
-// Synthetic rhythm material with a known tempo, for the tempo detector's tests and its
-// accuracy benchmark: click tracks and drum-like loops (kick, snare or clap, hats), with swing,
+// Synthetic rhythm material with a known tempo, for the tempo detector's tests, its accuracy
+// benchmark and the demo: click tracks and drum-like loops (kick, snare or clap, hats), with swing,
 // a noise floor, level steps and a tempo change. Deterministic for a given description.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-namespace tarnwell::bench {
+namespace tarnwell::signals {
 
 enum class DrumPattern {
   Clicks,          // a short click on every beat
@@ -35,6 +35,9 @@ struct DrumLoop {
 // Mono samples of the loop at the given rate.
 std::vector<double> RenderDrumLoop(const DrumLoop& loop, double sampleRate, double seconds);
 
+// A steady click on every beat: the loop of the Clicks pattern with nothing added.
+std::vector<double> RenderClickTrack(double bpm, double sampleRate, double seconds);
+
 const char* DrumPatternName(DrumPattern pattern);
 
-}  // namespace tarnwell::bench
+}  // namespace tarnwell::signals

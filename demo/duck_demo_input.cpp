@@ -8,8 +8,8 @@
 #include <numbers>
 #include <string>
 
-#include "bench/vocal_signal.h"
 #include "host/wav_file.h"
+#include "signals/vocal_signal.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   }
   const double seconds = argc > 2 ? std::atof(argv[2]) : 6.0;
   if (!(seconds > 0.0 && seconds <= 600.0)) return 2;
-  const StereoBuffer voice = MakeVocalSignal(kRate, seconds);
+  const tarnwell::signals::StereoBuffer voice = tarnwell::signals::MakeVocalSignal(kRate, seconds);
   tarnwell::host::AudioFile audio;
   audio.sampleRate = kRate;
   audio.channels.assign(4, std::vector<float>(voice.left.size()));

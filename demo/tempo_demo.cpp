@@ -7,21 +7,21 @@
 #include <cstdlib>
 #include <string>
 
-#include "bench/drum_loop.h"
 #include "host/wav_file.h"
 #include "platform/performance_clock.h"
 #include "platform/shared_memory.h"
+#include "signals/drum_loop.h"
 #include "tempo/tempo_block.h"
 
 namespace {
 
 int WriteLoop(const char* path, double bpm, double seconds) {
   if (!(bpm >= 20.0 && bpm <= 400.0 && seconds > 0.0 && seconds <= 600.0)) return 2;
-  tarnwell::bench::DrumLoop loop;
-  loop.pattern = tarnwell::bench::DrumPattern::Backbeat;
+  tarnwell::signals::DrumLoop loop;
+  loop.pattern = tarnwell::signals::DrumPattern::Backbeat;
   loop.bpm = bpm;
   loop.swing = 0.58;
-  const std::vector<double> mono = tarnwell::bench::RenderDrumLoop(loop, 48000.0, seconds);
+  const std::vector<double> mono = tarnwell::signals::RenderDrumLoop(loop, 48000.0, seconds);
   tarnwell::host::AudioFile audio;
   audio.sampleRate = 48000.0;
   audio.channels.assign(2, std::vector<float>(mono.size()));

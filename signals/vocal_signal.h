@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace tarnwell::signals {
+
 // A deterministic stand-in for a vocal take: phrases of a harmonic tone with formant-like weighting,
 // vibrato and syllable swells, a sibilant noise burst at the end of each phrase, low-level room noise
 // in the pauses, and the right channel slightly later and quieter than the left.
@@ -11,3 +13,5 @@ struct StereoBuffer {
 };
 
 StereoBuffer MakeVocalSignal(double sampleRate, double seconds);
+
+}  // namespace tarnwell::signals

@@ -1,10 +1,12 @@
-#include "vocal_signal.h"
+#include "signals/vocal_signal.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+
+namespace tarnwell::signals {
 
 namespace {
 
@@ -113,3 +115,5 @@ StereoBuffer MakeVocalSignal(double sampleRate, double seconds) {
     }
     return buffer;
 }
+
+}  // namespace tarnwell::signals

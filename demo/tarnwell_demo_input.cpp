@@ -7,11 +7,11 @@
 #include <fstream>
 #include <string>
 
-#include "bench/vocal_signal.h"
 #include "host/memory_stream.h"
 #include "host/wav_file.h"
 #include "rack/factory_presets.h"
 #include "rack/tarnwell.h"
+#include "signals/vocal_signal.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ int Usage() {
 }
 
 bool WriteTake(const std::string& path, double seconds) {
-  const StereoBuffer take = MakeVocalSignal(kRate, seconds);
+  const tarnwell::signals::StereoBuffer take = tarnwell::signals::MakeVocalSignal(kRate, seconds);
   tarnwell::host::AudioFile audio;
   audio.sampleRate = kRate;
   audio.channels.assign(2, {});

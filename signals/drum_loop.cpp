@@ -1,9 +1,9 @@
-#include "bench/drum_loop.h"
+#include "signals/drum_loop.h"
 
 #include <cmath>
 #include <numbers>
 
-namespace tarnwell::bench {
+namespace tarnwell::signals {
 
 namespace {
 
@@ -130,6 +130,13 @@ std::vector<double> RenderDrumLoop(const DrumLoop& loop, double sampleRate, doub
   return out;
 }
 
+std::vector<double> RenderClickTrack(double bpm, double sampleRate, double seconds) {
+  DrumLoop loop;
+  loop.pattern = DrumPattern::Clicks;
+  loop.bpm = bpm;
+  return RenderDrumLoop(loop, sampleRate, seconds);
+}
+
 const char* DrumPatternName(DrumPattern pattern) {
   switch (pattern) {
     case DrumPattern::Clicks: return "clicks";
@@ -140,4 +147,4 @@ const char* DrumPatternName(DrumPattern pattern) {
   return "";
 }
 
-}  // namespace tarnwell::bench
+}  // namespace tarnwell::signals
