@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/latency.h"
 
 namespace {
@@ -33,14 +34,6 @@ bool AllBelow(const double* samples, std::int32_t frames, double level) {
         below &= std::fabs(samples[i]) < level;
     }
     return below;
-}
-
-// NaN gives 0: a NaN amount target would poison a smoothed amount that survives every reset.
-double ClampAmount(double amount) {
-    if (!(amount > 0.0)) {
-        return 0.0;
-    }
-    return amount > 1.0 ? 1.0 : amount;
 }
 
 }  // namespace
@@ -198,7 +191,7 @@ void RackBay::CatchUp(std::int32_t type, std::int64_t frames) {
 }
 
 void RackBay::RunBlock(const BayControl& control, const BayBlock& block) {
-    const double amount = ClampAmount(control.amount);
+    const double amount = ClampToUnit(control.amount);
     switch (static_cast<EffectType>(control.type)) {
         case EffectType::Gate:
             gate_.SetAmount(amount);
