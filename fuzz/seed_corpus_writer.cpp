@@ -135,7 +135,7 @@ void WriteSessionStores(const fs::path& folder) {
   tarnwell::SessionTokenStore store(credentials, scratch.string());
   std::string error;
   store.SetSessionToken("abcdefghijklmnop.QRSTUV-0123456789_=", error);
-  std::ifstream file(store.SessionFilePath(), std::ios::binary);
+  std::ifstream file(store.SessionFilePathCreatingFolder(), std::ios::binary);
   const std::string sealed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   Write(folder, "session-file", " " + sealed);  // an even first byte: the file
   credentials.refuse = false;

@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   const bool inCredential = size > 0 && (data[0] & 1) != 0;
   credentials.blob = inCredential ? std::optional<std::string>(bytes.substr(1)) : std::nullopt;
-  const std::string path = store.SessionFilePath();
+  const std::string path = store.SessionFilePathCreatingFolder();
   std::error_code error;
   if (inCredential)
     std::filesystem::remove(path, error);

@@ -67,7 +67,7 @@ SessionTokenStore::SessionTokenStore(plugkit::platform::CredentialStore& credent
       appDataFolder_(std::move(appDataFolder)),
       credentialTarget_(std::move(credentialTarget)) {}
 
-std::string SessionTokenStore::SessionFilePath() const {
+std::string SessionTokenStore::SessionFilePathCreatingFolder() const {
   if (appDataFolder_.empty()) return {};
   const std::string folder = appDataFolder_ + plugkit::platform::kPathSeparator + "Tarnwell";
   plugkit::platform::CreateFolders(folder);
@@ -85,7 +85,7 @@ std::string SessionTokenStore::GetSessionToken() const {
 
 std::string SessionTokenStore::TokenFromSessionFile() const {
   try {
-    const std::string path = SessionFilePath();
+    const std::string path = SessionFilePathCreatingFolder();
     std::string text;
     if (path.empty() || !plugkit::platform::ReadFilePrefix(path, kMaxSessionFileBytes + 1, text) ||
         text.size() > kMaxSessionFileBytes)
@@ -121,7 +121,7 @@ bool SessionTokenStore::SetSessionToken(std::string_view token, std::string& err
       error = "cannot protect token";
       return false;
     }
-    const std::string path = SessionFilePath();
+    const std::string path = SessionFilePathCreatingFolder();
     const std::string text = nlohmann::json{{"token_dpapi", HexEncode(sealed)}}.dump(2);
     // Our own file, marked read-only by someone else, would refuse to be replaced.
     plugkit::platform::ClearReadOnly(path);
@@ -148,7 +148,7 @@ void SessionTokenStore::ClearSessionToken() {
 // A read-only file would survive the delete on Windows and hand its token out again.
 void SessionTokenStore::RemoveSessionFile() const noexcept {
   try {
-    const std::string path = SessionFilePath();
+    const std::string path = SessionFilePathCreatingFolder();
     if (path.empty()) return;
     plugkit::platform::ClearReadOnly(path);
     plugkit::platform::RemoveFile(path);

@@ -37,7 +37,7 @@ class SessionTokenStore {
   // Removes the credential and the session file; every error is ignored.
   void ClearSessionToken();
   // The session file's path, creating its folder; "" without an application data folder.
-  std::string SessionFilePath() const;
+  std::string SessionFilePathCreatingFolder() const;
 
  private:
   std::string TokenFromSessionFile() const;

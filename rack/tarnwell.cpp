@@ -101,7 +101,7 @@ bool Tarnwell::MayCallSystemHere() const noexcept {
   return plugkit::platform::CurrentThreadId() == uiThread_ && !IsInProcessCallOnThisThread();
 }
 
-EngineSettings Tarnwell::GetEngineSettings(double hostTempoBpm) noexcept {
+EngineSettings Tarnwell::SnapshotSettingsAndFollowTempo(double hostTempoBpm) noexcept {
   EngineSettings settings = tarnwell::SnapshotFromParams(*this, hostTempoBpm);
   settings.tempoBpm = tempoLink_.FollowTempo(settings.tempoBpm, MayCallSystemHere());
   return settings;
@@ -109,7 +109,7 @@ EngineSettings Tarnwell::GetEngineSettings(double hostTempoBpm) noexcept {
 
 void Tarnwell::UpdateLatency() noexcept {
   // The host's tempo is the audio thread's; the latency does not depend on it.
-  const int32_t latency = engine_.LatencySamples(GetEngineSettings(0.0));
+  const int32_t latency = engine_.LatencySamples(SnapshotSettingsAndFollowTempo(0.0));
   if (lastLatencySamples_.exchange(latency, std::memory_order_acq_rel) != latency) SetLatencySamples(latency);
 }
 
@@ -140,7 +140,7 @@ void Tarnwell::RenderBlock(double* const* inputs, double* const* outputs, int32_
   if (inputs[0] != outputs[0]) std::memcpy(outputs[0], inputs[0], bytes);
   if (connected > 1 && inputs[1] != outputs[1]) std::memcpy(outputs[1], inputs[1], bytes);
 
-  const EngineSettings settings = GetEngineSettings(Transport().tempo);
+  const EngineSettings settings = SnapshotSettingsAndFollowTempo(Transport().tempo);
   engine_.Process(outputs, connected < 2 ? 1 : 2, frames, settings);
 
   if (!meterHold_.ReadingDue()) return;

@@ -58,8 +58,10 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   tarnwell::SessionTokenStore& SessionTokens() override { return sessionTokens_; }
   std::string LocalAppDataFolder() const override;
 
-  // A fresh settings snapshot; reads the tempo link on the way. hostTempoBpm <= 1 means 120.
-  EngineSettings GetEngineSettings(double hostTempoBpm) noexcept;
+  // A fresh settings snapshot whose tempo comes through the tempo link, which this advances (its retry
+  // count, and a mapping where the thread may call the system). Any thread, no allocation: the audio
+  // thread calls it for every block and through UpdateLatency. hostTempoBpm <= 1 means 120.
+  EngineSettings SnapshotSettingsAndFollowTempo(double hostTempoBpm) noexcept;
   // Recomputes the latency of the current parameters and reports it when it changed.
   void UpdateLatency() noexcept;
   // The current preset id to the page at once (editor open only).

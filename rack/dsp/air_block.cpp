@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "rack/dsp/block_tunings.h"
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
@@ -95,6 +96,10 @@ void AirTuning::Read(const TuningEnvironment& environment) {
     environment.ReadInteger("TARNWELL_AIR_BESSEL", bessel);
     environment.ReadReal("TARNWELL_AIR_SHELFDB", shelfDb);
     environment.ReadReal("TARNWELL_AIR_SHELFF0", shelfHz);
+}
+
+void AirBlock::Prepare(const BayPrepareContext& context) {
+    Prepare(context.sampleRate, context.blockTunings.air);
 }
 
 void AirBlock::Prepare(double sampleRate, const AirTuning& tuning) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "rack/dsp/block_contract.h"
 #include "rack/dsp/stereo_biquad.h"
 #include "rack/dsp/tuning_env.h"
 
@@ -32,9 +33,15 @@ struct AirTuning {
 // High-frequency exciter. Mode 0 isolates the upper mids, drives them through an oversampled biased
 // tanh, keeps only the new harmonics above 9.5 kHz under a top low-pass and adds a share to the dry
 // signal. The tuning modes 1 (crossover soft clip) and 2 (first-order high shelf) replace it.
-class AirBlock {
+class AirBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Air;
+
     void Prepare(double sampleRate, const AirTuning& tuning);
+    // Takes the block's own tuning from the context.
+    void Prepare(const BayPrepareContext& context);
+    // SetAmount clamps the bay's amount itself.
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(control.amount); }
     // Once per block: takes the tuned mode and input corner, and snaps to the amount clamped to 0..1.
     void SetAmount(double amount);
     // Audio thread. Left and right may be the same buffer (mono).

@@ -3,12 +3,21 @@
 #include <cstdint>
 #include <vector>
 
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
+#include "rack/dsp/latency.h"
+
 // A drive of up to 24 dB into a look-ahead limiter whose gain falls before a peak arrives, then a
 // hard clip at the -0.3 dBFS ceiling for what the limiter's attack lets through. Linked channels.
-class ClipBlock {
+class ClipBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Clip;
+
     // Sizes the look-ahead lines; may allocate, reuses capacity when the size is unchanged.
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
+    static std::int32_t LatencySamples(double sampleRate) { return ClipLookaheadSamples(sampleRate); }
     // Takes the amount clamped to 0..1; the drive grows as its power 1.5.
     void SetAmount(double amount);
     // Audio thread. Left and right may be the same buffer (mono).

@@ -3,13 +3,22 @@
 #include <cstdint>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
 
 // Vocal compressor with four characters (ratio, knee, timing, side-chain high-pass, saturation) and an
 // automatic make-up that cancels the slowly averaged gain change and adds 1 dB, so only level changes
 // are shaped. The amount is smoothed once per block, so the output depends on the block size.
-class CompressorBlock {
+class CompressorBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Compressor;
+
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) {
+        SetAmount(ClampToUnit(control.amount));
+        SetCharacter(control.character);
+    }
     // Out-of-range characters are kept as given and clamped where they are used.
     void SetCharacter(std::int32_t character);
     void SetAmount(double target) { amountTarget_ = target; }

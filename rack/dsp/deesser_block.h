@@ -4,13 +4,19 @@
 #include <cstdint>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/stereo_frames.h"
 
 // Cuts sibilance by subtracting two band-passed parts of the signal (5.4 and 8 kHz) while a
 // high-passed detector on the mono sum is above a threshold that falls as the amount rises.
-class DeEsserBlock {
+class DeEsserBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::DeEsser;
+
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
     void SetAmount(double target) { amountTarget_ = target; }
     // Audio thread. Left and right may be the same buffer (mono).
     void Process(double* left, double* right, std::int32_t frames);

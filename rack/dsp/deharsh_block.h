@@ -5,21 +5,29 @@
 #include <vector>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/jump_start_amount.h"
+#include "rack/dsp/latency.h"
 #include "rack/dsp/loudness_match.h"
 #include "rack/dsp/stereo_biquad.h"
 
 // Dynamic cuts at 2.5, 3.5, 5 and 7 kHz where those bands stand out above a reference drawn from
 // 500 Hz and 12 kHz, with a look-ahead so the cut is in place before a harsh onset, a dry/wet mix by
 // the amount and a loudness match. The detectors hear the mono sum.
-class DeHarshBlock {
+class DeHarshBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::DeHarsh;
+
     static constexpr int kCutBands = 4;
 
     DeHarshBlock();
 
     // Sizes the look-ahead lines; may allocate, reuses capacity when the size is unchanged.
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
+    static std::int32_t LatencySamples(double sampleRate) { return DeHarshLookaheadSamples(sampleRate); }
     // The first target after a prepare is taken at once (see JumpStartAmount).
     void SetAmount(double target) { amount_.SetTarget(target); }
     // Audio thread. Left and right may be the same buffer (mono).

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
 
 // Tempo-synced stereo echo. Each channel feeds back into itself through two low-pass tone stages;
 // the right channel reads a little further back than the left, up to 20 ms with the amount, and the
@@ -11,10 +12,16 @@
 //
 // A bay switched off, or a Delay at amount 0, keeps its lines as they are: switched on again, it
 // replays what it held until the echoes have run out.
-class DelayBlock {
+class DelayBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Delay;
+
     // Sizes the lines for the longest delay; may allocate, reuses capacity when the size is unchanged.
     void Prepare(double sampleRate, std::int32_t maxDelaySamples);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate, context.maxDelaySamples); }
+    void Configure(const BayControl& control, double tempoBpm) {
+        Configure(tempoBpm, control.character, control.amount);
+    }
     // Once per audio block, before Process. The character picks the note length; the amount is the
     // bay's unclamped amount. Changes take effect at the block boundary.
     void Configure(double tempoBpm, std::int32_t character, double amount);

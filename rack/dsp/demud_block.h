@@ -4,19 +4,25 @@
 #include <cstdint>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/jump_start_amount.h"
 #include "rack/dsp/loudness_match.h"
 #include "rack/dsp/stereo_biquad.h"
 
 // Dynamic cuts at 200, 280 and 360 Hz where those bands stand out above a reference drawn between
 // 110 Hz and 1300 Hz, then a loudness match back to the input. The detectors hear the mono sum.
-class DeMudBlock {
+class DeMudBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::DeMud;
+
     static constexpr int kCutBands = 3;
 
     DeMudBlock();
 
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
     // The first target after a prepare is taken at once (see JumpStartAmount).
     void SetAmount(double target) { amount_.SetTarget(target); }
     // Audio thread. Left and right may be the same buffer (mono).

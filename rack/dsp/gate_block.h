@@ -4,13 +4,21 @@
 #include <vector>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
+#include "rack/dsp/latency.h"
 
 // Look-ahead noise gate whose threshold and timing follow the amount; the detector is linked across
 // the channels and the audio is delayed by GateLookaheadSamples so the gate opens before an onset.
-class GateBlock {
+class GateBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Gate;
+
     // Sizes the look-ahead lines; may allocate, reuses capacity when the size is unchanged.
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
+    static std::int32_t LatencySamples(double sampleRate) { return GateLookaheadSamples(sampleRate); }
     void SetAmount(double target) { amountTarget_ = target; }
     // Audio thread. Left and right may be the same buffer (mono).
     void Process(double* left, double* right, std::int32_t frames);

@@ -2,16 +2,22 @@
 
 #include <cstdint>
 
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/stereo_biquad.h"
 #include "rack/dsp/stereo_frames.h"
 
 // Gentle bus-style leveller: a linked detector and leveller, tone shelves, a soft clip, loudness
 // matching back to the input power and a 1 Hz DC blocker.
-class GlueBlock {
+class GlueBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Glue;
+
     GlueBlock();
 
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
     void SetAmount(double target) { amountTarget_ = target; }
     // Audio thread. Left and right may be the same buffer (mono).
     void Process(double* left, double* right, std::int32_t frames);

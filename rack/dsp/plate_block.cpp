@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #include <new>
 
+#include "rack/dsp/block_tunings.h"
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/stereo_frames.h"
@@ -142,6 +143,10 @@ void PlateTuning::Read(const TuningEnvironment& environment) {
     if (environment.ReadReal("TARNWELL_PLATE_COMBMODINT", rounding)) {
         SetPlateCombRounding(rounding);
     }
+}
+
+void PlateBlock::Prepare(const BayPrepareContext& context) {
+    Prepare(context.sampleRate, context.blockTunings.plate);
 }
 
 void PlateBlock::Prepare(double sampleRate, const PlateTuning& tuning) {

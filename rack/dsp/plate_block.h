@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "rack/dsp/block_contract.h"
 #include "rack/dsp/figure_eight_tank.h"
 #include "rack/dsp/frame_sines.h"
 #include "rack/dsp/plate_lines.h"
@@ -57,10 +58,16 @@ void SetPlateCombRounding(double value);
 // reflections per side, eight modulated damped combs per side, shared input diffusers, a small
 // cross-coupled tank (or the figure-eight tank), a shared allpass chain, diffused reflections, an
 // output high-pass and a DC blocker. The amount sets size, decay and wet level.
-class PlateBlock {
+class PlateBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Plate;
+
     // Sizes every line (prepare-time only; may throw std::bad_alloc) and clears all state.
     void Prepare(double sampleRate, const PlateTuning& tuning);
+    // Takes the block's own tuning from the context.
+    void Prepare(const BayPrepareContext& context);
+    // The bay's amount is the plate's size; SetSize clamps it.
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetSize(control.amount); }
     // Once per block, with the bay's amount; clamps it to 0..1 and applies it at once.
     void SetSize(double amount);
     // Audio thread. Left and right may be the same buffer (mono). Passes audio unchanged before a prepare.

@@ -4,12 +4,18 @@
 #include <cstdint>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
 
 // A 3.5 kHz presence lift that backs off when that band is already loud, a 10 kHz air shelf, a 400 Hz
 // dip and, at higher amounts, a gentle saturation. Each channel has its own detector.
-class PresenceBlock {
+class PresenceBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Presence;
+
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
     void SetAmount(double target) { amountTarget_ = target; }
     // Audio thread. Left and right may be the same buffer (mono).
     void Process(double* left, double* right, std::int32_t frames);

@@ -1,8 +1,9 @@
 #include "rack/dsp/rack_bay.h"
 
+#include <array>
 #include <cmath>
-
-#include "rack/dsp/latency.h"
+#include <cstddef>
+#include <utility>
 
 namespace {
 
@@ -35,41 +36,25 @@ bool AllBelow(const double* samples, std::int32_t frames, double level) {
     return below;
 }
 
-// NaN gives 0: a NaN amount target would poison a smoothed amount that survives every reset.
-double ClampAmount(double amount) {
-    if (!(amount > 0.0)) {
-        return 0.0;
-    }
-    return amount > 1.0 ? 1.0 : amount;
+// Whether the bay may stop running a block of this type once its tails have died.
+bool SkipsSilence(std::int32_t type) {
+    static constexpr auto kSkips = []<std::size_t... I>(std::index_sequence<I...>) {
+        return std::array<bool, kEffectBlockCount>{EffectBlockAt<I>::kSkipsSilence...};
+    }(std::make_index_sequence<kEffectBlockCount>{});
+    return type < 0 || type >= static_cast<std::int32_t>(kEffectBlockCount) ||
+           kSkips[static_cast<std::size_t>(type)];
 }
 
 }  // namespace
 
 void RackBay::Prepare(const BayPrepareContext& context) {
     settleFrames_ = static_cast<std::int64_t>(kSettleSeconds * context.sampleRate);
-    gate_.Prepare(context.sampleRate);
-    compressor_.Prepare(context.sampleRate);
-    glue_.Prepare(context.sampleRate);
-    clip_.Prepare(context.sampleRate);
-    presence_.Prepare(context.sampleRate);
-    tilt_.Prepare(context.sampleRate);
-    deMud_.Prepare(context.sampleRate);
-    deHarsh_.Prepare(context.sampleRate);
-    width_.Prepare(context.sampleRate);
-    deEsser_.Prepare(context.sampleRate);
-    saturator_.Prepare(context.sampleRate, context.blockTunings.saturator);
-    tape_.Prepare(context.sampleRate);
-    air_.Prepare(context.sampleRate, context.blockTunings.air);
-    delay_.Prepare(context.sampleRate, context.maxDelaySamples);
-    plate_.Prepare(context.sampleRate, context.blockTunings.plate);
-    shimmer_.Prepare(context.sampleRate, context.blockTunings.shimmer);
+    std::apply([&](auto&... blocks) { (blocks.Prepare(context), ...); }, blocks_);
 }
 
 void RackBay::Reset() {
     ForgetQuiet();
-    for (std::int32_t type = 0; type < static_cast<std::int32_t>(EffectType::Empty); ++type) {
-        ResetBlock(type);
-    }
+    std::apply([](auto&... blocks) { (blocks.Reset(), ...); }, blocks_);
 }
 
 void RackBay::ForgetQuiet() {
@@ -80,78 +65,18 @@ void RackBay::ForgetQuiet() {
 
 void RackBay::ResetBlock(std::int32_t type) {
     ForgetQuiet();
-    switch (static_cast<EffectType>(type)) {
-        case EffectType::Gate:
-            gate_.Reset();
-            break;
-        case EffectType::DeMud:
-            deMud_.Reset();
-            break;
-        case EffectType::DeHarsh:
-            deHarsh_.Reset();
-            break;
-        case EffectType::DeEsser:
-            deEsser_.Reset();
-            break;
-        case EffectType::Compressor:
-            compressor_.Reset();
-            break;
-        case EffectType::Presence:
-            presence_.Reset();
-            break;
-        case EffectType::Tilt:
-            tilt_.Reset();
-            break;
-        case EffectType::Saturator:
-            saturator_.Reset();
-            break;
-        case EffectType::Tape:
-            tape_.Reset();
-            break;
-        case EffectType::Air:
-            air_.Reset();
-            break;
-        case EffectType::Width:
-            width_.Reset();
-            break;
-        case EffectType::Plate:
-            plate_.Reset();
-            break;
-        case EffectType::Delay:
-            delay_.Reset();
-            break;
-        case EffectType::Trimmer:
-            trimmer_.Reset();
-            break;
-        case EffectType::Glue:
-            glue_.Reset();
-            break;
-        case EffectType::Clip:
-            clip_.Reset();
-            break;
-        case EffectType::Shimmer:
-            shimmer_.Reset();
-            break;
-        case EffectType::Empty:
-            break;
-    }
+    VisitEffectBlockType(type, [&]<typename Block>(std::type_identity<Block>) { std::get<Block>(blocks_).Reset(); });
 }
 
 void RackBay::Release() noexcept {
-    gate_.Release();
-    clip_.Release();
-    deHarsh_.Release();
-    delay_.Release();
-    plate_.Release();
-    shimmer_.Release();
+    std::apply([](auto&... blocks) { (blocks.Release(), ...); }, blocks_);
 }
 
 void RackBay::Process(const BayControl& control, const BayBlock& block) {
     if (!control.on) {
         return;
     }
-    // The shimmer's random grain clock cannot be brought forward over a long silence in bounded time.
-    if (!silenceSkip_ || control.type == static_cast<std::int32_t>(EffectType::Shimmer)) {
+    if (!silenceSkip_ || !SkipsSilence(control.type)) {
         RunBlock(control, block);
         return;
     }
@@ -169,7 +94,9 @@ void RackBay::Process(const BayControl& control, const BayBlock& block) {
         return;
     }
     if (idle_) {
-        CatchUp(control.type, skippedFrames_);
+        VisitEffectBlockType(control.type, [&]<typename Block>(std::type_identity<Block>) {
+            std::get<Block>(blocks_).SkipFrames(skippedFrames_);
+        });
         idle_ = false;
         skippedFrames_ = 0;
     }
@@ -184,110 +111,18 @@ void RackBay::Process(const BayControl& control, const BayBlock& block) {
     }
 }
 
-void RackBay::CatchUp(std::int32_t type, std::int64_t frames) {
-    switch (static_cast<EffectType>(type)) {
-        case EffectType::Plate:
-            plate_.SkipFrames(frames);
-            break;
-        case EffectType::Tape:
-            tape_.SkipFrames(frames);
-            break;
-        default:
-            break;
-    }
-}
-
 void RackBay::RunBlock(const BayControl& control, const BayBlock& block) {
-    const double amount = ClampAmount(control.amount);
-    switch (static_cast<EffectType>(control.type)) {
-        case EffectType::Gate:
-            gate_.SetAmount(amount);
-            gate_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Compressor:
-            compressor_.SetAmount(amount);
-            compressor_.SetCharacter(control.character);
-            compressor_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Glue:
-            glue_.SetAmount(amount);
-            glue_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::DeMud:
-            deMud_.SetAmount(amount);
-            deMud_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::DeHarsh:
-            deHarsh_.SetAmount(amount);
-            deHarsh_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::DeEsser:
-            deEsser_.SetAmount(amount);
-            deEsser_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Presence:
-            presence_.SetAmount(amount);
-            presence_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Tilt:
-            tilt_.SetAmount(control.amount);
-            tilt_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Width:
-            width_.SetAmount(amount);
-            width_.SetCharacter(control.character);
-            width_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Delay:
-            delay_.Configure(block.tempoBpm, control.character, control.amount);
-            delay_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Trimmer:
-            trimmer_.SetAmount(control.amount);
-            trimmer_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Clip:
-            clip_.SetAmount(amount);
-            clip_.Process(block.left, block.right, block.frames);
-            break;
-        // These five clamp the bay's amount themselves; the Saturator and the Plate take it unclamped.
-        case EffectType::Saturator:
-            saturator_.SetCharacter(control.character);
-            saturator_.SetAmount(control.amount);
-            saturator_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Tape:
-            tape_.SetAmount(control.amount);
-            tape_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Air:
-            air_.SetAmount(control.amount);
-            air_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Plate:
-            plate_.SetSize(control.amount);
-            plate_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Shimmer:
-            shimmer_.SetAmount(control.amount);
-            shimmer_.Process(block.left, block.right, block.frames);
-            break;
-        case EffectType::Empty:
-            break;
-    }
+    VisitEffectBlockType(control.type, [&]<typename Block>(std::type_identity<Block>) {
+        Block& effect = std::get<Block>(blocks_);
+        effect.Configure(control, block.tempoBpm);
+        effect.Process(block.left, block.right, block.frames);
+    });
 }
 
 std::int32_t RackBay::LatencySamples(std::int32_t type, double sampleRate) {
-    switch (static_cast<EffectType>(type)) {
-        case EffectType::Gate:
-            return GateLookaheadSamples(sampleRate);
-        case EffectType::DeHarsh:
-            return DeHarshLookaheadSamples(sampleRate);
-        case EffectType::Clip:
-            return ClipLookaheadSamples(sampleRate);
-        case EffectType::Saturator:
-            return kSaturatorLatencySamples;
-        default:
-            return 0;
-    }
+    std::int32_t latency = 0;
+    VisitEffectBlockType(type, [&]<typename Block>(std::type_identity<Block>) {
+        latency = Block::LatencySamples(sampleRate);
+    });
+    return latency;
 }

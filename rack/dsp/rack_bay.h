@@ -2,36 +2,9 @@
 
 #include <cstdint>
 
-#include "rack/dsp/air_block.h"
-#include "rack/dsp/block_tunings.h"
-#include "rack/dsp/clip_block.h"
-#include "rack/dsp/compressor_block.h"
-#include "rack/dsp/deesser_block.h"
-#include "rack/dsp/deharsh_block.h"
-#include "rack/dsp/delay_block.h"
-#include "rack/dsp/demud_block.h"
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/effect_blocks.h"
 #include "rack/dsp/engine_settings.h"
-#include "rack/dsp/gate_block.h"
-#include "rack/dsp/glue_block.h"
-#include "rack/dsp/plate_block.h"
-#include "rack/dsp/presence_block.h"
-#include "rack/dsp/saturator_block.h"
-#include "rack/dsp/shimmer_block.h"
-#include "rack/dsp/tape_block.h"
-#include "rack/dsp/tilt_block.h"
-#include "rack/dsp/trimmer_block.h"
-#include "rack/dsp/tuning_env.h"
-#include "rack/dsp/width_block.h"
-
-// What every bay gets when the engine is prepared.
-struct BayPrepareContext {
-    double sampleRate;
-    // Longest delay any block may need, for blocks that size delay lines.
-    std::int32_t maxDelaySamples;
-    const TuningEnvironment& tuning;
-    // The blocks' tuning, read once for all bays.
-    const BlockTunings& blockTunings;
-};
 
 // One audio block as the engine hands it to each bay. In mono, right is the same buffer as left.
 struct BayBlock {
@@ -66,8 +39,6 @@ public:
 
 private:
     void RunBlock(const BayControl& control, const BayBlock& block);
-    // Brings the block's free-running clocks forward over the frames it skipped.
-    void CatchUp(std::int32_t type, std::int64_t frames);
     void ForgetQuiet();
 
     // Silence skip: after the input has been exactly zero and the output below kQuietLevel for
@@ -81,21 +52,5 @@ private:
     BayControl quietControl_{};
     double quietTempo_ = 0.0;
 
-    GateBlock gate_;
-    CompressorBlock compressor_;
-    GlueBlock glue_;
-    TrimmerBlock trimmer_;
-    ClipBlock clip_;
-    PresenceBlock presence_;
-    TiltBlock tilt_;
-    DeMudBlock deMud_;
-    DeHarshBlock deHarsh_;
-    WidthBlock width_;
-    DeEsserBlock deEsser_;
-    SaturatorBlock saturator_;
-    TapeBlock tape_;
-    AirBlock air_;
-    DelayBlock delay_;
-    PlateBlock plate_;
-    ShimmerBlock shimmer_;
+    EffectBlocks blocks_;
 };

@@ -5,6 +5,7 @@
 #include <utility>
 #include <cmath>
 
+#include "rack/dsp/block_tunings.h"
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/stereo_fast_math.h"
@@ -194,6 +195,10 @@ struct SaturatorBlock::FrameWeights {
     double drive;
     double normaliser;
 };
+
+void SaturatorBlock::Prepare(const BayPrepareContext& context) {
+    Prepare(context.sampleRate, context.blockTunings.saturator);
+}
 
 void SaturatorBlock::Prepare(double sampleRate, const SaturatorTuning& tuning) {
     sampleRate_ = sampleRate;

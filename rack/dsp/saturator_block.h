@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 
+#include "rack/dsp/block_contract.h"
 #include "rack/dsp/held_db_gain.h"
+#include "rack/dsp/latency.h"
 #include "rack/dsp/stereo_biquad.h"
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
@@ -29,9 +31,19 @@ struct SaturatorTuning {
 // a low or high band and saturate it on a parallel path, DC is removed, and the output is either
 // scaled by the amount (mode 1) or matched to the input level (character modes). Fixed latency of
 // kSaturatorLatencySamples as the host contract, whatever the filters' group delay.
-class SaturatorBlock {
+class SaturatorBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Saturator;
+
     void Prepare(double sampleRate, const SaturatorTuning& tuning);
+    // Takes the block's own tuning from the context.
+    void Prepare(const BayPrepareContext& context);
+    // Passes the bay's amount unclamped; Process clamps it.
+    void Configure(const BayControl& control, double /*tempoBpm*/) {
+        SetCharacter(control.character);
+        SetAmount(control.amount);
+    }
+    static std::int32_t LatencySamples(double /*sampleRate*/) { return kSaturatorLatencySamples; }
     // Clamps to 0..7; a change starts a 10 ms crossfade from the character held before.
     void SetCharacter(std::int32_t character);
     // Unclamped; Process clamps it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "rack/dsp/block_tunings.h"
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
@@ -65,6 +66,10 @@ double ReadAtPosition(const RingDelay& line, double position) {
 void ShimmerTuning::Read(const TuningEnvironment& environment) {
     environment.ReadReal("TARNWELL_SHIM_DAMP", damp);
     environment.ReadReal("TARNWELL_SHIM_LOOPGAIN", loopGain);
+}
+
+void ShimmerBlock::Prepare(const BayPrepareContext& context) {
+    Prepare(context.sampleRate, context.blockTunings.shimmer);
 }
 
 void ShimmerBlock::Prepare(double sampleRate, const ShimmerTuning& tuning) {

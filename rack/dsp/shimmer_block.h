@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "rack/dsp/block_contract.h"
 #include "rack/dsp/ring_delay.h"
 #include "rack/dsp/tuning_env.h"
 
@@ -19,11 +20,19 @@ struct ShimmerTuning {
 // Stereo reverb whose eight-line feedback network is fed, inside its loop, by an octave-up grain
 // pitch shifter with randomly varied grain lengths, so the tail climbs in pitch. The amount sets
 // decay time, grain length and wet level.
-class ShimmerBlock {
+class ShimmerBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Shimmer;
+
     // Sizes every line (prepare-time only; may throw std::bad_alloc), restarts the random sequence
     // and clears all state.
     void Prepare(double sampleRate, const ShimmerTuning& tuning);
+    // Takes the block's own tuning from the context.
+    void Prepare(const BayPrepareContext& context);
+    // SetAmount clamps the bay's amount itself.
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(control.amount); }
+    // The random grain clock cannot be brought forward over a long silence in bounded time.
+    static constexpr bool kSkipsSilence = false;
     void SetAmount(double amount);
     // Audio thread. Left and right may be the same buffer (mono). Passes audio unchanged before a prepare.
     void Process(double* left, double* right, std::int32_t frames);

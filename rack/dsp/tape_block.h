@@ -3,14 +3,20 @@
 #include <cstdint>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
 #include "rack/dsp/stereo_biquad.h"
 
 // Tape-style colour: low-shelf lift, a linked soft-knee compressor feeding an asymmetric tanh
 // saturator, a low-pass whose corner falls with the amount, a presence peak and a 5 Hz DC blocker.
 // One amount drives every setting; it has no tuning variables.
-class TapeBlock {
+class TapeBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Tape;
+
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    // SetAmount clamps the bay's amount itself.
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(control.amount); }
     // Stores the bay's amount (unclamped) and designs the filters for it clamped to 0..1.
     void SetAmount(double amount);
     // Audio thread. Left and right may be the same buffer (mono).

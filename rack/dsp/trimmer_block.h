@@ -2,10 +2,18 @@
 
 #include <cstdint>
 
+#include "rack/dsp/block_contract.h"
+
 // A plus or minus 24 dB gain. A new gain is reached by a geometric ramp across one block, so a move
 // never clicks and the block ends exactly at the target.
-class TrimmerBlock {
+class TrimmerBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Trimmer;
+
+    // The trimmer's gain steps do not depend on the rate.
+    void Prepare(const BayPrepareContext& /*context*/) {}
+    // Follows the bay's amount beyond 0..1; SetAmount holds it to a usable range.
+    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(control.amount); }
     // Takes the unclamped amount: 0.5 is 0 dB, 0 is -24 dB, 1 is +24 dB.
     void SetAmount(double amount);
     // Audio thread. Left and right may be the same buffer (mono).

@@ -3,13 +3,22 @@
 #include <cstdint>
 
 #include "rack/dsp/biquad.h"
+#include "rack/dsp/block_contract.h"
+#include "rack/dsp/clamp_unit.h"
 
 // Stereo width in two modes: the side-band mode widens the side signal above 214 Hz against the mid
 // level; the high-band mode widens what lies above 120 Hz and makes the lows mono. Both end in a
 // 1 Hz DC blocker.
-class WidthBlock {
+class WidthBlock : public BlockDefaults {
 public:
+    static constexpr EffectType kType = EffectType::Width;
+
     void Prepare(double sampleRate);
+    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+    void Configure(const BayControl& control, double /*tempoBpm*/) {
+        SetAmount(ClampToUnit(control.amount));
+        SetCharacter(control.character);
+    }
     void SetAmount(double target) { amountTarget_ = target; }
     // Character 0 selects the side-band mode, every other character the high-band mode.
     void SetCharacter(std::int32_t character) { sideBandMode_ = character == 0; }

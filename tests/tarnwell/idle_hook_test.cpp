@@ -24,7 +24,7 @@ class IdleHook : public ::testing::Test {
   // Publishes one tempo reading through a snapshot, as a block would.
   void FollowTempo(float bpm) {
     tempo.Write(bpm, 0.9f, tempo.nowMs);
-    plugin->GetEngineSettings(120.0);
+    plugin->SnapshotSettingsAndFollowTempo(120.0);
   }
 
   test::FakeTempoState tempo{.available = true};
@@ -74,7 +74,7 @@ TEST_F(IdleHook, TempoLinkEveryTwentyTicksOnlyWhenItMoved) {
 
   // The block goes stale: the tempo stays, the link drops.
   tempo.nowMs += 5000;
-  plugin->GetEngineSettings(120.0);
+  plugin->SnapshotSettingsAndFollowTempo(120.0);
   Ticks(20);
   reports = Sent(UIMsgTag::TempoLink);
   ASSERT_EQ(reports.size(), 3u);

@@ -25,14 +25,14 @@ TEST(SessionStoreOnThePlatform, TokenRoundTripInTheUsersFolder) {
                                     "TarnwellTest/Session-" + std::to_string(plugkit::platform::CurrentProcessId()));
   const std::string sep(1, plugkit::platform::kPathSeparator);
   const std::string sessionFolder = appData.Get() + sep + "Tarnwell";
-  EXPECT_EQ(store.SessionFilePath(), sessionFolder + sep + "session.json");
+  EXPECT_EQ(store.SessionFilePathCreatingFolder(), sessionFolder + sep + "session.json");
   EXPECT_TRUE(plugkit::platform::PathExists(sessionFolder));
 
   const std::string token = "platform-token-0123456789.abc_DEF=";
   std::string error;
   ASSERT_TRUE(store.SetSessionToken(token, error)) << error;
   EXPECT_EQ(store.GetSessionToken(), token);
-  EXPECT_FALSE(plugkit::platform::PathExists(store.SessionFilePath()));
+  EXPECT_FALSE(plugkit::platform::PathExists(store.SessionFilePathCreatingFolder()));
   store.ClearSessionToken();
   EXPECT_EQ(store.GetSessionToken(), "");
 }

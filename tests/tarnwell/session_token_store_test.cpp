@@ -197,7 +197,7 @@ TEST_F(SessionStore, AFailedFileWriteKeepsWhatWasStored) {
 
 TEST_F(SessionStore, WithoutAnApplicationDataFolderNoFileIsUsed) {
   SessionTokenStore homeless(credentials, "");
-  EXPECT_EQ(homeless.SessionFilePath(), "");
+  EXPECT_EQ(homeless.SessionFilePathCreatingFolder(), "");
   credentials.refuseWrites = true;
   std::string error;
   EXPECT_FALSE(homeless.SetSessionToken(kToken, error));
@@ -212,7 +212,7 @@ TEST_F(SessionStore, WithoutAnApplicationDataFolderNoFileIsUsed) {
 
 TEST_F(SessionStore, TheSessionFolderIsCreatedWithItsParents) {
   SessionTokenStore deeper(credentials, folder.Path("Local Data/\xC3\xBC"));
-  const std::string path = deeper.SessionFilePath();
+  const std::string path = deeper.SessionFilePathCreatingFolder();
   EXPECT_EQ(path, folder.Path("Local Data/\xC3\xBC/Tarnwell/session.json"));
   EXPECT_TRUE(plugkit::platform::PathExists(folder.Path("Local Data/\xC3\xBC/Tarnwell")));
   credentials.refuseWrites = true;

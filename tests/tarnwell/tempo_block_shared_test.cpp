@@ -26,17 +26,17 @@ TEST(SharedTempoBlock, FollowsAWriterOfThisProcess) {
   tarnwell::test::BlockName name("rack_local");
   OwnedPlugin absent(name.c_str());
   EXPECT_FALSE(absent->TempoLinkState().IsMapped());
-  EXPECT_EQ(absent->GetEngineSettings(97.0).tempoBpm, 97.0);
+  EXPECT_EQ(absent->SnapshotSettingsAndFollowTempo(97.0).tempoBpm, 97.0);
 
   TempoBlockWriter writer(name.c_str());
   ASSERT_TRUE(writer.CreateTempoBlock());
   writer.WriteTempoBlock(128.0f, 0.5f);
   OwnedPlugin plugin(name.c_str());
   ASSERT_TRUE(plugin->TempoLinkState().IsMapped());
-  EXPECT_EQ(plugin->GetEngineSettings(97.0).tempoBpm, 128.0);
+  EXPECT_EQ(plugin->SnapshotSettingsAndFollowTempo(97.0).tempoBpm, 128.0);
   EXPECT_TRUE(plugin->TempoLinkState().Linked());
   writer.WriteTempoBlock(128.0f, 0.29f);
-  EXPECT_EQ(plugin->GetEngineSettings(97.0).tempoBpm, 97.0);
+  EXPECT_EQ(plugin->SnapshotSettingsAndFollowTempo(97.0).tempoBpm, 97.0);
   EXPECT_FALSE(plugin->TempoLinkState().Linked());
   EXPECT_EQ(plugin->TempoLinkState().LinkedTempoBpm(), 128.0f);
 
@@ -59,7 +59,7 @@ TEST(SharedTempoBlock, FollowsAnotherProcessUntilItsStampIsTwoSecondsOld) {
   double tempo = 0.0;
   while (std::chrono::steady_clock::now() < deadline) {
     plugin->OnIdleTick();
-    tempo = plugin->GetEngineSettings(97.0).tempoBpm;
+    tempo = plugin->SnapshotSettingsAndFollowTempo(97.0).tempoBpm;
     if (plugin->TempoLinkState().Linked()) break;
     std::this_thread::sleep_for(5ms);
   }
@@ -70,11 +70,11 @@ TEST(SharedTempoBlock, FollowsAnotherProcessUntilItsStampIsTwoSecondsOld) {
 
   // The writer is gone; the mapping keeps its last record, which ages out.
   while (plugin->TempoLinkState().Linked() && plugkit::platform::PerformanceClockNowMs() - followedAt < 8000) {
-    plugin->GetEngineSettings(97.0);
+    plugin->SnapshotSettingsAndFollowTempo(97.0);
     std::this_thread::sleep_for(20ms);
   }
   EXPECT_FALSE(plugin->TempoLinkState().Linked());
-  EXPECT_EQ(plugin->GetEngineSettings(97.0).tempoBpm, 97.0);
+  EXPECT_EQ(plugin->SnapshotSettingsAndFollowTempo(97.0).tempoBpm, 97.0);
   EXPECT_EQ(plugin->TempoLinkState().LinkedTempoBpm(), 128.0f);
 }
 
