@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds both builds and runs every test of both (Windows tests under Wine), the concurrency
+# Builds both builds and runs every test of both (Windows tests under Wine; the sweeps the
+# sanitized build samples run whole in the release build), the concurrency
 # suite under ThreadSanitizer, a short run of every fuzz target, and the third-party validators
 # on the bundles a user installs (those whose paths the environment gives: .ci/run finds them).
 set -euo pipefail
@@ -7,6 +8,8 @@ cd "$(dirname "$0")"
 scripts/build-all.sh
 echo "== linux tests"
 ctest --preset linux
+echo "== sweeps in the optimised build"
+ctest --preset release
 echo "== concurrency suite under ThreadSanitizer"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan

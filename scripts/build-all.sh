@@ -9,10 +9,11 @@ for preset in linux windows; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
-# Besides the modules, the release host tool: the tests load build/dist/linux/ with it.
-echo "== build release (modules and host tool)"
+# Besides the modules, the release host tool (the tests load build/dist/linux/ with it) and the
+# tests whose sweeps run in an optimised build.
+echo "== build release (modules, host tool, optimised tests)"
 cmake --preset release >/dev/null
-cmake --build --preset release --target products tarnwell-host
+cmake --build --preset release --target products tarnwell-host optimised_tests
 
 # lay_out_dist <build folder> <platform>: into an emptied folder, so that nothing stale ships.
 lay_out_dist() {

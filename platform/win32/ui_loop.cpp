@@ -1,5 +1,7 @@
 #include "platform/ui_loop.h"
 
+#include "platform/ui_clock.h"
+
 #include <windows.h>
 
 namespace plugkit::platform {
@@ -7,7 +9,7 @@ namespace {
 
 // Dispatches every waiting message; false when WM_QUIT arrived (put back for the caller's
 // own loop to see).
-bool DispatchWaitingMessages() {
+bool DispatchWaitingMessages() noexcept {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
@@ -22,9 +24,14 @@ bool DispatchWaitingMessages() {
 
 }  // namespace
 
-void PumpUiLoop() noexcept { DispatchWaitingMessages(); }
+// Under a test's clock the thread timers are clocked ones, fired here as the clock says.
+void PumpUiLoop() noexcept {
+  DispatchWaitingMessages();
+  if (UiClock* clock = InstalledUiClock()) FireDueClockedUiTimers(*clock);
+}
 
 void RunUiLoopFor(uint32_t milliseconds) noexcept {
+  if (UiClock* clock = InstalledUiClock()) return RunClockedUiLoopFor(*clock, milliseconds, DispatchWaitingMessages);
   const ULONGLONG deadline = GetTickCount64() + milliseconds;
   for (;;) {
     if (!DispatchWaitingMessages()) return;

@@ -1,6 +1,7 @@
 // Thread timers: SetTimer without a window posts WM_TIMER to the creating thread, whose
 // message loop calls the timer procedure. The Windows procedure cannot carry our own
-// procedure along, so a small table maps each id to it.
+// procedure along, so a small table maps each id to it. Under a test's clock (ui_clock.h) the
+// timers are clocked ones instead.
 #include "platform/ui_timer.h"
 
 #include <windows.h>
@@ -9,6 +10,8 @@
 #include <mutex>
 #include <utility>
 #include <vector>
+
+#include "platform/ui_clock.h"
 
 namespace plugkit::platform {
 namespace {
@@ -33,6 +36,7 @@ void CALLBACK OnThreadTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 UiTimerId StartUiTimer(uint32_t intervalMs, UiTimerProcedure procedure) noexcept {
   if (procedure == nullptr || failStarts.load()) return 0;
+  if (UiClock* clock = InstalledUiClock()) return StartClockedUiTimer(*clock, intervalMs, procedure);
   const UINT_PTR id = SetTimer(nullptr, 0, intervalMs, OnThreadTimer);
   if (id == 0) return 0;
   try {
@@ -46,7 +50,7 @@ UiTimerId StartUiTimer(uint32_t intervalMs, UiTimerProcedure procedure) noexcept
 }
 
 void KillUiTimer(UiTimerId id) noexcept {
-  if (id == 0) return;
+  if (id == 0 || KillClockedUiTimer(id)) return;
   KillTimer(nullptr, id);
   std::lock_guard<std::mutex> lock(tableMutex);
   for (auto it = procedures.begin(); it != procedures.end(); ++it) {

@@ -7,7 +7,7 @@
 // Inline replacements for the library's expm1 and log1p near 0, for recurrences that take one per
 // frame: a library call there is a wait on the critical path, and in the Windows build an x87
 // routine. ExpMinusOneNearZero is within 2.3e-16 relative of expm1 and Log1pNearZero within
-// 2e-18 + 2.3e-16 |log1p u| of log1p (tests/rack/dynamics_math_test.cpp measures them against the
+// 2e-18 + 2.3e-16 |log1p u| of log1p (tests/rack/dsp/dynamics_math_test.cpp measures them against the
 // library). The logarithm itself is fast_math.h's FastLog.
 
 // e^x - 1 for |x| <= 1/128 by its series to x^7, grouped for a short dependency chain; the caller

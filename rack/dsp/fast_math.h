@@ -9,7 +9,7 @@
 // Replacements for the library's pow of base 10 and tanh where a block calls them every frame.
 // Pow10 rests on the library's exp, a fraction of the cost of pow. FastTanh runs an inline exp, so
 // that inside a loop full of filter state it costs no call that would spill every register. Relative
-// error at most 4e-15 against the library (tests/rack/fast_math_test.cpp measures it), so a render
+// error at most 4e-15 against the library (tests/rack/dsp/fast_math_test.cpp measures it), so a render
 // moves by far less than the 1e-9 a block may drift. Measured, the library's own exp and log beat
 // inline versions where they are called with little else live, so those stay the library's; Log10
 // is the library's natural log scaled, which costs about half its log10.
@@ -18,7 +18,7 @@
 // tanh, tan and log10 from msvcrt, several times the native cost. The functions below the first
 // group (TableExp, FastLog and what rests on them, FastSinCos) are ours on both builds, so both run
 // the same arithmetic at the native speed; their bounds are stated with each one and measured in
-// tests/rack/fast_math_test.cpp against a long double reference.
+// tests/rack/dsp/fast_math_test.cpp against a long double reference.
 
 namespace fast_math_detail {
 

@@ -14,7 +14,7 @@
 #include "rack/dsp/stereo_frames.h"
 
 // FastTanh on both channels at once, without a branch: each lane gets the very value the scalar
-// FastTanh gives it (tests/rack/fast_math_test.cpp compares them bit for bit). StereoExp: e^x on both
+// FastTanh gives it (tests/rack/dsp/fast_math_test.cpp compares them bit for bit). StereoExp: e^x on both
 // channels, each lane TableExp's bits. StereoLog, StereoLog10 and StereoPow10: each lane the bits of
 // FastLog, FastLog10 and FastPow10.
 

@@ -5,7 +5,7 @@
 
 // tanh of both channels at once for the soft clips, whose samples lie within |x| <= 2: there Lambert's
 // continued fraction cut after its 21 term, x N(x^2) / D(x^2) with whole-number coefficients, is within
-// 8e-16 relative of tanh (tests/rack/stereo_tanh_test.cpp measures it), costs one division for both
+// 8e-16 relative of tanh (tests/rack/dsp/stereo_tanh_test.cpp measures it), costs one division for both
 // channels and takes no branch that the sample decides. A channel beyond 2 (or NaN) takes FastTanh.
 
 namespace stereo_tanh_detail {

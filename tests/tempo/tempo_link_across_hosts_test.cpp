@@ -14,7 +14,7 @@
 #include "host/plugin_instance.h"
 #include "host/wav_file.h"
 #include "platform/process_id.h"
-#include "rack/scoped_environment_variable.h"
+#include "rack/dsp/scoped_environment_variable.h"
 #include "signals/drum_loop.h"
 #include "tempo/block_name.h"
 #include "tempo/child_process.h"

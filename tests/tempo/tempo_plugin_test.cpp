@@ -15,7 +15,7 @@
 #include "host/module_expectations.h"
 #include "platform/process_id.h"
 #include "platform/shared_memory.h"
-#include "rack/scoped_environment_variable.h"
+#include "rack/dsp/scoped_environment_variable.h"
 #include "signals/drum_loop.h"
 #include "tempo/block_name.h"
 #include "tempo/tempo_block.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "framework/comma_locale.h"
+#include "framework/core/comma_locale.h"
 #include "plugin_fixture.h"
 #include "webview/base64.h"
 #include "webview/page_message.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/failing_realloc.h"
+#include "framework/core/failing_realloc.h"
 #include "test_plugin.h"
 
 namespace plugkit {

@@ -16,7 +16,7 @@ struct GoldenTuning {
 };
 
 // Renders of every block, pinned against fingerprints taken from the code before its inner workings
-// were tuned for speed (tests/rack/golden/, written by rack_golden_writer).
+// were tuned for speed (tests/rack/dsp/golden/, written by rack_golden_writer).
 struct GoldenCase {
     EffectType type;
     std::int32_t character;

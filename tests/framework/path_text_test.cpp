@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "framework/failing_realloc.h"
+#include "framework/core/failing_realloc.h"
 
 namespace plugkit {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "platform/posix/ui_clock.h"
+#include "platform/ui_clock.h"
 #include "platform/ui_loop.h"
 
 namespace plugkit::testing {
@@ -28,6 +28,5 @@ UiLoopDriver::UiLoopDriver() { platform::SetUiClockForTesting(&manualClock); }
 UiLoopDriver::~UiLoopDriver() { platform::SetUiClockForTesting(nullptr); }
 void UiLoopDriver::RunFor(uint32_t milliseconds) { platform::RunUiLoopFor(milliseconds); }
 void UiLoopDriver::Idle(uint32_t milliseconds) { manualClock.Advance(milliseconds); }
-int UiLoopDriver::Tolerance(int) const { return 0; }
 
 }  // namespace plugkit::testing

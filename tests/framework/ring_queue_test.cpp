@@ -8,7 +8,7 @@
 
 #include "framework/core/midi_message.h"
 #include "framework/core/sysex_message.h"
-#include "framework/failing_realloc.h"
+#include "framework/core/failing_realloc.h"
 
 namespace plugkit {
 namespace {

@@ -12,7 +12,7 @@
 #include "framework/core/midi_message.h"
 #include "framework/core/ring_queue.h"
 #include "framework/core/sysex_message.h"
-#include "rack/allocation_counter.h"
+#include "rack/dsp/allocation_counter.h"
 #include "test_processor.h"
 
 namespace plugkit {

@@ -1,6 +1,6 @@
 // Pins the fingerprints of golden cases with the code as it is now:
-//   rack_golden_writer tests/rack/golden/rack_renders.bin            adds the cases the file lacks
-//   rack_golden_writer --replace tests/rack/golden/rack_renders.bin  renders every case anew
+//   rack_golden_writer tests/rack/dsp/golden/rack_renders.bin            adds the cases the file lacks
+//   rack_golden_writer --replace tests/rack/dsp/golden/rack_renders.bin  renders every case anew
 // Cases already in the file keep the fingerprint of the code they were pinned with, so a new block's
 // goldens can be added without moving the others' reference. Replace only for deliberate changes of
 // sound, never to make a test pass.

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "framework/comma_locale.h"
+#include "framework/core/comma_locale.h"
 #include "rack/dsp/tuning_env.h"
 #include "scoped_environment_variable.h"
 

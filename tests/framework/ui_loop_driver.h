@@ -1,6 +1,5 @@
-// Runs the test thread's UI loop for a stretch of time. The stand-in loop runs on a manual
-// clock, so its timer counts are exact and take no real time; the Windows loop runs for
-// real, so counts there carry a tolerance.
+// Runs the test thread's UI loop for a stretch of time on a manual clock (on Windows too), so
+// that its timer counts are exact and take no real time.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +17,6 @@ class UiLoopDriver {
   void RunFor(uint32_t milliseconds);
   // Lets time pass without running the loop.
   void Idle(uint32_t milliseconds);
-  // How far a count of timer firings over a run may stray from interval arithmetic.
-  int Tolerance(int expectedFires) const;
 };
 
 }  // namespace plugkit::testing
