@@ -17,29 +17,28 @@ constexpr double kPreRollSeconds = 1.0;
 
 void ProcessSpan(RackEngine& engine, double* left, double* right, std::size_t frames, int blockSize,
                  const EngineSettings& settings) {
-    for (std::size_t start = 0; start < frames; start += static_cast<std::size_t>(blockSize)) {
-        double* channels[2] = {left + start, right + start};
-        const auto count =
-            static_cast<std::int32_t>(std::min<std::size_t>(static_cast<std::size_t>(blockSize), frames - start));
-        engine.Process(channels, 2, count, settings);
-    }
+  for (std::size_t start = 0; start < frames; start += static_cast<std::size_t>(blockSize)) {
+    double* channels[2] = {left + start, right + start};
+    const auto count =
+        static_cast<std::int32_t>(std::min<std::size_t>(static_cast<std::size_t>(blockSize), frames - start));
+    engine.Process(channels, 2, count, settings);
+  }
 }
 
 }  // namespace
 
 double RackNanosecondsPerFrame(const EngineSettings& settings, const CostRun& run) {
-    const StereoBuffer source = MakeVocalSignal(run.sampleRate, kPreRollSeconds + run.seconds);
-    const auto preRoll = static_cast<std::size_t>(kPreRollSeconds * run.sampleRate);
-    const std::size_t frames = source.left.size() - preRoll;
-    // Large enough to be worth keeping off the stack.
-    auto engine = std::make_unique<RackEngine>();
-    engine->Prepare(run.sampleRate);
-    StereoBuffer work = source;
-    ProcessSpan(*engine, work.left.data(), work.right.data(), preRoll, run.blockSize, settings);
-    return FastestNanosecondsPerFrame(
-        run.passes, frames, [&] { work = source; },
-        [&] {
-            ProcessSpan(*engine, work.left.data() + preRoll, work.right.data() + preRoll, frames, run.blockSize,
-                        settings);
-        });
+  const StereoBuffer source = MakeVocalSignal(run.sampleRate, kPreRollSeconds + run.seconds);
+  const auto preRoll = static_cast<std::size_t>(kPreRollSeconds * run.sampleRate);
+  const std::size_t frames = source.left.size() - preRoll;
+  // Large enough to be worth keeping off the stack.
+  auto engine = std::make_unique<RackEngine>();
+  engine->Prepare(run.sampleRate);
+  StereoBuffer work = source;
+  ProcessSpan(*engine, work.left.data(), work.right.data(), preRoll, run.blockSize, settings);
+  return FastestNanosecondsPerFrame(
+      run.passes, frames, [&] { work = source; },
+      [&] {
+        ProcessSpan(*engine, work.left.data() + preRoll, work.right.data() + preRoll, frames, run.blockSize, settings);
+      });
 }

@@ -34,8 +34,8 @@ void DuckerBlock(benchmark::State& state) {
   for (auto _ : state) {
     if (position + block > kSignalFrames) position = 0;
     ducker.Configure();
-    ducker.Process(left.data() + position, right.data() + position, static_cast<int32_t>(block),
-                   key.data() + position, key.data() + position);
+    ducker.Process(left.data() + position, right.data() + position, static_cast<int32_t>(block), key.data() + position,
+                   key.data() + position);
     benchmark::DoNotOptimize(left[position]);
     position += block;
   }

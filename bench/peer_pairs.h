@@ -9,27 +9,27 @@
 // with settings that make each of them work on the vocal take.
 
 struct PeerControl {
-    std::string symbol;
-    float value;
+  std::string symbol;
+  float value;
 };
 
 // One plug-in with its settings. A mono plug-in (one channel) runs as two instances, one per channel.
 struct PeerStage {
-    std::string label;
-    std::string uri;
-    int channels;
-    std::vector<PeerControl> controls;
+  std::string label;
+  std::string uri;
+  int channels;
+  std::vector<PeerControl> controls;
 };
 
 // A peer is one stage for a block, or a chain of stages set against one of our chains.
 struct Peer {
-    std::string label;
-    std::vector<PeerStage> stages;
+  std::string label;
+  std::vector<PeerStage> stages;
 };
 
 struct PeerPair {
-    RackConfig ours;
-    std::vector<Peer> peers;
+  RackConfig ours;
+  std::vector<Peer> peers;
 };
 
 // Each of the seventeen blocks alone at amount 0.5 (the Compressor in each of its four characters),

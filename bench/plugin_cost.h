@@ -7,12 +7,12 @@
 // The whole process call of a built plug-in module, loaded and driven through the host library as
 // a DAW drives it (32-bit buffers, a playing transport at 120 BPM).
 enum class PluginCase {
-    // Tarnwell on the vocal-like take with its "Present" factory preset loaded as a saved state.
-    TarnwellPresent,
-    // TarnwellTempo on a drum loop.
-    Tempo,
-    // TarnwellDuck with its default settings: a drum loop on the main bus, the vocal take as the key.
-    Duck,
+  // Tarnwell on the vocal-like take with its "Present" factory preset loaded as a saved state.
+  TarnwellPresent,
+  // TarnwellTempo on a drum loop.
+  Tempo,
+  // TarnwellDuck with its default settings: a drum loop on the main bus, the vocal take as the key.
+  Duck,
 };
 
 const char* PluginCaseName(PluginCase which);

@@ -7,8 +7,8 @@
 #include "rack/dsp/engine_settings.h"
 
 struct RackConfig {
-    std::string name;
-    EngineSettings settings;
+  std::string name;
+  EngineSettings settings;
 };
 
 // Every rack the benchmark measures: the empty rack, ten bays switched off, each effect type alone at

@@ -25,7 +25,8 @@ int WriteLoop(const char* path, double bpm, double seconds) {
   tarnwell::host::AudioFile audio;
   audio.sampleRate = 48000.0;
   audio.channels.assign(2, std::vector<float>(mono.size()));
-  for (size_t i = 0; i < mono.size(); ++i) audio.channels[0][i] = audio.channels[1][i] = static_cast<float>(0.7 * mono[i]);
+  for (size_t i = 0; i < mono.size(); ++i)
+    audio.channels[0][i] = audio.channels[1][i] = static_cast<float>(0.7 * mono[i]);
   std::string error;
   if (tarnwell::host::WriteWav(path, audio, &error)) return 0;
   std::fprintf(stderr, "%s: %s\n", path, error.c_str());
@@ -59,7 +60,8 @@ int ShowPublished(const char* name) {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "loop" && argc >= 4) return WriteLoop(argv[2], std::atof(argv[3]), argc > 4 ? std::atof(argv[4]) : 12.0);
+  if (command == "loop" && argc >= 4)
+    return WriteLoop(argv[2], std::atof(argv[3]), argc > 4 ? std::atof(argv[4]) : 12.0);
   if (command == "published" && argc >= 3) return ShowPublished(argv[2]);
   std::fprintf(stderr, "usage: tempo-demo loop OUT.wav BPM [SECONDS] | tempo-demo published NAME\n");
   return 2;

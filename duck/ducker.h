@@ -32,8 +32,7 @@ class Ducker {
   void Configure() noexcept;
   // In place. A null key makes that channel its own key; a null right processes left only.
   // Does nothing before the first Configure.
-  void Process(double* left, double* right, int32_t frames, const double* keyLeft,
-               const double* keyRight) noexcept;
+  void Process(double* left, double* right, int32_t frames, const double* keyLeft, const double* keyRight) noexcept;
 
   int32_t DelaySamples() const noexcept { return delaySamples_; }
   int32_t RingLength() const noexcept { return ringLength_; }

@@ -58,8 +58,7 @@ void TarnwellDuck::ResetDsp() noexcept {
 }
 
 void TarnwellDuck::RenderBlock(double* const* inputs, double* const* outputs, int32_t frames) noexcept {
-  if (inputs == nullptr || inputs[kMainLeft] == nullptr || outputs == nullptr || outputs[kMainLeft] == nullptr)
-    return;
+  if (inputs == nullptr || inputs[kMainLeft] == nullptr || outputs == nullptr || outputs[kMainLeft] == nullptr) return;
   const size_t bytes = sizeof(double) * static_cast<size_t>(std::max(frames, 0));
   const auto copy = [bytes](double* out, const double* in) {
     if (out != nullptr && in != nullptr && out != in) std::memmove(out, in, bytes);
@@ -77,9 +76,8 @@ void TarnwellDuck::RenderBlock(double* const* inputs, double* const* outputs, in
   if (IsChannelConnected(BusDirection::Input, kKeyLeft) && inputs[kKeyLeft] != nullptr &&
       std::memcmp(inputs[kKeyLeft], inputs[kMainLeft], bytes) != 0) {
     keyLeft = inputs[kKeyLeft];
-    keyRight = IsChannelConnected(BusDirection::Input, kKeyRight) && inputs[kKeyRight] != nullptr
-                   ? inputs[kKeyRight]
-                   : inputs[kKeyLeft];
+    keyRight = IsChannelConnected(BusDirection::Input, kKeyRight) && inputs[kKeyRight] != nullptr ? inputs[kKeyRight]
+                                                                                                  : inputs[kKeyLeft];
   }
 
   ducker_.depthDb = GetParam(ParamAmount)->Value() / 100.0 * kMaxDepthDb;

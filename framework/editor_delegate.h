@@ -60,8 +60,14 @@ class IEditorDelegate {
   virtual void OnSysExForUI(const SysExMessage& message) { (void)message; }
   virtual bool HandleUIMessage(int32_t msgTag, int32_t ctrlTag, int32_t dataSize, const void* data);
   virtual void OnStateRestored();
-  virtual bool HandleKeyDown(const KeyEvent& key) { (void)key; return false; }
-  virtual bool HandleKeyUp(const KeyEvent& key) { (void)key; return false; }
+  virtual bool HandleKeyDown(const KeyEvent& key) {
+    (void)key;
+    return false;
+  }
+  virtual bool HandleKeyUp(const KeyEvent& key) {
+    (void)key;
+    return false;
+  }
 
   // --- To the editor.
   virtual void SendControlValueToUI(int32_t ctrlTag, double value) { (void)ctrlTag, (void)value; }

@@ -6,7 +6,9 @@
 namespace plugkit {
 namespace {
 
-int64_t RoundUpToStep(int64_t n) { return (n + MidiOutputList::kStep - 1) / MidiOutputList::kStep * MidiOutputList::kStep; }
+int64_t RoundUpToStep(int64_t n) {
+  return (n + MidiOutputList::kStep - 1) / MidiOutputList::kStep * MidiOutputList::kStep;
+}
 
 }  // namespace
 
@@ -24,8 +26,7 @@ bool MidiOutputList::SetCapacity(int32_t capacity) noexcept {
 
 void MidiOutputList::Compact() noexcept {
   if (read_ == 0) return;
-  if (Pending() > 0)
-    std::memmove(Entries(), Entries() + read_, sizeof(MidiMessage) * static_cast<size_t>(Pending()));
+  if (Pending() > 0) std::memmove(Entries(), Entries() + read_, sizeof(MidiMessage) * static_cast<size_t>(Pending()));
   count_ -= read_;
   read_ = 0;
 }

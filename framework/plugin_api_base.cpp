@@ -16,10 +16,9 @@ double LimitNormalised(double normalised) {
 
 IPluginAPIBase::IPluginAPIBase(const PluginSetup& setup) : IPluginBase(setup) {
   SetEditorSize(setup.editorWidth, setup.editorHeight);
-  SetEditorSizeBounds(std::min(setup.editorMinWidth, setup.editorMaxWidth),
-                      std::max(setup.editorMinWidth, setup.editorMaxWidth),
-                      std::min(setup.editorMinHeight, setup.editorMaxHeight),
-                      std::max(setup.editorMinHeight, setup.editorMaxHeight));
+  SetEditorSizeBounds(
+      std::min(setup.editorMinWidth, setup.editorMaxWidth), std::max(setup.editorMinWidth, setup.editorMaxWidth),
+      std::min(setup.editorMinHeight, setup.editorMaxHeight), std::max(setup.editorMinHeight, setup.editorMaxHeight));
 }
 
 IPluginAPIBase::~IPluginAPIBase() { StopIdleTimer(); }

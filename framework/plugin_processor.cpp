@@ -36,8 +36,8 @@ int32_t IPluginProcessor::NChannels(BusDirection direction) const noexcept { ret
 
 int32_t IPluginProcessor::ConnectedChannelCount(BusDirection direction) const noexcept {
   const ChannelSet& set = Set(direction);
-  return static_cast<int32_t>(
-      std::count_if(set.records.get(), set.records.get() + set.count, [](const ChannelRecord& r) { return r.connected; }));
+  return static_cast<int32_t>(std::count_if(set.records.get(), set.records.get() + set.count,
+                                            [](const ChannelRecord& r) { return r.connected; }));
 }
 
 bool IPluginProcessor::IsChannelConnected(BusDirection direction, int32_t channel) const noexcept {
@@ -77,7 +77,8 @@ bool IPluginProcessor::SetBlockSize(int32_t frames) noexcept {
 void IPluginProcessor::ZeroScratchBuffers() noexcept {
   for (ChannelSet* set : {&inputs_, &outputs_})
     for (int32_t i = 0; i < set->count; ++i)
-      if (void* data = set->records[i].scratch.Data()) std::memset(data, 0, static_cast<size_t>(set->records[i].scratch.Size()));
+      if (void* data = set->records[i].scratch.Data())
+        std::memset(data, 0, static_cast<size_t>(set->records[i].scratch.Size()));
 }
 
 void IPluginProcessor::ReserveLatencyDelay(int32_t maxSamples) noexcept {

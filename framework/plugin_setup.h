@@ -15,9 +15,7 @@ constexpr int32_t FourCharCode(const char (&code)[5]) {
                               static_cast<uint32_t>(static_cast<unsigned char>(code[3])));
 }
 
-constexpr int32_t PackVersion(int major, int minor, int patch) {
-  return (major << 16) | (minor << 8) | patch;
-}
+constexpr int32_t PackVersion(int major, int minor, int patch) { return (major << 16) | (minor << 8) | patch; }
 
 // Texts point at the constructor's literals; the framework copies what it keeps.
 // A field left out is zero (constructors start from a value-initialised record).

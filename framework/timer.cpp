@@ -16,9 +16,7 @@ class TimerRegistry {
  public:
   platform::RecursiveLock& Lock() { return lock_; }
 
-  bool Add(Timer_impl* timer) {
-    return timers_.Append(&timer, static_cast<int32_t>(sizeof(timer)));
-  }
+  bool Add(Timer_impl* timer) { return timers_.Append(&timer, static_cast<int32_t>(sizeof(timer))); }
 
   // Later entries move down one place, so the order of the others is kept.
   void Remove(Timer_impl* timer) {

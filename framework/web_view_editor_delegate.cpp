@@ -24,8 +24,8 @@ WebViewEditorDelegate::~WebViewEditorDelegate() {
 }
 
 void* WebViewEditorDelegate::AttachEditorWindow(void* parentWindow) {
-  editorWindow_ = OpenWebView(parentWindow, 0, 0, static_cast<float>(EditorWidth()),
-                              static_cast<float>(EditorHeight()), 1.0f);
+  editorWindow_ =
+      OpenWebView(parentWindow, 0, 0, static_cast<float>(EditorWidth()), static_cast<float>(EditorHeight()), 1.0f);
   return editorWindow_;
 }
 

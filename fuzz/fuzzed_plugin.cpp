@@ -44,11 +44,14 @@ void FuzzedPlugin::CheckParametersInRange() {
 void FuzzedPlugin::ProcessAndCheck(int frames) {
   IComponent* component = instance_.Component();
   const size_t n = static_cast<size_t>(frames);
-  std::vector<std::vector<float>> in(static_cast<size_t>(host::TotalChannelCount(component, kInput)), std::vector<float>(n));
-  std::vector<std::vector<float>> out(static_cast<size_t>(host::TotalChannelCount(component, kOutput)), std::vector<float>(n));
+  std::vector<std::vector<float>> in(static_cast<size_t>(host::TotalChannelCount(component, kInput)),
+                                     std::vector<float>(n));
+  std::vector<std::vector<float>> out(static_cast<size_t>(host::TotalChannelCount(component, kOutput)),
+                                      std::vector<float>(n));
   std::vector<float*> inPtrs, outPtrs;
   for (auto& channel : in) {
-    for (size_t i = 0; i < n; ++i) channel[i] = 0.5f * std::sin(0.05f * static_cast<float>(position_ + static_cast<int64_t>(i)));
+    for (size_t i = 0; i < n; ++i)
+      channel[i] = 0.5f * std::sin(0.05f * static_cast<float>(position_ + static_cast<int64_t>(i)));
     inPtrs.push_back(channel.data());
   }
   for (auto& channel : out) outPtrs.push_back(channel.data());

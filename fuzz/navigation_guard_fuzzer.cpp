@@ -28,11 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string url(reinterpret_cast<const char*>(data), size);
   const std::string_view text = url.c_str();  // the browser's text ends at its first NUL
   if (!plugkit::CheckNavigationUrl(url.c_str(), folder)) return 0;
-  tarnwell::fuzz::Require(text == "about:blank" || text.starts_with(plugkit::webview::kVirtualHostOrigin) ||
-                              text.starts_with("file:"),
-                          "an allowed address is the blank page, the virtual host or a file");
+  tarnwell::fuzz::Require(
+      text == "about:blank" || text.starts_with(plugkit::webview::kVirtualHostOrigin) || text.starts_with("file:"),
+      "an allowed address is the blank page, the virtual host or a file");
   if (text.starts_with(plugkit::webview::kVirtualHostOrigin)) {
-    const std::string rest = plugkit::PercentDecode(text.substr(std::string_view(plugkit::webview::kVirtualHostOrigin).size()));
+    const std::string rest =
+        plugkit::PercentDecode(text.substr(std::string_view(plugkit::webview::kVirtualHostOrigin).size()));
     tarnwell::fuzz::Require(rest.find("..") == std::string::npos, "an allowed page address never climbs");
   }
   return 0;

@@ -28,7 +28,8 @@ namespace fs = std::filesystem;
 
 void Write(const fs::path& folder, const std::string& name, const void* data, size_t size) {
   fs::create_directories(folder);
-  std::ofstream(folder / name, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  std::ofstream(folder / name, std::ios::binary)
+      .write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 void Write(const fs::path& folder, const std::string& name, const std::vector<uint8_t>& bytes) {
   Write(folder, name, bytes.data(), bytes.size());
@@ -184,10 +185,12 @@ void WriteTuningEnvironments(const fs::path& folder) {
       "TARNWELL_AIR_OS=99999999999\nTARNWELL_PLATE_MODDEPTH=  -0x1p4\nTARNWELL_AIR_TOP=.5e\n",
   };
   int i = 0;
-  for (const char* environment : environments) Write(folder, "environment-" + std::to_string(i++), std::string(environment));
+  for (const char* environment : environments)
+    Write(folder, "environment-" + std::to_string(i++), std::string(environment));
   // Environments in turn, as the process environment changes between two prepares.
   Write(folder, "environments-in-turn",
-        std::string("TARNWELL_PLATE_MODDEPTH=8\nTARNWELL_PLATE_TANK=2\n--\nTARNWELL_AIR_OS=1\n--\nTARNWELL_SHIM_DAMP=0.2\n"));
+        std::string(
+            "TARNWELL_PLATE_MODDEPTH=8\nTARNWELL_PLATE_TANK=2\n--\nTARNWELL_AIR_OS=1\n--\nTARNWELL_SHIM_DAMP=0.2\n"));
 }
 
 void WriteAddresses(const fs::path& folder) {

@@ -41,13 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   else
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
   static const std::string get = R"({"action":"get","request_id":7})";
-  const tarnwell::UIRequest request{tarnwell::TagValue(tarnwell::UIMsgTag::SessionRequest), 0,
+  const tarnwell::UIRequest request{tarnwell::TagValue(tarnwell::UIMsgTag::SessionRequest),
+                                    0,
                                     {reinterpret_cast<const uint8_t*>(get.data()), get.size()}};
   const std::string reply = tarnwell::CompactJson(tarnwell::SessionReply(store, request));
   const nlohmann::json page = nlohmann::json::parse(reply, nullptr, false);
   tarnwell::fuzz::Require(page.is_object(), "the page receives a reply that reads back");
   const nlohmann::json* token = page.contains("token") ? &page["token"] : nullptr;
-  tarnwell::fuzz::Require(inCredential || token == nullptr || !token->is_string() || token->get<std::string>().empty() ||
+  tarnwell::fuzz::Require(inCredential || token == nullptr || !token->is_string() ||
+                              token->get<std::string>().empty() ||
                               tarnwell::IsValidSessionToken(token->get<std::string>()),
                           "a token from the session file is a valid one");
   return 0;

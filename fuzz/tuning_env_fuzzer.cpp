@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bay->Prepare({rate, static_cast<int32_t>(RackEngine::kMaxDelaySeconds * rate), environment, *tunings});
     bay->Reset();
     for (int32_t type = 0; type < kEffectTypeCount - 1; ++type) {
-      for (int i = 0; i < kFrames; ++i) left[static_cast<size_t>(i)] = right[static_cast<size_t>(i)] = 0.5 * std::sin(0.1 * i);
+      for (int i = 0; i < kFrames; ++i)
+        left[static_cast<size_t>(i)] = right[static_cast<size_t>(i)] = 0.5 * std::sin(0.1 * i);
       bay->ResetBlock(type);
       bay->Process({true, false, type, character, 1.0}, {left.data(), right.data(), kFrames, 120.0});
     }

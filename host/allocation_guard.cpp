@@ -93,8 +93,7 @@ bool WatchModuleAllocations(void* moduleHandle) {
     moduleCalloc = reinterpret_cast<CallocFn>(original);
     any = true;
   }
-  if (HookModuleImport(moduleHandle, "msvcrt.dll", "realloc", reinterpret_cast<void*>(&CountedRealloc),
-                       &original)) {
+  if (HookModuleImport(moduleHandle, "msvcrt.dll", "realloc", reinterpret_cast<void*>(&CountedRealloc), &original)) {
     moduleRealloc = reinterpret_cast<ReallocFn>(original);
     any = true;
   }

@@ -17,8 +17,7 @@ class HostApplication : public Steinberg::Vst::IHostApplication {
   bool nameFails = false;
 
   Steinberg::tresult PLUGIN_API getName(Steinberg::Vst::String128 name) override;
-  Steinberg::tresult PLUGIN_API createInstance(Steinberg::TUID cid, Steinberg::TUID iid,
-                                               void** obj) override;
+  Steinberg::tresult PLUGIN_API createInstance(Steinberg::TUID cid, Steinberg::TUID iid, void** obj) override;
 
   // Queries this object does not answer itself go to `extra` (null: none), as a host hands
   // out further interfaces of its own (a Linux host its run loop).

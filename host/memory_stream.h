@@ -25,12 +25,10 @@ class MemoryStream : public Steinberg::IBStream {
   int64_t writeLimit = -1;          // writes stop (short) once the stream holds this many bytes
   bool seekClampsNegative = false;  // a seek before the start lands on 0 and answers Ok
 
-  Steinberg::tresult PLUGIN_API read(void* buffer, Steinberg::int32 numBytes,
-                                     Steinberg::int32* numBytesRead) override;
+  Steinberg::tresult PLUGIN_API read(void* buffer, Steinberg::int32 numBytes, Steinberg::int32* numBytesRead) override;
   Steinberg::tresult PLUGIN_API write(void* buffer, Steinberg::int32 numBytes,
                                       Steinberg::int32* numBytesWritten) override;
-  Steinberg::tresult PLUGIN_API seek(Steinberg::int64 pos, Steinberg::int32 mode,
-                                     Steinberg::int64* result) override;
+  Steinberg::tresult PLUGIN_API seek(Steinberg::int64 pos, Steinberg::int32 mode, Steinberg::int64* result) override;
   Steinberg::tresult PLUGIN_API tell(Steinberg::int64* pos) override;
 
   Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;

@@ -68,8 +68,7 @@ Steinberg::IPluginFactory* Module::CallGetPluginFactory() const {
 }
 
 bool Module::CallEntry() const {
-  if (auto entry = reinterpret_cast<EntryProc>(library_.Symbol("ModuleEntry")))
-    return entry(library_.NativeHandle());
+  if (auto entry = reinterpret_cast<EntryProc>(library_.Symbol("ModuleEntry"))) return entry(library_.NativeHandle());
   if (auto init = reinterpret_cast<InitProc>(library_.Symbol("InitDll"))) return init();
   return true;  // a module without entry points needs none
 }

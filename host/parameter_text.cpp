@@ -54,8 +54,8 @@ bool Fail(std::string* error, const std::string& text) {
 
 }  // namespace
 
-bool ParameterValueFromText(IEditController* controller, ParamID id, const std::string& name,
-                            const std::string& text, double* normalised, std::string* error) {
+bool ParameterValueFromText(IEditController* controller, ParamID id, const std::string& name, const std::string& text,
+                            double* normalised, std::string* error) {
   std::u16string wide = Utf8ToUtf16(text);
   std::vector<TChar> buffer(wide.begin(), wide.end());
   buffer.push_back(0);

@@ -13,7 +13,6 @@ namespace tarnwell::host {
 // unit), or a number equal to the one typed within the display's rounding. False (with
 // *error) for a text that names no value of the parameter.
 bool ParameterValueFromText(Steinberg::Vst::IEditController* controller, Steinberg::Vst::ParamID id,
-                            const std::string& name, const std::string& text, double* normalised,
-                            std::string* error);
+                            const std::string& name, const std::string& text, double* normalised, std::string* error);
 
 }  // namespace tarnwell::host

@@ -37,8 +37,7 @@ bool PluginInstance::Create(const Module& module, const std::string& hostName, s
   }
   for (int32 i = 0; i < factory->countClasses() && component_ == nullptr; ++i) {
     PClassInfo info{};
-    if (factory->getClassInfo(i, &info) != kResultOk || std::strcmp(info.category, kVstAudioEffectClass) != 0)
-      continue;
+    if (factory->getClassInfo(i, &info) != kResultOk || std::strcmp(info.category, kVstAudioEffectClass) != 0) continue;
     factory->createInstance(info.cid, IComponent::iid, reinterpret_cast<void**>(&component_));
   }
   if (component_ == nullptr) {
@@ -87,7 +86,8 @@ bool PluginInstance::Start(double sampleRate, int maxBlock, bool doublePrecision
           component_->activateBus(type, dir, i, true);
           continue;
         }
-        const bool routed = dir == kOutput || i == 0 || routedInputChannels_ < 0 || routedInputChannels_ > channelsBefore;
+        const bool routed =
+            dir == kOutput || i == 0 || routedInputChannels_ < 0 || routedInputChannels_ > channelsBefore;
         if (dir == kInput) channelsBefore += BusChannelCount(component_, kInput, i);
         ActivateBus(dir, i, routed);
       }
@@ -187,8 +187,8 @@ void PluginInstance::PrepareBuses() {
 }
 
 template <typename Sample>
-tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs,
-                                   int frames, const ProcessContext* context) {
+tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs, int frames,
+                                   const ProcessContext* context) {
   if (!active_) return kNotInitialized;
   // A call may be longer than the block size the plug-in was set up with (hosts do that);
   // the host's own scratch grows here, before the guard is armed.
@@ -251,8 +251,8 @@ tresult PluginInstance::Process(const std::vector<float*>& inputs, const std::ve
   return RunProcess(inputs, outputs, frames, context);
 }
 
-tresult PluginInstance::Process64(const std::vector<double*>& inputs, const std::vector<double*>& outputs,
-                                  int frames, const ProcessContext* context) {
+tresult PluginInstance::Process64(const std::vector<double*>& inputs, const std::vector<double*>& outputs, int frames,
+                                  const ProcessContext* context) {
   return RunProcess(inputs, outputs, frames, context);
 }
 

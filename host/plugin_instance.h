@@ -73,8 +73,8 @@ class PluginInstance {
   // Returns the plug-in's answer. Counts allocations made during the call.
   Steinberg::tresult Process(const std::vector<float*>& inputs, const std::vector<float*>& outputs, int frames,
                              const Steinberg::Vst::ProcessContext* context = nullptr);
-  Steinberg::tresult Process64(const std::vector<double*>& inputs, const std::vector<double*>& outputs,
-                               int frames, const Steinberg::Vst::ProcessContext* context = nullptr);
+  Steinberg::tresult Process64(const std::vector<double*>& inputs, const std::vector<double*>& outputs, int frames,
+                               const Steinberg::Vst::ProcessContext* context = nullptr);
 
   ParameterChanges& InputChanges() { return inputChanges_; }
   EventList& InputEvents() { return inputEvents_; }
@@ -121,8 +121,8 @@ class PluginInstance {
 
  private:
   template <typename Sample>
-  Steinberg::tresult RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs,
-                                int frames, const Steinberg::Vst::ProcessContext* context);
+  Steinberg::tresult RunProcess(const std::vector<Sample*>& inputs, const std::vector<Sample*>& outputs, int frames,
+                                const Steinberg::Vst::ProcessContext* context);
   void PrepareBuses();
   Steinberg::int32 ChannelsPassed(Steinberg::Vst::BusDirection direction, Steinberg::int32 bus) const;
 

@@ -13,15 +13,15 @@ namespace tarnwell::host {
 
 struct RenderOptions {
   std::vector<std::pair<std::string, std::string>> parameters;  // id or title -> value text
-  std::string stateFile;   // a saved state chunk to load first (empty: none)
+  std::string stateFile;                                        // a saved state chunk to load first (empty: none)
   std::string saveStateFile;  // where to write the state after rendering (empty: nowhere)
   int blockSize = 512;
   // Block sizes taken in turn, as hosts that cut the stream unevenly do (empty: blockSize);
   // the largest is the maximum the plug-in is set up for.
   std::vector<int> blockSizes;
-  bool offline = false;       // set up and process in offline mode, as a bounce does
-  int64_t startSample = 0;    // project time of the first sample (negative: a pre-roll)
-  double sampleRate = 0;   // 0: the input file's rate
+  bool offline = false;     // set up and process in offline mode, as a bounce does
+  int64_t startSample = 0;  // project time of the first sample (negative: a pre-roll)
+  double sampleRate = 0;    // 0: the input file's rate
   bool bypass = false;
   std::string hostName = "Tarnwell Host";
 };

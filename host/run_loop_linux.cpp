@@ -51,7 +51,8 @@ class LinuxRunLoop final : public RunLoop, public Linux::IRunLoop {
   std::vector<uint64_t> RegisteredIntervals() const override {
     std::vector<uint64_t> intervals;
     for (const Registration& timer : timers_)
-      intervals.push_back(static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(timer.interval).count()));
+      intervals.push_back(
+          static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(timer.interval).count()));
     return intervals;
   }
 
@@ -95,7 +96,8 @@ class LinuxRunLoop final : public RunLoop, public Linux::IRunLoop {
   };
 
   std::vector<Registration>::iterator Find(Linux::ITimerHandler* handler) {
-    return std::find_if(timers_.begin(), timers_.end(), [handler](const Registration& r) { return r.handler == handler; });
+    return std::find_if(timers_.begin(), timers_.end(),
+                        [handler](const Registration& r) { return r.handler == handler; });
   }
 
   std::vector<Registration> timers_;

@@ -10,8 +10,7 @@ std::string Utf16ToUtf8(const Steinberg::char16* text, size_t maxLength) {
   if (text == nullptr) return {};
   size_t n = 0;
   while (n < maxLength && text[n] != 0) ++n;
-  return plugkit::platform::Utf16ToUtf8Portable(
-      std::u16string_view(reinterpret_cast<const char16_t*>(text), n));
+  return plugkit::platform::Utf16ToUtf8Portable(std::u16string_view(reinterpret_cast<const char16_t*>(text), n));
 }
 
 std::u16string Utf8ToUtf16(const std::string& text) {

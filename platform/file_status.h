@@ -13,8 +13,8 @@
 namespace plugkit::platform {
 
 enum class FileKind {
-  Missing,     // nothing there
-  File,        // a regular file
+  Missing,  // nothing there
+  File,     // a regular file
   Folder,
   Other,       // a device, pipe or socket
   Unreadable,  // something may be there, but its status cannot be read

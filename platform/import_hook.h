@@ -7,7 +7,6 @@ namespace plugkit::platform {
 // Points the module's import of dllName!function at replacement and returns the previous
 // target in *original. False when the module does not import it (or on platforms
 // without import tables, where modules share the host's allocator anyway).
-bool HookModuleImport(void* module, const char* dllName, const char* function, void* replacement,
-                      void** original);
+bool HookModuleImport(void* module, const char* dllName, const char* function, void* replacement, void** original);
 
 }  // namespace plugkit::platform

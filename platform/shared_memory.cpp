@@ -19,13 +19,9 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
   return *this;
 }
 
-bool SharedMemory::CreateOrOpen(const char* name, std::size_t size) noexcept {
-  return Open(name, size, true);
-}
+bool SharedMemory::CreateOrOpen(const char* name, std::size_t size) noexcept { return Open(name, size, true); }
 
-bool SharedMemory::OpenReadOnly(const char* name, std::size_t size) noexcept {
-  return Open(name, size, false);
-}
+bool SharedMemory::OpenReadOnly(const char* name, std::size_t size) noexcept { return Open(name, size, false); }
 
 bool IsUsableSharedMemoryName(const char* name) noexcept {
   if (name == nullptr) return false;
@@ -33,8 +29,8 @@ bool IsUsableSharedMemoryName(const char* name) noexcept {
   for (const char* c = name; *c != '\0'; ++c, ++length) {
     if (length >= kMaxSharedMemoryName) return false;
     const char ch = *c;
-    const bool ok = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-                    ch == '_' || ch == '-' || ch == '.';
+    const bool ok = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_' ||
+                    ch == '-' || ch == '.';
     if (!ok) return false;
   }
   return length > 0;

@@ -19,8 +19,13 @@ constexpr plugkit::PluginSetup ProductSetup() {
 }
 
 constexpr plugkit::PluginClassIdentity ProductClassIdentity(const char* name, const char (&uniqueId)[5]) {
-  return {name, plugkit::FourCharCode(uniqueId), plugkit::FourCharCode(kVendorId), kVersionText,
-          kVendorName, kVendorUrl, kVendorEmail};
+  return {name,
+          plugkit::FourCharCode(uniqueId),
+          plugkit::FourCharCode(kVendorId),
+          kVersionText,
+          kVendorName,
+          kVendorUrl,
+          kVendorEmail};
 }
 
 }  // namespace tarnwell

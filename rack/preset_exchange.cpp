@@ -52,18 +52,19 @@ bool ImportPreset(RackRequestContext& context, const nlohmann::json& request, st
   if (root.empty()) return Fail(error, "cannot write preset");
   const std::string target = JoinPath(root, *elements);
   const fs::FileKind existing = fs::StatusOf(target).kind;
-  if (existing != fs::FileKind::Missing && existing != fs::FileKind::Unreadable &&
-      !request.value("overwrite", true))
+  if (existing != fs::FileKind::Missing && existing != fs::FileKind::Unreadable && !request.value("overwrite", true))
     return Fail(error, "preset exists");
 
   const std::string parent = JoinPath(root, PresetPathElements(elements->begin(), elements->end() - 1));
   fs::CreateFolders(parent);
   switch (PlacementOf(root, parent)) {
-    case Placement::Outside: return Fail(error, "cannot write preset");
+    case Placement::Outside:
+      return Fail(error, "cannot write preset");
     case Placement::Cloud:
       if (!cloud) return Fail(error, "cloud preset is read-only");
       break;
-    case Placement::User: break;
+    case Placement::User:
+      break;
   }
   if (!fs::WriteFileAtomically(target, text)) return Fail(error, "cannot write preset");
   return true;
@@ -77,9 +78,12 @@ bool ExportPreset(RackRequestContext& context, std::string_view relativePath, nl
   if (root.empty()) return Fail(error, "preset not found");
   nlohmann::json value;
   switch (ReadPresetFile(JoinPath(root, *elements), value)) {
-    case PresetRead::Ok: break;
-    case PresetRead::NotFound: return Fail(error, "preset not found");
-    case PresetRead::TooLarge: return Fail(error, "preset too large");
+    case PresetRead::Ok:
+      break;
+    case PresetRead::NotFound:
+      return Fail(error, "preset not found");
+    case PresetRead::TooLarge:
+      return Fail(error, "preset too large");
   }
   // The reply copies and serialises the value, which recurses once per level.
   if (!value.is_object() || !NestingWithin(value, kPresetNestingLimit)) return Fail(error, "bad preset");
@@ -106,13 +110,16 @@ bool DeletePreset(RackRequestContext& context, std::string_view relativePath, st
   const std::string root = PresetsFolderOf(context);
   if (root.empty()) return Fail(error, "preset not found");
   // A single leading separator means the root of the presets folder's drive.
-  const std::string file = IsSeparator(relativePath.front()) ? JoinPath(RootNameOf(root), elements)
-                                                             : JoinPath(root, elements);
+  const std::string file =
+      IsSeparator(relativePath.front()) ? JoinPath(RootNameOf(root), elements) : JoinPath(root, elements);
   if (fs::StatusOf(file).kind != fs::FileKind::File) return Fail(error, "preset not found");
   switch (PlacementOf(root, file)) {
-    case Placement::Outside: return Fail(error, "invalid preset path");
-    case Placement::Cloud: return Fail(error, "cloud preset is read-only");
-    case Placement::User: break;
+    case Placement::Outside:
+      return Fail(error, "invalid preset path");
+    case Placement::Cloud:
+      return Fail(error, "cloud preset is read-only");
+    case Placement::User:
+      break;
   }
   if (!fs::RemoveFile(file)) return Fail(error, "cannot delete preset");
   // The id keeps the text as it was loaded; either separator names the same preset.

@@ -35,9 +35,7 @@ int32_t WholeValue(const RackRequestContext& context, int32_t paramIdx) {
 
 }  // namespace
 
-std::string PresetsFolderOf(const RackRequestContext& context) {
-  return PresetsFolderIn(context.LocalAppDataFolder());
-}
+std::string PresetsFolderOf(const RackRequestContext& context) { return PresetsFolderIn(context.LocalAppDataFolder()); }
 
 PresetSlots SlotsFromPresetFile(nlohmann::json& preset) {
   PresetSlots slots;
@@ -88,9 +86,14 @@ bool LoadPreset(RackRequestContext& context, std::string_view relativePath, std:
   const std::string root = PresetsFolderOf(context);
   nlohmann::json preset;
   switch (root.empty() ? PresetRead::NotFound : ReadPresetFile(JoinPath(root, *elements), preset)) {
-    case PresetRead::Ok: break;
-    case PresetRead::NotFound: error = "preset not found"; return false;
-    case PresetRead::TooLarge: error = "preset too large"; return false;
+    case PresetRead::Ok:
+      break;
+    case PresetRead::NotFound:
+      error = "preset not found";
+      return false;
+    case PresetRead::TooLarge:
+      error = "preset too large";
+      return false;
   }
   // Everything is read before anything changes, so a damaged file leaves id and rack alone.
   const PresetSlots slots = SlotsFromPresetFile(preset);
@@ -130,9 +133,14 @@ bool SavePreset(RackRequestContext& context, const std::string& name, const std:
   // The folder as the disk resolves it: a link or another spelling must not lead into Cloud
   // or out of the presets folder.
   switch (PlacementOf(root, dir)) {
-    case Placement::User: break;
-    case Placement::Cloud: error = "cloud preset is read-only"; return false;
-    case Placement::Outside: error = "cannot write preset"; return false;
+    case Placement::User:
+      break;
+    case Placement::Cloud:
+      error = "cloud preset is read-only";
+      return false;
+    case Placement::Outside:
+      error = "cannot write preset";
+      return false;
   }
   inRoot.push_back(cleanName + kPresetExtension);
   const std::string target = JoinPath(root, inRoot);

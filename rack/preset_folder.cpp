@@ -44,9 +44,7 @@ bool NestingWithin(const nlohmann::json& value, int limit) {
   return true;
 }
 
-bool NamesCloudFolder(std::string_view element) {
-  return fs::FileNameKey(element) == fs::FileNameKey(kCloudFolder);
-}
+bool NamesCloudFolder(std::string_view element) { return fs::FileNameKey(element) == fs::FileNameKey(kCloudFolder); }
 
 Placement PlacementOf(const std::string& presetsFolder, const std::string& existingPath) {
   const std::string root = WithForwardSlashes(fs::CanonicalPath(presetsFolder));

@@ -121,7 +121,16 @@ std::string SanitizePresetName(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
     switch (c) {
-      case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|': case '\0':
+      case '/':
+      case '\\':
+      case ':':
+      case '*':
+      case '?':
+      case '"':
+      case '<':
+      case '>':
+      case '|':
+      case '\0':
         c = '-';
         break;
       default:

@@ -43,12 +43,12 @@ nlohmann::json ExportFailedReply() { return FailedReply("export failed"); }
 void ServeSavePreset(RackRequestContext& context, const UIRequest& request) {
   std::string error;
   const bool ok = request.HasPayload() && Guarded(error, [&] {
-    const nlohmann::json payload = nlohmann::json::parse(request.Text());
-    const bool overwrite = payload.value("overwrite", false);
-    const std::string folder = payload.value("path", std::string());
-    const std::string name = payload.value("name", std::string());
-    return SavePreset(context, name, folder, overwrite, error);
-  });
+                    const nlohmann::json payload = nlohmann::json::parse(request.Text());
+                    const bool overwrite = payload.value("overwrite", false);
+                    const std::string folder = payload.value("path", std::string());
+                    const std::string name = payload.value("name", std::string());
+                    return SavePreset(context, name, folder, overwrite, error);
+                  });
   Reply(context, UIMsgTag::SavePresetReply, ok, error, "save failed");
 }
 
@@ -58,8 +58,7 @@ void ServeListPresets(RackRequestContext& context, const UIRequest&) {
 
 void ServeLoadPreset(RackRequestContext& context, const UIRequest& request) {
   std::string error;
-  const bool ok =
-      request.HasPayload() && Guarded(error, [&] { return LoadPreset(context, request.Text(), error); });
+  const bool ok = request.HasPayload() && Guarded(error, [&] { return LoadPreset(context, request.Text(), error); });
   Reply(context, UIMsgTag::LoadPresetReply, ok, error, "load failed");
 }
 
@@ -72,9 +71,8 @@ void ServeDeletePreset(RackRequestContext& context, const UIRequest& request) {
 
 void ServeImportPreset(RackRequestContext& context, const UIRequest& request) {
   std::string error;
-  const bool ok = request.HasPayload() && Guarded(error, [&] {
-    return ImportPreset(context, nlohmann::json::parse(request.Text()), error);
-  });
+  const bool ok = request.HasPayload() &&
+                  Guarded(error, [&] { return ImportPreset(context, nlohmann::json::parse(request.Text()), error); });
   Reply(context, UIMsgTag::ImportPresetReply, ok, error, "import failed");
 }
 
@@ -82,11 +80,12 @@ void ServeExportPreset(RackRequestContext& context, const UIRequest& request) {
   std::string error;
   nlohmann::json preset;
   const bool ok = request.HasPayload() && Guarded(error, [&] {
-    // An object names the preset under "path"; anything else must be the path as a string.
-    const nlohmann::json payload = nlohmann::json::parse(request.Text());
-    const std::string path = payload.is_object() ? payload.value("path", std::string()) : payload.get<std::string>();
-    return ExportPreset(context, path, preset, error);
-  });
+                    // An object names the preset under "path"; anything else must be the path as a string.
+                    const nlohmann::json payload = nlohmann::json::parse(request.Text());
+                    const std::string path =
+                        payload.is_object() ? payload.value("path", std::string()) : payload.get<std::string>();
+                    return ExportPreset(context, path, preset, error);
+                  });
   if (!ok) return Reply(context, UIMsgTag::ExportPresetReply, ok, error, "export failed");
   context.QueueUIReply(TagValue(UIMsgTag::ExportPresetReply), {{"json", std::move(preset)}, {"ok", true}});
 }

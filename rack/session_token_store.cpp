@@ -96,8 +96,7 @@ std::string SessionTokenStore::TokenFromSessionFile() const {
     const std::string sealed = file.value("token_dpapi", std::string());
     if (!sealed.empty()) {
       std::string sealedBytes;
-      if (!HexDecode(sealed, sealedBytes) || !plugkit::platform::UnprotectForCurrentUser(sealedBytes, token))
-        return {};
+      if (!HexDecode(sealed, sealedBytes) || !plugkit::platform::UnprotectForCurrentUser(sealedBytes, token)) return {};
     }
     return IsValidSessionToken(token) ? token : std::string();
   } catch (...) {
@@ -125,8 +124,7 @@ bool SessionTokenStore::SetSessionToken(std::string_view token, std::string& err
     const std::string text = nlohmann::json{{"token_dpapi", HexEncode(sealed)}}.dump(2);
     // Our own file, marked read-only by someone else, would refuse to be replaced.
     plugkit::platform::ClearReadOnly(path);
-    if (path.empty() ||
-        !plugkit::platform::WriteFileAtomically(path, text, plugkit::platform::FileAccess::OwnerOnly)) {
+    if (path.empty() || !plugkit::platform::WriteFileAtomically(path, text, plugkit::platform::FileAccess::OwnerOnly)) {
       error = "cannot write token";
       return false;
     }

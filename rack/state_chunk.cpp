@@ -47,8 +47,10 @@ ReadChunk ReadStateChunk(const plugkit::StateBlob& blob, int32_t start, plugkit:
   int32_t abSlot = 0;
   int32_t pos = blob.GetValue(abSlot, start);
   const int64_t skipped = int64_t{pos} + int64_t{8} * kNormalisedCopies * plugin.NParams();
-  if (pos < 0 || skipped > blob.Size()) pos = -1;
-  else pos = static_cast<int32_t>(skipped);
+  if (pos < 0 || skipped > blob.Size())
+    pos = -1;
+  else
+    pos = static_cast<int32_t>(skipped);
 
   ReadChunk chunk;
   chunk.end = plugin.UnserializeParams(blob, pos);

@@ -152,9 +152,7 @@ void Tarnwell::RenderBlock(double* const* inputs, double* const* outputs, int32_
 
 // --- State.
 
-bool Tarnwell::SaveState(plugkit::StateBlob& blob) {
-  return tarnwell::WriteStateChunk(blob, *this, currentPresetId_);
-}
+bool Tarnwell::SaveState(plugkit::StateBlob& blob) { return tarnwell::WriteStateChunk(blob, *this, currentPresetId_); }
 
 int32_t Tarnwell::LoadState(const plugkit::StateBlob& blob, int32_t start) {
   tarnwell::ReadChunk chunk = tarnwell::ReadStateChunk(blob, start, *this);

@@ -39,7 +39,8 @@ double TempoLink::FollowTempo(double hostTempoBpm, bool mayMap) noexcept {
   }
   const unsigned char* view = view_.load(std::memory_order_acquire);
   if (view != nullptr) {
-    if (const auto bpm = ReadFollowedTempo(MappedTempoBlock(*reinterpret_cast<const TempoBlock*>(view)), source_->NowMs())) {
+    if (const auto bpm =
+            ReadFollowedTempo(MappedTempoBlock(*reinterpret_cast<const TempoBlock*>(view)), source_->NowMs())) {
       linkedTempoBpm_.store(*bpm, std::memory_order_relaxed);
       linked_.store(1, std::memory_order_relaxed);
       return *bpm;

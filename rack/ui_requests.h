@@ -20,9 +20,7 @@ struct UIRequest {
   std::span<const uint8_t> payload;
 
   bool HasPayload() const noexcept { return !payload.empty(); }
-  std::string_view Text() const noexcept {
-    return {reinterpret_cast<const char*>(payload.data()), payload.size()};
-  }
+  std::string_view Text() const noexcept { return {reinterpret_cast<const char*>(payload.data()), payload.size()}; }
 };
 
 struct UIRequestRoute {

@@ -87,8 +87,11 @@ std::vector<Hit> BarOf(DrumPattern pattern, double swing) {
       }
       break;
     case DrumPattern::BrokenBeat:
-      bar = {{0.0, Voice::Kick}, {1.0 + swing, Voice::Kick}, {2.0 + swing, Voice::Kick},
-             {1.0, Voice::Snare}, {3.0, Voice::Snare}};
+      bar = {{0.0, Voice::Kick},
+             {1.0 + swing, Voice::Kick},
+             {2.0 + swing, Voice::Kick},
+             {1.0, Voice::Snare},
+             {3.0, Voice::Snare}};
       for (int b = 0; b < 4; ++b)
         for (double sixteenth : {0.0, swing * 0.5, swing, swing + (1.0 - swing) * 0.5})
           bar.push_back({b + sixteenth, Voice::Hat});
@@ -139,10 +142,14 @@ std::vector<double> RenderClickTrack(double bpm, double sampleRate, double secon
 
 const char* DrumPatternName(DrumPattern pattern) {
   switch (pattern) {
-    case DrumPattern::Clicks: return "clicks";
-    case DrumPattern::FourOnTheFloor: return "four-on-the-floor";
-    case DrumPattern::Backbeat: return "backbeat";
-    case DrumPattern::BrokenBeat: return "broken beat";
+    case DrumPattern::Clicks:
+      return "clicks";
+    case DrumPattern::FourOnTheFloor:
+      return "four-on-the-floor";
+    case DrumPattern::Backbeat:
+      return "backbeat";
+    case DrumPattern::BrokenBeat:
+      return "broken beat";
   }
   return "";
 }

@@ -8,8 +8,8 @@ namespace tarnwell::signals {
 // vibrato and syllable swells, a sibilant noise burst at the end of each phrase, low-level room noise
 // in the pauses, and the right channel slightly later and quieter than the left.
 struct StereoBuffer {
-    std::vector<double> left;
-    std::vector<double> right;
+  std::vector<double> left;
+  std::vector<double> right;
 };
 
 StereoBuffer MakeVocalSignal(double sampleRate, double seconds);

@@ -88,7 +88,9 @@ const FftTables& Tables() noexcept {
 }
 
 inline Complex Twiddled(Complex z, Twiddle w) noexcept { return {z.re * w.c - z.im * w.s, z.re * w.s + z.im * w.c}; }
-inline Complex TwiddledConj(Complex z, Twiddle w) noexcept { return {z.re * w.c + z.im * w.s, z.im * w.c - z.re * w.s}; }
+inline Complex TwiddledConj(Complex z, Twiddle w) noexcept {
+  return {z.re * w.c + z.im * w.s, z.im * w.c - z.re * w.s};
+}
 inline Complex Load(const float* x, int32_t k) noexcept { return {x[2 * k], x[2 * k + 1]}; }
 inline void Store(float* x, int32_t k, Complex z) noexcept {
   x[2 * k] = z.re;

@@ -35,16 +35,18 @@ plugkit::PluginSetup TempoSetup() {
 
 double TempoModeFactor(double modeValue) noexcept {
   switch (static_cast<int32_t>(modeValue + 0.5)) {
-    case 1: return 0.5;
-    case 2: return 2.0;
-    default: return 1.0;
+    case 1:
+      return 0.5;
+    case 2:
+      return 2.0;
+    default:
+      return 1.0;
   }
 }
 
 }  // namespace
 
-TarnwellTempo::TarnwellTempo(const std::string& blockName)
-    : IPluginVST3(TempoSetup()), writer_(blockName.c_str()) {
+TarnwellTempo::TarnwellTempo(const std::string& blockName) : IPluginVST3(TempoSetup()), writer_(blockName.c_str()) {
   GetParam(ParamBpm)->SetupContinuous("BPM", 0.0, 0.0, kMaxPublishedBpm, 0.1, "BPM");
   GetParam(ParamConfidence)->SetupContinuous("Confidence", 0.0, 0.0, 1.0, 0.01, "");
   GetParam(ParamTempoMode)->SetupChoiceList("Tempo Mode", 0, {"Auto", "Half", "Double"});
@@ -106,7 +108,8 @@ void TarnwellTempo::RenderBlock(double* const* inputs, double* const* outputs, i
   const size_t bytes = sizeof(double) * static_cast<size_t>(std::max(frames, 0));
   const int32_t outputChannels = ConnectedChannelCount(plugkit::BusDirection::Output);
   for (int32_t i = 0; i < outputChannels; ++i)
-    if (outputs[i] != nullptr && inputs[i] != nullptr && outputs[i] != inputs[i]) std::memmove(outputs[i], inputs[i], bytes);
+    if (outputs[i] != nullptr && inputs[i] != nullptr && outputs[i] != inputs[i])
+      std::memmove(outputs[i], inputs[i], bytes);
 
   const double* right = ConnectedChannelCount(plugkit::BusDirection::Input) > 1 ? inputs[1] : nullptr;
   detector_.Feed(inputs[0], right, frames);

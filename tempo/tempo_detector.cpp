@@ -248,8 +248,8 @@ void TempoDetector::CalmOnSilence() noexcept {
 }
 
 int32_t TempoDetector::HistoryLength() const noexcept {
-  const auto minOnsets = static_cast<int32_t>(
-      std::min(sampleRate_ * kMinOnsetsSeconds / kHopSize, static_cast<double>(kOnsetRingSize)));
+  const auto minOnsets =
+      static_cast<int32_t>(std::min(sampleRate_ * kMinOnsetsSeconds / kHopSize, static_cast<double>(kOnsetRingSize)));
   return onsetCount_ < minOnsets ? 0 : std::min(onsetCount_, kMaxHistory);
 }
 

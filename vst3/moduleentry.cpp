@@ -5,19 +5,14 @@ namespace {
 int moduleCounter = 0;
 }
 
-bool InitDll ()
-{
-	if (++moduleCounter == 1)
-		return InitModule ();
-	return true;
+bool InitDll() {
+  if (++moduleCounter == 1) return InitModule();
+  return true;
 }
 
-bool ExitDll ()
-{
-	--moduleCounter;
-	if (moduleCounter == 0)
-		return DeinitModule ();
-	if (moduleCounter < 0)
-		return false;
-	return true;
+bool ExitDll() {
+  --moduleCounter;
+  if (moduleCounter == 0) return DeinitModule();
+  if (moduleCounter < 0) return false;
+  return true;
 }

@@ -8,11 +8,11 @@
 #include "pluginterfaces/base/fplatform.h"
 
 /** Defined by the plug-in: called when the load counter goes from 0 to 1. */
-bool InitModule ();
+bool InitModule();
 /** Defined by the plug-in: called when the load counter returns to 0. */
-bool DeinitModule ();
+bool DeinitModule();
 
 extern "C" {
-SMTG_EXPORT_SYMBOL bool InitDll ();
-SMTG_EXPORT_SYMBOL bool ExitDll ();
+SMTG_EXPORT_SYMBOL bool InitDll();
+SMTG_EXPORT_SYMBOL bool ExitDll();
 }

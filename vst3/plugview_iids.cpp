@@ -3,7 +3,7 @@
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 namespace Steinberg {
-DEF_CLASS_IID (IPlugView)
-DEF_CLASS_IID (IPlugFrame)
-DEF_CLASS_IID (IPlugViewContentScaleSupport)
-} // namespace Steinberg
+DEF_CLASS_IID(IPlugView)
+DEF_CLASS_IID(IPlugFrame)
+DEF_CLASS_IID(IPlugViewContentScaleSupport)
+}  // namespace Steinberg

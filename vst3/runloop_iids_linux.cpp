@@ -4,8 +4,8 @@
 
 namespace Steinberg {
 namespace Linux {
-DEF_CLASS_IID (IEventHandler)
-DEF_CLASS_IID (ITimerHandler)
-DEF_CLASS_IID (IRunLoop)
-} // namespace Linux
-} // namespace Steinberg
+DEF_CLASS_IID(IEventHandler)
+DEF_CLASS_IID(ITimerHandler)
+DEF_CLASS_IID(IRunLoop)
+}  // namespace Linux
+}  // namespace Steinberg

@@ -5,218 +5,159 @@
 namespace Steinberg {
 namespace Vst {
 
-SingleComponentEffect::SingleComponentEffect ()
-: audioInputs (kAudio, kInput)
-, audioOutputs (kAudio, kOutput)
-, eventInputs (kEvent, kInput)
-, eventOutputs (kEvent, kOutput)
-{
-	processSetup.maxSamplesPerBlock = 1024;
-	processSetup.processMode = kRealtime;
-	processSetup.sampleRate = 44100.0;
-	processSetup.symbolicSampleSize = kSample32;
+SingleComponentEffect::SingleComponentEffect()
+    : audioInputs(kAudio, kInput),
+      audioOutputs(kAudio, kOutput),
+      eventInputs(kEvent, kInput),
+      eventOutputs(kEvent, kOutput) {
+  processSetup.maxSamplesPerBlock = 1024;
+  processSetup.processMode = kRealtime;
+  processSetup.sampleRate = 44100.0;
+  processSetup.symbolicSampleSize = kSample32;
 }
 
-SingleComponentEffect::~SingleComponentEffect () = default;
+SingleComponentEffect::~SingleComponentEffect() = default;
 
-tresult PLUGIN_API SingleComponentEffect::initialize (FUnknown* context)
-{
-	return EditControllerEx1::initialize (context);
+tresult PLUGIN_API SingleComponentEffect::initialize(FUnknown* context) {
+  return EditControllerEx1::initialize(context);
 }
 
-tresult PLUGIN_API SingleComponentEffect::terminate ()
-{
-	parameters.removeAll ();
-	removeAllBusses ();
-	return EditControllerEx1::terminate ();
+tresult PLUGIN_API SingleComponentEffect::terminate() {
+  parameters.removeAll();
+  removeAllBusses();
+  return EditControllerEx1::terminate();
 }
 
-AudioBus* SingleComponentEffect::addAudioInput (const TChar* name, SpeakerArrangement arr,
-                                                BusType busType, int32 flags)
-{
-	auto* bus = new AudioBus (name, busType, flags, arr);
-	audioInputs.push_back (IPtr<Vst::Bus> (bus, false));
-	return bus;
+AudioBus* SingleComponentEffect::addAudioInput(const TChar* name, SpeakerArrangement arr, BusType busType,
+                                               int32 flags) {
+  auto* bus = new AudioBus(name, busType, flags, arr);
+  audioInputs.push_back(IPtr<Vst::Bus>(bus, false));
+  return bus;
 }
 
-AudioBus* SingleComponentEffect::addAudioOutput (const TChar* name, SpeakerArrangement arr,
-                                                 BusType busType, int32 flags)
-{
-	auto* bus = new AudioBus (name, busType, flags, arr);
-	audioOutputs.push_back (IPtr<Vst::Bus> (bus, false));
-	return bus;
+AudioBus* SingleComponentEffect::addAudioOutput(const TChar* name, SpeakerArrangement arr, BusType busType,
+                                                int32 flags) {
+  auto* bus = new AudioBus(name, busType, flags, arr);
+  audioOutputs.push_back(IPtr<Vst::Bus>(bus, false));
+  return bus;
 }
 
-EventBus* SingleComponentEffect::addEventInput (const TChar* name, int32 channels,
-                                                BusType busType, int32 flags)
-{
-	auto* bus = new EventBus (name, busType, flags, channels);
-	eventInputs.push_back (IPtr<Vst::Bus> (bus, false));
-	return bus;
+EventBus* SingleComponentEffect::addEventInput(const TChar* name, int32 channels, BusType busType, int32 flags) {
+  auto* bus = new EventBus(name, busType, flags, channels);
+  eventInputs.push_back(IPtr<Vst::Bus>(bus, false));
+  return bus;
 }
 
-EventBus* SingleComponentEffect::addEventOutput (const TChar* name, int32 channels,
-                                                 BusType busType, int32 flags)
-{
-	auto* bus = new EventBus (name, busType, flags, channels);
-	eventOutputs.push_back (IPtr<Vst::Bus> (bus, false));
-	return bus;
+EventBus* SingleComponentEffect::addEventOutput(const TChar* name, int32 channels, BusType busType, int32 flags) {
+  auto* bus = new EventBus(name, busType, flags, channels);
+  eventOutputs.push_back(IPtr<Vst::Bus>(bus, false));
+  return bus;
 }
 
-tresult SingleComponentEffect::removeAudioBusses ()
-{
-	audioInputs.clear ();
-	audioOutputs.clear ();
-	return kResultOk;
+tresult SingleComponentEffect::removeAudioBusses() {
+  audioInputs.clear();
+  audioOutputs.clear();
+  return kResultOk;
 }
 
-tresult SingleComponentEffect::removeEventBusses ()
-{
-	eventInputs.clear ();
-	eventOutputs.clear ();
-	return kResultOk;
+tresult SingleComponentEffect::removeEventBusses() {
+  eventInputs.clear();
+  eventOutputs.clear();
+  return kResultOk;
 }
 
-tresult SingleComponentEffect::removeAllBusses ()
-{
-	removeAudioBusses ();
-	removeEventBusses ();
-	return kResultOk;
+tresult SingleComponentEffect::removeAllBusses() {
+  removeAudioBusses();
+  removeEventBusses();
+  return kResultOk;
 }
 
-BusList* SingleComponentEffect::getBusList (MediaType type, BusDirection dir)
-{
-	if (type == kAudio)
-		return dir == kInput ? &audioInputs : &audioOutputs;
-	if (type == kEvent)
-		return dir == kInput ? &eventInputs : &eventOutputs;
-	return nullptr;
+BusList* SingleComponentEffect::getBusList(MediaType type, BusDirection dir) {
+  if (type == kAudio) return dir == kInput ? &audioInputs : &audioOutputs;
+  if (type == kEvent) return dir == kInput ? &eventInputs : &eventOutputs;
+  return nullptr;
 }
 
-tresult PLUGIN_API SingleComponentEffect::getControllerClassId (TUID /*classID*/)
-{
-	// No separate controller: hosts read this answer as "single component".
-	return kNotImplemented;
+tresult PLUGIN_API SingleComponentEffect::getControllerClassId(TUID /*classID*/) {
+  // No separate controller: hosts read this answer as "single component".
+  return kNotImplemented;
 }
 
-tresult PLUGIN_API SingleComponentEffect::setIoMode (IoMode /*mode*/)
-{
-	return kNotImplemented;
+tresult PLUGIN_API SingleComponentEffect::setIoMode(IoMode /*mode*/) { return kNotImplemented; }
+
+int32 PLUGIN_API SingleComponentEffect::getBusCount(MediaType type, BusDirection dir) {
+  BusList* list = getBusList(type, dir);
+  return list ? static_cast<int32>(list->size()) : 0;
 }
 
-int32 PLUGIN_API SingleComponentEffect::getBusCount (MediaType type, BusDirection dir)
-{
-	BusList* list = getBusList (type, dir);
-	return list ? static_cast<int32> (list->size ()) : 0;
+tresult PLUGIN_API SingleComponentEffect::getBusInfo(MediaType type, BusDirection dir, int32 index, BusInfo& info) {
+  BusList* list = getBusList(type, dir);
+  if (list == nullptr || index < 0 || index >= static_cast<int32>(list->size())) return kInvalidArgument;
+  Bus* bus = list->at(index);
+  info.mediaType = type;
+  info.direction = dir;
+  if (bus->getInfo(info)) return kResultTrue;
+  return kResultFalse;
 }
 
-tresult PLUGIN_API SingleComponentEffect::getBusInfo (MediaType type, BusDirection dir,
-                                                     int32 index, BusInfo& info)
-{
-	BusList* list = getBusList (type, dir);
-	if (list == nullptr || index < 0 || index >= static_cast<int32> (list->size ()))
-		return kInvalidArgument;
-	Bus* bus = list->at (index);
-	info.mediaType = type;
-	info.direction = dir;
-	if (bus->getInfo (info))
-		return kResultTrue;
-	return kResultFalse;
+tresult PLUGIN_API SingleComponentEffect::getRoutingInfo(RoutingInfo& /*inInfo*/, RoutingInfo& /*outInfo*/) {
+  return kNotImplemented;
 }
 
-tresult PLUGIN_API SingleComponentEffect::getRoutingInfo (RoutingInfo& /*inInfo*/,
-                                                         RoutingInfo& /*outInfo*/)
-{
-	return kNotImplemented;
+tresult PLUGIN_API SingleComponentEffect::activateBus(MediaType type, BusDirection dir, int32 index, TBool state) {
+  BusList* list = getBusList(type, dir);
+  if (list == nullptr || index < 0 || index >= static_cast<int32>(list->size())) return kInvalidArgument;
+  list->at(index)->setActive(state);
+  return kResultTrue;
 }
 
-tresult PLUGIN_API SingleComponentEffect::activateBus (MediaType type, BusDirection dir,
-                                                      int32 index, TBool state)
-{
-	BusList* list = getBusList (type, dir);
-	if (list == nullptr || index < 0 || index >= static_cast<int32> (list->size ()))
-		return kInvalidArgument;
-	list->at (index)->setActive (state);
-	return kResultTrue;
+tresult PLUGIN_API SingleComponentEffect::setActive(TBool /*state*/) { return kResultOk; }
+
+tresult PLUGIN_API SingleComponentEffect::setState(IBStream* /*state*/) { return kNotImplemented; }
+
+tresult PLUGIN_API SingleComponentEffect::getState(IBStream* /*state*/) { return kNotImplemented; }
+
+tresult PLUGIN_API SingleComponentEffect::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
+                                                             SpeakerArrangement* outputs, int32 numOuts) {
+  if (numIns < 0 || numOuts < 0) return kInvalidArgument;
+  if (numIns > static_cast<int32>(audioInputs.size()) || numOuts > static_cast<int32>(audioOutputs.size()))
+    return kResultFalse;
+  for (int32 i = 0; i < numIns; ++i) static_cast<AudioBus*>(audioInputs.at(i).get())->setArrangement(inputs[i]);
+  for (int32 i = 0; i < numOuts; ++i) static_cast<AudioBus*>(audioOutputs.at(i).get())->setArrangement(outputs[i]);
+  return kResultTrue;
 }
 
-tresult PLUGIN_API SingleComponentEffect::setActive (TBool /*state*/)
-{
-	return kResultOk;
+tresult PLUGIN_API SingleComponentEffect::getBusArrangement(BusDirection dir, int32 index, SpeakerArrangement& arr) {
+  BusList* list = getBusList(kAudio, dir);
+  if (list == nullptr || index < 0 || index >= static_cast<int32>(list->size())) return kInvalidArgument;
+  arr = static_cast<AudioBus*>(list->at(index).get())->getArrangement();
+  return kResultTrue;
 }
 
-tresult PLUGIN_API SingleComponentEffect::setState (IBStream* /*state*/)
-{
-	return kNotImplemented;
+tresult PLUGIN_API SingleComponentEffect::canProcessSampleSize(int32 symbolicSampleSize) {
+  return symbolicSampleSize == kSample32 ? kResultTrue : kResultFalse;
 }
 
-tresult PLUGIN_API SingleComponentEffect::getState (IBStream* /*state*/)
-{
-	return kNotImplemented;
+tresult PLUGIN_API SingleComponentEffect::setupProcessing(ProcessSetup& setup) {
+  if (canProcessSampleSize(setup.symbolicSampleSize) != kResultTrue) return kResultFalse;
+  processSetup = setup;
+  return kResultOk;
 }
 
-tresult PLUGIN_API SingleComponentEffect::setBusArrangements (SpeakerArrangement* inputs,
-                                                             int32 numIns,
-                                                             SpeakerArrangement* outputs,
-                                                             int32 numOuts)
-{
-	if (numIns < 0 || numOuts < 0)
-		return kInvalidArgument;
-	if (numIns > static_cast<int32> (audioInputs.size ()) ||
-	    numOuts > static_cast<int32> (audioOutputs.size ()))
-		return kResultFalse;
-	for (int32 i = 0; i < numIns; ++i)
-		static_cast<AudioBus*> (audioInputs.at (i).get ())->setArrangement (inputs[i]);
-	for (int32 i = 0; i < numOuts; ++i)
-		static_cast<AudioBus*> (audioOutputs.at (i).get ())->setArrangement (outputs[i]);
-	return kResultTrue;
+tresult PLUGIN_API SingleComponentEffect::setProcessing(TBool /*state*/) { return kNotImplemented; }
+
+tresult PLUGIN_API SingleComponentEffect::process(ProcessData& /*data*/) { return kNotImplemented; }
+
+tresult PLUGIN_API SingleComponentEffect::queryInterface(const TUID iid, void** obj) {
+  QUERY_INTERFACE(iid, obj, IComponent::iid, IComponent)
+  QUERY_INTERFACE(iid, obj, IAudioProcessor::iid, IAudioProcessor)
+  QUERY_INTERFACE(iid, obj, IProcessContextRequirements::iid, IProcessContextRequirements)
+  if (FUnknownPrivate::iidEqual(iid, IConnectionPoint::iid)) {
+    *obj = nullptr;
+    return kNoInterface;
+  }
+  return EditControllerEx1::queryInterface(iid, obj);
 }
 
-tresult PLUGIN_API SingleComponentEffect::getBusArrangement (BusDirection dir, int32 index,
-                                                            SpeakerArrangement& arr)
-{
-	BusList* list = getBusList (kAudio, dir);
-	if (list == nullptr || index < 0 || index >= static_cast<int32> (list->size ()))
-		return kInvalidArgument;
-	arr = static_cast<AudioBus*> (list->at (index).get ())->getArrangement ();
-	return kResultTrue;
-}
-
-tresult PLUGIN_API SingleComponentEffect::canProcessSampleSize (int32 symbolicSampleSize)
-{
-	return symbolicSampleSize == kSample32 ? kResultTrue : kResultFalse;
-}
-
-tresult PLUGIN_API SingleComponentEffect::setupProcessing (ProcessSetup& setup)
-{
-	if (canProcessSampleSize (setup.symbolicSampleSize) != kResultTrue)
-		return kResultFalse;
-	processSetup = setup;
-	return kResultOk;
-}
-
-tresult PLUGIN_API SingleComponentEffect::setProcessing (TBool /*state*/)
-{
-	return kNotImplemented;
-}
-
-tresult PLUGIN_API SingleComponentEffect::process (ProcessData& /*data*/)
-{
-	return kNotImplemented;
-}
-
-tresult PLUGIN_API SingleComponentEffect::queryInterface (const TUID iid, void** obj)
-{
-	QUERY_INTERFACE (iid, obj, IComponent::iid, IComponent)
-	QUERY_INTERFACE (iid, obj, IAudioProcessor::iid, IAudioProcessor)
-	QUERY_INTERFACE (iid, obj, IProcessContextRequirements::iid, IProcessContextRequirements)
-	if (FUnknownPrivate::iidEqual (iid, IConnectionPoint::iid))
-	{
-		*obj = nullptr;
-		return kNoInterface;
-	}
-	return EditControllerEx1::queryInterface (iid, obj);
-}
-
-} // namespace Vst
-} // namespace Steinberg
+}  // namespace Vst
+}  // namespace Steinberg

@@ -17,8 +17,8 @@ class PlatformBrowserRuntime final : public BrowserRuntime {
   webview2::HResult CreateEnvironment(
       const webview2::Char* userDataFolder, webview2::ICoreWebView2EnvironmentOptions* options,
       webview2::ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) override {
-    auto create = reinterpret_cast<webview2::CreateEnvironmentWithOptionsFunction>(
-        platform::FindWebView2EnvironmentEntry());
+    auto create =
+        reinterpret_cast<webview2::CreateEnvironmentWithOptionsFunction>(platform::FindWebView2EnvironmentEntry());
     if (create == nullptr) return webview2::kModuleNotFound;
     return create(nullptr, userDataFolder, options, handler);
   }

@@ -14,7 +14,9 @@
 namespace plugkit::webview {
 namespace {
 
-std::string FromGrowString(bool found, const GrowString& text) { return found ? std::string(text.Get()) : std::string(); }
+std::string FromGrowString(bool found, const GrowString& text) {
+  return found ? std::string(text.Get()) : std::string();
+}
 
 class PlatformDesktop final : public DesktopServices {
  public:

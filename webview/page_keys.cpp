@@ -10,7 +10,11 @@ std::size_t SingleCodePointLength(const char* text) {
   const std::size_t length = std::strlen(text);
   if (length == 0 || length > 4) return 0;
   const auto lead = static_cast<unsigned char>(text[0]);
-  const std::size_t expected = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+  const std::size_t expected = lead < 0x80             ? 1
+                               : (lead & 0xE0) == 0xC0 ? 2
+                               : (lead & 0xF0) == 0xE0 ? 3
+                               : (lead & 0xF8) == 0xF0 ? 4
+                                                       : 0;
   if (expected != length) return 0;
   for (std::size_t i = 1; i < length; ++i)
     if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;

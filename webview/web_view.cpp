@@ -7,8 +7,7 @@
 
 namespace plugkit {
 
-IWebView::IWebView(bool enableDevTools)
-    : webViewHost_(std::make_unique<webview::WebViewHost>(*this, enableDevTools)) {}
+IWebView::IWebView(bool enableDevTools) : webViewHost_(std::make_unique<webview::WebViewHost>(*this, enableDevTools)) {}
 
 IWebView::~IWebView() = default;
 
@@ -17,7 +16,8 @@ void IWebView::GetDownloadPath(const char* proposedPath, GrowString& outPath) {
   const std::size_t separator = proposed.find_last_of("\\/");
   const std::string fileName(separator == std::string_view::npos ? proposed : proposed.substr(separator + 1));
   try {
-    outPath.Set(fileName.empty() ? "" : webview::JoinPath(webview::CurrentDesktop().DesktopFolder(), fileName.c_str()).c_str());
+    outPath.Set(
+        fileName.empty() ? "" : webview::JoinPath(webview::CurrentDesktop().DesktopFolder(), fileName.c_str()).c_str());
   } catch (...) {
     outPath.Set("");
   }
@@ -29,9 +29,7 @@ void* IWebView::OpenWebView(void* parentWindow, float x, float y, float width, f
 
 void IWebView::CloseBrowser() { webViewHost_->Close(); }
 
-void IWebView::ResizeBrowser(float x, float y, float width, float height) {
-  webViewHost_->Resize(x, y, width, height);
-}
+void IWebView::ResizeBrowser(float x, float y, float width, float height) { webViewHost_->Resize(x, y, width, height); }
 
 void IWebView::LoadFile(const char* name) { webViewHost_->LoadFile(name); }
 

@@ -32,8 +32,14 @@ class IWebView {
   virtual void OnWebContentLoaded() {}
   virtual void OnPageMessage(const char* json) { (void)json; }
   // Every navigation is put here; false cancels it. url may be null.
-  virtual bool MayNavigateTo(const char* url) { (void)url; return true; }
-  virtual bool MayDownload(const char* mimeType) { (void)mimeType; return false; }
+  virtual bool MayNavigateTo(const char* url) {
+    (void)url;
+    return true;
+  }
+  virtual bool MayDownload(const char* mimeType) {
+    (void)mimeType;
+    return false;
+  }
   // Default: the desktop folder, a separator and the file name of the proposed path.
   virtual void GetDownloadPath(const char* proposedPath, GrowString& outPath);
   virtual void OnDownloadFinished(const char* path) { (void)path; }

@@ -16,9 +16,7 @@ namespace {
 // Only web links go to the shell: any other scheme ("file:", a drive letter read as a
 // scheme, UNC paths) would let a script in the page start local programs. The browser
 // reports schemes in lower case.
-bool IsWebLink(std::u16string_view uri) {
-  return uri.starts_with(u"https:") || uri.starts_with(u"http:");
-}
+bool IsWebLink(std::u16string_view uri) { return uri.starts_with(u"https:") || uri.starts_with(u"http:"); }
 
 std::u16string TakeWideText(Char* text) {
   std::u16string copy = text != nullptr ? std::u16string(text) : std::u16string();
@@ -30,7 +28,8 @@ std::u16string TakeWideText(Char* text) {
 
 void WebViewHost::OnNewWindowRequested(ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
   if (args == nullptr) return;
-  auto args2 = ComPtr<ICoreWebView2NewWindowRequestedEventArgs>::Share(args).As<ICoreWebView2NewWindowRequestedEventArgs2>();
+  auto args2 =
+      ComPtr<ICoreWebView2NewWindowRequestedEventArgs>::Share(args).As<ICoreWebView2NewWindowRequestedEventArgs2>();
   if (!args2) return;
   if (!CurrentDesktop().IsInternetConnected()) return;
   Char* uri = nullptr;
@@ -66,8 +65,8 @@ void WebViewHost::OnDownloadStarting(ICoreWebView2*, ICoreWebView2DownloadStarti
   operation->add_BytesReceivedChanged(
       Bind<ICoreWebView2BytesReceivedChangedEventHandler>(&WebViewHost::OnBytesReceivedChanged).Get(),
       &bytesReceivedToken_);
-  operation->add_StateChanged(
-      Bind<ICoreWebView2StateChangedEventHandler>(&WebViewHost::OnDownloadStateChanged).Get(), &stateChangedToken_);
+  operation->add_StateChanged(Bind<ICoreWebView2StateChangedEventHandler>(&WebViewHost::OnDownloadStateChanged).Get(),
+                              &stateChangedToken_);
 }
 
 void WebViewHost::OnBytesReceivedChanged(ICoreWebView2DownloadOperation* operation, IUnknown*) {

@@ -59,8 +59,8 @@ void* WebViewHost::Open(void* parentWindow, float x, float y, float width, float
       Log("Parent client=" + Number(clientWidth) + "x" + Number(clientHeight));
       if (ClientAreaFitsOpening(bounds_, clientWidth, clientHeight)) bounds_ = Rect{0, 0, clientWidth, clientHeight};
     }
-    Log("OpenWebView initial bounds=" + Number(bounds_.left) + "," + Number(bounds_.top) + "," +
-        Number(bounds_.right) + "," + Number(bounds_.bottom) + " scale=" + std::string(FormatFixed(scale, 6).View()));
+    Log("OpenWebView initial bounds=" + Number(bounds_.left) + "," + Number(bounds_.top) + "," + Number(bounds_.right) +
+        "," + Number(bounds_.bottom) + " scale=" + std::string(FormatFixed(scale, 6).View()));
 
     const std::string cacheFolder = CurrentDesktop().WebViewCacheFolder();
     Log("OpenWebView cache=" + LogSafe(cacheFolder));
@@ -127,10 +127,12 @@ void WebViewHost::SetUpWebView(const ComPtr<ICoreWebView2Controller>& controller
   controller->put_IsVisible(visible_ ? 1 : 0);
   ApplySettings(webView.Get());
   auto ignoreScriptId = Callback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>::Make({});
-  for (const char16_t* script : kDocumentScripts) webView->AddScriptToExecuteOnDocumentCreated(script, ignoreScriptId.Get());
+  for (const char16_t* script : kDocumentScripts)
+    webView->AddScriptToExecuteOnDocumentCreated(script, ignoreScriptId.Get());
   RegisterEvents(webView.Get());
   if (!opaque_) {
-    if (auto controller2 = controller.As<ICoreWebView2Controller2>()) controller2->put_DefaultBackgroundColor(Color{0, 0, 0, 0});
+    if (auto controller2 = controller.As<ICoreWebView2Controller2>())
+      controller2->put_DefaultBackgroundColor(Color{0, 0, 0, 0});
   }
   controller->put_Bounds(bounds_);
   controller->put_IsVisible(1);
@@ -195,8 +197,9 @@ void WebViewHost::LoadFile(const char* name) {
 
     const std::size_t lastSeparator = path.find_last_of("\\/");
     // A separator in the first position would make the folder the root: it does not count.
-    const std::string folder(lastSeparator != std::string_view::npos && lastSeparator > 0 ? path.substr(0, lastSeparator)
-                                                                                          : std::string_view());
+    const std::string folder(lastSeparator != std::string_view::npos && lastSeparator > 0
+                                 ? path.substr(0, lastSeparator)
+                                 : std::string_view());
     if (auto webView3 = webView.As<ICoreWebView2_3>()) {
       Log("LoadFile webFolder=" + LogSafe(folder));
       const HResult mapped = webView3->SetVirtualHostNameToFolderMapping(

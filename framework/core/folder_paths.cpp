@@ -44,8 +44,7 @@ bool ResourceFolder(void* moduleHandle, GrowString& out) noexcept {
 }
 
 bool AppDataFolder(GrowString& out, bool allUsers) noexcept {
-  return SpecialFolder(allUsers ? platform::SpecialFolder::CommonAppData : platform::SpecialFolder::LocalAppData,
-                       out);
+  return SpecialFolder(allUsers ? platform::SpecialFolder::CommonAppData : platform::SpecialFolder::LocalAppData, out);
 }
 
 bool DesktopFolder(GrowString& out) noexcept { return SpecialFolder(platform::SpecialFolder::Desktop, out); }

@@ -44,9 +44,13 @@ class GrowBuffer {
   void* Data() noexcept { return size_ > 0 ? data_ : nullptr; }
   const void* Data() const noexcept { return size_ > 0 ? data_ : nullptr; }
   template <typename T>
-  T* DataAs() noexcept { return static_cast<T*>(Data()); }
+  T* DataAs() noexcept {
+    return static_cast<T*>(Data());
+  }
   template <typename T>
-  const T* DataAs() const noexcept { return static_cast<const T*>(Data()); }
+  const T* DataAs() const noexcept {
+    return static_cast<const T*>(Data());
+  }
 
   int32_t Size() const noexcept { return size_; }
   int32_t Capacity() const noexcept { return capacity_; }
@@ -54,7 +58,9 @@ class GrowBuffer {
 
   // Element count of a list of fixed-size records kept in the buffer (size / element size).
   template <typename T>
-  int32_t Count() const noexcept { return static_cast<int32_t>(size_ / static_cast<int32_t>(sizeof(T))); }
+  int32_t Count() const noexcept {
+    return static_cast<int32_t>(size_ / static_cast<int32_t>(sizeof(T)));
+  }
 
   // The offset of p inside the allocated block (unused capacity included), or -1 when p
   // points elsewhere. Lets a caller re-point a source after growth moved the block.

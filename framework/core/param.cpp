@@ -79,11 +79,16 @@ bool AppendNumber(GrowString& out, const char* key, double value) {
 
 const char* JsonTypeName(ParamType type) {
   switch (type) {
-    case ParamType::Bool: return "bool";
-    case ParamType::Int: return "int";
-    case ParamType::Enum: return "enum";
-    case ParamType::Double: return "float";
-    case ParamType::None: break;
+    case ParamType::Bool:
+      return "bool";
+    case ParamType::Int:
+      return "int";
+    case ParamType::Enum:
+      return "enum";
+    case ParamType::Double:
+      return "float";
+    case ParamType::None:
+      break;
   }
   return nullptr;
 }
@@ -160,8 +165,8 @@ void IParam::SetupContinuous(const char* name, double defaultValue, double minVa
   shape_->Bind(*this);
 }
 
-void IParam::SetupChoiceList(const char* name, int32_t defaultValue, std::span<const char* const> items,
-                             int32_t flags, const char* group) {
+void IParam::SetupChoiceList(const char* name, int32_t defaultValue, std::span<const char* const> items, int32_t flags,
+                             const char* group) {
   if (type_ == ParamType::None) type_ = ParamType::Enum;
   const auto count = static_cast<int32_t>(std::min<std::size_t>(items.size(), std::numeric_limits<int32_t>::max()));
   SetupContinuous(name, defaultValue, 0.0, count - 1.0, 1.0, "", flags | ParamFlag::Stepped, group, ShapeLinear(),
@@ -174,18 +179,18 @@ void IParam::SetupChoiceList(const char* name, int32_t defaultValue, std::initia
   SetupChoiceList(name, defaultValue, std::span<const char* const>(items.begin(), items.size()), flags, group);
 }
 
-void IParam::SetupChoiceArgs(const char* name, int32_t defaultValue, int32_t count, const char* label,
-                             int32_t flags, const char* group, std::span<const char* const> texts) {
+void IParam::SetupChoiceArgs(const char* name, int32_t defaultValue, int32_t count, const char* label, int32_t flags,
+                             const char* group, std::span<const char* const> texts) {
   if (type_ == ParamType::None) type_ = ParamType::Enum;
-  SetupContinuous(name, defaultValue, 0.0, count - 1.0, 1.0, label, flags | ParamFlag::Stepped, group,
-                  ShapeLinear(), kDefaultUnit, {});
+  SetupContinuous(name, defaultValue, 0.0, count - 1.0, 1.0, label, flags | ParamFlag::Stepped, group, ShapeLinear(),
+                  kDefaultUnit, {});
   if (texts.empty() || texts[0] == nullptr) return;
   const std::size_t n = std::min<std::size_t>(texts.size(), static_cast<std::size_t>(std::max(count, 0)));
   for (std::size_t i = 0; i < n; ++i) AddDisplayText(static_cast<double>(i), texts[i]);
 }
 
-void IParam::SetupChoiceArgs(const char* name, int32_t defaultValue, int32_t count, const char* label,
-                             int32_t flags, const char* group, std::initializer_list<const char*> texts) {
+void IParam::SetupChoiceArgs(const char* name, int32_t defaultValue, int32_t count, const char* label, int32_t flags,
+                             const char* group, std::initializer_list<const char*> texts) {
   SetupChoiceArgs(name, defaultValue, count, label, flags, group,
                   std::span<const char* const>(texts.begin(), texts.size()));
 }

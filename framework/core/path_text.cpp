@@ -23,12 +23,10 @@ bool FolderOfFilePath(const char* filePath, char separator, GrowString& out) noe
   return out.Set(filePath, length) || Fail(out);
 }
 
-bool ResourceFolderOf(const char* moduleFolder, int32_t archFolderLength, char separator,
-                      GrowString& out) noexcept {
+bool ResourceFolderOf(const char* moduleFolder, int32_t archFolderLength, char separator, GrowString& out) noexcept {
   const size_t folderLength = moduleFolder != nullptr ? std::strlen(moduleFolder) : 0;
   const size_t cut = archFolderLength > 0 ? static_cast<size_t>(archFolderLength) + 1 : 1;
-  const bool kept = folderLength > cut ? out.Set(moduleFolder, static_cast<int32_t>(folderLength - cut))
-                                       : out.Set("");
+  const bool kept = folderLength > cut ? out.Set(moduleFolder, static_cast<int32_t>(folderLength - cut)) : out.Set("");
   if (!kept || !out.Append(kResourceFolderName) || !out.Append(&separator, 1)) return Fail(out);
   return true;
 }

@@ -17,8 +17,7 @@ bool FolderOfFilePath(const char* filePath, char separator, GrowString& out) noe
 // archFolderLength + 1 bytes (the architecture folder and its separator) are removed
 // without being checked, a shorter text becomes "", and "Resources" and the separator are
 // appended.
-bool ResourceFolderOf(const char* moduleFolder, int32_t archFolderLength, char separator,
-                      GrowString& out) noexcept;
+bool ResourceFolderOf(const char* moduleFolder, int32_t archFolderLength, char separator, GrowString& out) noexcept;
 
 // The browser's data folder under the roaming application data folder:
 // <roaming><sep>Tarnwell<sep>WebViewCache. "" when roaming is "", so that a failed folder

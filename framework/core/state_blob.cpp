@@ -23,7 +23,9 @@ bool StateBlob::PutText(const char* text) noexcept {
   unsigned char* data = buffer_.DataAs<unsigned char>();
   const int32_t count = static_cast<int32_t>(length);
   std::memcpy(data + oldSize, &count, 4);
-  if (length > 0) std::memmove(data + oldSize + 4, offset >= 0 ? data + offset : reinterpret_cast<const unsigned char*>(text), length);
+  if (length > 0)
+    std::memmove(data + oldSize + 4, offset >= 0 ? data + offset : reinterpret_cast<const unsigned char*>(text),
+                 length);
   return true;
 }
 

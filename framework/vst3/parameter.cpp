@@ -62,8 +62,8 @@ void IPluginVST3Parameter::toString(ParamValue normalised, String128 string) con
 bool IPluginVST3Parameter::fromString(const TChar* string, ParamValue& normalised) const {
   if (string == nullptr) return false;
   try {
-    const std::string narrow = platform::NarrowToCodePage(
-        std::u16string_view(reinterpret_cast<const char16_t*>(string), static_cast<size_t>(Utf16Length(string, INT32_MAX))));
+    const std::string narrow = platform::NarrowToCodePage(std::u16string_view(
+        reinterpret_cast<const char16_t*>(string), static_cast<size_t>(Utf16Length(string, INT32_MAX))));
     normalised = param_.NormaliseValue(param_.ParseValue(narrow.c_str()));
     return true;
   } catch (const std::bad_alloc&) {

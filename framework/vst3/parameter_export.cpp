@@ -65,8 +65,9 @@ ParameterExportResult ExportParameters(EditControllerEx1& controller, ParameterC
                                        std::span<const IParam* const> params, bool isInstrument, bool takesMidi) {
   ParameterExportResult result;
   try {
-    if (!isInstrument) result.bypass = static_cast<IPluginVST3BypassParameter*>(
-                           parameters.addParameter(new IPluginVST3BypassParameter()));
+    if (!isInstrument)
+      result.bypass =
+          static_cast<IPluginVST3BypassParameter*>(parameters.addParameter(new IPluginVST3BypassParameter()));
     AddUnit(controller, "Root", kRootUnitId, kNoParentUnitId);
     GroupList groups;
     for (size_t i = 0; i < params.size(); ++i) {

@@ -12,7 +12,7 @@
 namespace plugkit {
 
 struct ParameterExportResult {
-  bool complete = false;  // false: memory ran out and nothing is registered
+  bool complete = false;                         // false: memory ran out and nothing is registered
   IPluginVST3BypassParameter* bypass = nullptr;  // owned by the container; null for instruments
 };
 

@@ -38,18 +38,30 @@ constexpr int32_t kEndlessTail = 0x7FFFFFFF;
 
 SpeakerArrangement ArrangementFor(int32_t channels) {
   switch (channels) {
-    case 1: return 0x80000;
-    case 2: return 0x3;
-    case 3: return 0x7;
-    case 4: return 0xF00000;
-    case 5: return 0x37;
-    case 6: return 0x3F;
-    case 7: return 0xF7;
-    case 8: return 0x63F;
-    case 9: return 0x7C000F00000;
-    case 10: return 0x300063F;
-    case 16: return 0x3FFC000F00000;
-    default: return 0;
+    case 1:
+      return 0x80000;
+    case 2:
+      return 0x3;
+    case 3:
+      return 0x7;
+    case 4:
+      return 0xF00000;
+    case 5:
+      return 0x37;
+    case 6:
+      return 0x3F;
+    case 7:
+      return 0xF7;
+    case 8:
+      return 0x63F;
+    case 9:
+      return 0x7C000F00000;
+    case 10:
+      return 0x300063F;
+    case 16:
+      return 0x3FFC000F00000;
+    default:
+      return 0;
   }
 }
 
@@ -115,8 +127,8 @@ void IPluginVST3::ForgetFrameRunLoop(const TimerLoop* loop) noexcept {
 
 void IPluginVST3::IdentifyHostFrom(FUnknown* context) {
   IHostApplication* host = nullptr;
-  if (context == nullptr || context->queryInterface(IHostApplication::iid, reinterpret_cast<void**>(&host)) != kResultOk ||
-      host == nullptr)
+  if (context == nullptr ||
+      context->queryInterface(IHostApplication::iid, reinterpret_cast<void**>(&host)) != kResultOk || host == nullptr)
     return;
   String128 wide{};
   if (host->getName(wide) != kResultOk) std::memset(wide, 0, sizeof wide);
@@ -347,7 +359,8 @@ void IPluginVST3::MirrorParamValueToHost(int32_t paramIdx, double normalised) {
 }
 
 void IPluginVST3::SetParamValueFromUI(int32_t paramIdx, double normalised) {
-  if (Parameter* object = parameters.getParameter(static_cast<ParamID>(paramIdx))) object->setNormalized(LimitNormalised(normalised));
+  if (Parameter* object = parameters.getParameter(static_cast<ParamID>(paramIdx)))
+    object->setNormalized(LimitNormalised(normalised));
   IPluginAPIBase::SetParamValueFromUI(paramIdx, normalised);
 }
 
@@ -365,8 +378,8 @@ tresult PLUGIN_API IPluginVST3::getProgramName(ProgramListID listId, int32 progr
   return kResultOk;
 }
 
-tresult PLUGIN_API IPluginVST3::getMidiControllerAssignment(int32 busIndex, int16 channel, CtrlNumber midiControllerNumber,
-                                                            ParamID& id) {
+tresult PLUGIN_API IPluginVST3::getMidiControllerAssignment(int32 busIndex, int16 channel,
+                                                            CtrlNumber midiControllerNumber, ParamID& id) {
   uint32_t mapped = 0;
   if (!MidiControllerParamId(busIndex, channel, midiControllerNumber, mapped)) return kResultFalse;
   id = mapped;

@@ -51,8 +51,7 @@ class IPluginVST3 : public IPluginAPIBase,
   Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* stream) override;
 
   // --- IAudioProcessor.
-  Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs,
-                                                   Steinberg::int32 numIns,
+  Steinberg::tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs, Steinberg::int32 numIns,
                                                    Steinberg::Vst::SpeakerArrangement* outputs,
                                                    Steinberg::int32 numOuts) override;
   Steinberg::tresult PLUGIN_API canProcessSampleSize(Steinberg::int32 symbolicSampleSize) override;
@@ -72,7 +71,8 @@ class IPluginVST3 : public IPluginAPIBase,
                                                       Steinberg::Vst::ParamValue& value) override;
   // Sets the parameter object; for a parameter of the plug-in also its IParam, then tells
   // the plug-in and the page. The audio side hears of it through the host's next block.
-  Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value) override;
+  Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id,
+                                                   Steinberg::Vst::ParamValue value) override;
   // Null unless the name is "editor" and the plug-in OffersEditorView.
   Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
 

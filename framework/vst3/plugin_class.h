@@ -9,10 +9,10 @@
 namespace plugkit {
 
 struct PluginClassIdentity {
-  const char* name;      // the class name hosts show, e.g. "Tarnwell"
-  int32_t uniqueId;      // four-character unique plug-in ID
-  int32_t vendorId;      // four-character manufacturer ID
-  const char* version;   // the class version hosts show, e.g. "1.0.10"
+  const char* name;     // the class name hosts show, e.g. "Tarnwell"
+  int32_t uniqueId;     // four-character unique plug-in ID
+  int32_t vendorId;     // four-character manufacturer ID
+  const char* version;  // the class version hosts show, e.g. "1.0.10"
   // The module's factory information: its maker, web address and mail address.
   const char* vendorName;
   const char* vendorUrl;

@@ -22,9 +22,7 @@ int32_t ChannelsOf(const AudioBusBuffers& bus) { return std::max<int32_t>(bus.nu
 }  // namespace
 
 IPluginVST3ProcessorBase::IPluginVST3ProcessorBase(const PluginSetup& setup, Vst3ProcessorOwner& owner) noexcept
-    : IPluginProcessor(setup),
-      owner_(owner),
-      sideChainFirstChannel_(MaxNChannelsForBus(BusDirection::Input, 0)) {
+    : IPluginProcessor(setup), owner_(owner), sideChainFirstChannel_(MaxNChannelsForBus(BusDirection::Input, 0)) {
   SetChannelConnections(BusDirection::Input, 0, NChannels(BusDirection::Input), true);
   SetChannelConnections(BusDirection::Output, 0, NChannels(BusDirection::Output), true);
   ResetLatencyDelay();

@@ -95,9 +95,7 @@ tresult PLUGIN_API IPluginVST3View::canResize() {
 tresult PLUGIN_API IPluginVST3View::checkSizeConstraint(ViewRect* rect) {
   if (rect == nullptr) return kInvalidArgument;
   // A host's rectangle may lie anywhere in the int32 range: its sums are taken in 64 bits.
-  auto clamp32 = [](int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-  };
+  auto clamp32 = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
   int32_t width = clamp32(int64_t{rect->right} - rect->left);
   int32_t height = clamp32(int64_t{rect->bottom} - rect->top);
   if (!plugin_.ConstrainEditorSize(width, height)) {

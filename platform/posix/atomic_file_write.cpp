@@ -24,7 +24,8 @@ bool WriteAll(int file, std::string_view bytes) {
 // temporary name. Another writer holds the lock until it has renamed its file away, so a
 // file opened just before that rename is the published one and no longer bears the name.
 bool Owns(int file, const std::string& temp) {
-  struct stat opened {}, named {};
+  struct stat opened {
+  }, named{};
   return flock(file, LOCK_EX | LOCK_NB) == 0 && fstat(file, &opened) == 0 && lstat(temp.c_str(), &named) == 0 &&
          opened.st_ino == named.st_ino && opened.st_dev == named.st_dev;
 }

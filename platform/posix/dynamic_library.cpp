@@ -16,9 +16,7 @@ bool DynamicLibrary::Open(const std::string& utf8Path, std::string* error) {
   return handle_ != nullptr;
 }
 
-void* DynamicLibrary::Symbol(const char* name) const {
-  return handle_ ? dlsym(handle_, name) : nullptr;
-}
+void* DynamicLibrary::Symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
 
 void DynamicLibrary::Close() {
   if (handle_ != nullptr) dlclose(handle_);

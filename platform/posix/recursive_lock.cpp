@@ -6,9 +6,7 @@
 
 namespace plugkit::platform {
 namespace {
-pthread_mutex_t* Native(unsigned char* storage) {
-  return std::launder(reinterpret_cast<pthread_mutex_t*>(storage));
-}
+pthread_mutex_t* Native(unsigned char* storage) { return std::launder(reinterpret_cast<pthread_mutex_t*>(storage)); }
 }  // namespace
 
 static_assert(sizeof(pthread_mutex_t) <= 64, "lock storage too small");

@@ -49,13 +49,16 @@ std::string FirstCommonDataFolder() {
 std::string SpecialFolderPath(SpecialFolder folder) noexcept {
   try {
     switch (folder) {
-      case SpecialFolder::Desktop: return UnderHome("XDG_DESKTOP_DIR", "Desktop");
-      case SpecialFolder::RoamingAppData: return UnderHome("XDG_CONFIG_HOME", ".config");
+      case SpecialFolder::Desktop:
+        return UnderHome("XDG_DESKTOP_DIR", "Desktop");
+      case SpecialFolder::RoamingAppData:
+        return UnderHome("XDG_CONFIG_HOME", ".config");
       case SpecialFolder::LocalAppData: {
         std::string local = AbsoluteEnvironmentPath("LOCALAPPDATA");
         return !local.empty() ? local : UnderHome("XDG_DATA_HOME", ".local/share");
       }
-      case SpecialFolder::CommonAppData: return FirstCommonDataFolder();
+      case SpecialFolder::CommonAppData:
+        return FirstCommonDataFolder();
     }
   } catch (...) {
   }

@@ -48,8 +48,6 @@ void SetUiTimerFailureForTesting(bool fail) noexcept { failStarts.store(fail); }
 
 void PumpUiLoop() noexcept { FireDueClockedUiTimers(Clock()); }
 
-void RunUiLoopFor(uint32_t milliseconds) noexcept {
-  RunClockedUiLoopFor(Clock(), milliseconds, NothingElseToDispatch);
-}
+void RunUiLoopFor(uint32_t milliseconds) noexcept { RunClockedUiLoopFor(Clock(), milliseconds, NothingElseToDispatch); }
 
 }  // namespace plugkit::platform

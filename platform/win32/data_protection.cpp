@@ -20,9 +20,10 @@ extern "C" {
 __declspec(dllimport) BOOL WINAPI CryptProtectData(plugkit::platform::win32::DataBlob* in, const wchar_t* description,
                                                    plugkit::platform::win32::DataBlob* entropy, void* reserved,
                                                    void* prompt, DWORD flags, plugkit::platform::win32::DataBlob* out);
-__declspec(dllimport) BOOL WINAPI CryptUnprotectData(plugkit::platform::win32::DataBlob* in, wchar_t** description,
-                                                     plugkit::platform::win32::DataBlob* entropy, void* reserved,
-                                                     void* prompt, DWORD flags, plugkit::platform::win32::DataBlob* out);
+__declspec(dllimport) BOOL WINAPI
+    CryptUnprotectData(plugkit::platform::win32::DataBlob* in, wchar_t** description,
+                       plugkit::platform::win32::DataBlob* entropy, void* reserved, void* prompt, DWORD flags,
+                       plugkit::platform::win32::DataBlob* out);
 }
 
 namespace plugkit::platform {

@@ -20,8 +20,8 @@ bool ReadEnvironmentVariable(const char* name, char* buffer, std::size_t capacit
   buffer[0] = '\0';
   if (length >= kValueCapacity) return true;
   wideValue[length] = L'\0';
-  const int written = WideCharToMultiByte(CP_UTF8, 0, wideValue, -1, buffer, static_cast<int>(capacity), nullptr,
-                                          nullptr);
+  const int written =
+      WideCharToMultiByte(CP_UTF8, 0, wideValue, -1, buffer, static_cast<int>(capacity), nullptr, nullptr);
   if (written == 0) buffer[0] = '\0';
   return true;
 }

@@ -47,8 +47,8 @@ class Handle {
 
 // Opens for attribute queries only; folders need backup semantics. Follows links.
 HANDLE OpenForQuery(const std::wstring& path) {
-  return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                     nullptr);
 }
 
 }  // namespace
@@ -100,8 +100,10 @@ std::string CanonicalPath(const std::string& path) noexcept {
       if (attempt == 1) return {};
     }
     // The call answers in the \\?\ form; the rest of the system speaks plain paths.
-    if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0) resolved = L"\\\\" + resolved.substr(8);
-    else if (resolved.rfind(L"\\\\?\\", 0) == 0) resolved = resolved.substr(4);
+    if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0)
+      resolved = L"\\\\" + resolved.substr(8);
+    else if (resolved.rfind(L"\\\\?\\", 0) == 0)
+      resolved = resolved.substr(4);
     return win32::WideToUtf8(resolved.c_str(), static_cast<int>(resolved.size()));
   } catch (...) {
     return {};
@@ -114,8 +116,8 @@ bool ListFolder(const std::string& path, std::vector<FolderEntry>& out) noexcept
     const std::wstring wide = WidePath(path);
     if (wide.empty()) return false;
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileExW((wide + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                     nullptr, 0);
+    HANDLE search =
+        FindFirstFileExW((wide + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) return false;
     bool ok = true;
     do {

@@ -6,9 +6,7 @@
 
 namespace plugkit::platform {
 namespace {
-CRITICAL_SECTION* Native(unsigned char* storage) {
-  return std::launder(reinterpret_cast<CRITICAL_SECTION*>(storage));
-}
+CRITICAL_SECTION* Native(unsigned char* storage) { return std::launder(reinterpret_cast<CRITICAL_SECTION*>(storage)); }
 }  // namespace
 
 static_assert(sizeof(CRITICAL_SECTION) <= 64, "lock storage too small");

@@ -9,9 +9,9 @@ namespace plugkit::platform {
 bool SharedMemory::Open(const char* name, std::size_t size, bool writable) noexcept {
   Close();
   if (size == 0 || !IsUsableSharedMemoryName(name)) return false;
-  HANDLE mapping = writable ? CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                                 static_cast<DWORD>(size), name)
-                            : OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+  HANDLE mapping =
+      writable ? CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), name)
+               : OpenFileMappingA(FILE_MAP_READ, FALSE, name);
   if (mapping == nullptr) return false;
   void* view = MapViewOfFile(mapping, writable ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ, 0, 0, size);
   if (view == nullptr) {

@@ -11,10 +11,14 @@ namespace {
 
 int CsidlOf(SpecialFolder folder) {
   switch (folder) {
-    case SpecialFolder::Desktop: return CSIDL_DESKTOP;
-    case SpecialFolder::RoamingAppData: return CSIDL_APPDATA;
-    case SpecialFolder::LocalAppData: return CSIDL_LOCAL_APPDATA;
-    case SpecialFolder::CommonAppData: return CSIDL_COMMON_APPDATA;
+    case SpecialFolder::Desktop:
+      return CSIDL_DESKTOP;
+    case SpecialFolder::RoamingAppData:
+      return CSIDL_APPDATA;
+    case SpecialFolder::LocalAppData:
+      return CSIDL_LOCAL_APPDATA;
+    case SpecialFolder::CommonAppData:
+      return CSIDL_COMMON_APPDATA;
   }
   return -1;
 }

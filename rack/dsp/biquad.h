@@ -3,33 +3,33 @@
 // Second-order section in transposed direct form II. Designing writes only the coefficients, so a
 // filter can be redesigned every block without a click; clearing the state is the owner's reset.
 struct Biquad {
-    double b0 = 1.0;
-    double b1 = 0.0;
-    double b2 = 0.0;
-    double a1 = 0.0;
-    double a2 = 0.0;
-    double z1 = 0.0;
-    double z2 = 0.0;
+  double b0 = 1.0;
+  double b1 = 0.0;
+  double b2 = 0.0;
+  double a1 = 0.0;
+  double a2 = 0.0;
+  double z1 = 0.0;
+  double z2 = 0.0;
 
-    double Run(double x) {
-        const double y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        return y;
-    }
+  double Run(double x) {
+    const double y = b0 * x + z1;
+    z1 = b1 * x - a1 * y + z2;
+    z2 = b2 * x - a2 * y;
+    return y;
+  }
 
-    void Clear() {
-        z1 = 0.0;
-        z2 = 0.0;
-    }
+  void Clear() {
+    z1 = 0.0;
+    z2 = 0.0;
+  }
 };
 
 // Cosine and sine of the normalised design frequency. The frequency is held at or below 0.49 x the
 // rate: above half the rate the designs put their poles outside the unit circle, and fixed design
 // frequencies such as 10 or 12 kHz pass it at the lowest rates the engine accepts.
 struct DesignAngle {
-    double cosine;
-    double sine;
+  double cosine;
+  double sine;
 };
 DesignAngle AngleFor(double sampleRate, double frequency);
 // The same angle by FastSinCos, for designs whose frequency moves while audio runs.

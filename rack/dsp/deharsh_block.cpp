@@ -40,204 +40,200 @@ constexpr double kQPerDb = 0.05;
 constexpr double kNarrowestQ = 0.7;
 
 // The threshold every band's share is taken of.
-double ThresholdBase(double amount, double reference) {
-    return (reference + kReferenceOffset) * (1.4 - 0.5 * amount);
-}
+double ThresholdBase(double amount, double reference) { return (reference + kReferenceOffset) * (1.4 - 0.5 * amount); }
 
 struct CutShape {
-    double maxCutDb;
-    double slope;
+  double maxCutDb;
+  double slope;
 };
 
-CutShape ShapeFor(double amount) {
-    return {6.0 * amount + 4.0, 1.0 - 1.0 / (2.0 * amount + 1.5)};
-}
+CutShape ShapeFor(double amount) { return {6.0 * amount + 4.0, 1.0 - 1.0 / (2.0 * amount + 1.5)}; }
 
 double BandGain(double envelope, double threshold, const CutShape& shape) {
-    if (!(envelope > threshold)) {
-        return 1.0;
-    }
-    const double overDb = 20.0 * FastLog10(envelope / threshold);
-    const double kneed = overDb < kKneeDb ? overDb * overDb / kKneeDivisor : overDb - kAboveKneeOffsetDb;
-    return FastPow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
+  if (!(envelope > threshold)) {
+    return 1.0;
+  }
+  const double overDb = 20.0 * FastLog10(envelope / threshold);
+  const double kneed = overDb < kKneeDb ? overDb * overDb / kKneeDivisor : overDb - kAboveKneeOffsetDb;
+  return FastPow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
 }
 
 }  // namespace
 
 DeHarshBlock::DeHarshBlock() : match_(kPowerSeconds, kMatchSeconds) {
-    smoothedGains_.fill(1.0);
-    designedGains_.fill(-1.0);
+  smoothedGains_.fill(1.0);
+  designedGains_.fill(-1.0);
 }
 
 void DeHarshBlock::Prepare(double sampleRate) {
-    for (std::size_t b = 0; b < kCutBands; ++b) {
-        DesignBandPass(bandPasses_[b], sampleRate, kBandHz[b], kBandQ);
-        const auto [cosine, sine] = AngleFor(sampleRate, kBandHz[b]);
-        peakSine_[b] = sine;
-        peakCosine_[b] = cosine;
-    }
-    DesignBandPass(lowReferencePass_, sampleRate, kLowReferenceHz, kReferenceQ);
-    DesignBandPass(highReferencePass_, sampleRate, kHighReferenceHz, kReferenceQ);
-    amountCoefficient_ = OnePoleCoefficient(kAmountSeconds, sampleRate);
-    bandRisingCoefficient_ = OnePoleCoefficient(kBandRisingSeconds, sampleRate);
-    bandFallingCoefficient_ = OnePoleCoefficient(kBandFallingSeconds, sampleRate);
-    referenceRisingCoefficient_ = OnePoleCoefficient(kReferenceRisingSeconds, sampleRate);
-    referenceFallingCoefficient_ = OnePoleCoefficient(kReferenceFallingSeconds, sampleRate);
-    gainCoefficient_ = OnePoleCoefficient(kGainSeconds, sampleRate);
-    match_.Prepare(sampleRate);
-    const auto lineLength = static_cast<std::size_t>(std::max(DeHarshLookaheadSamples(sampleRate), 1));
-    lineLeft_.assign(lineLength, 0.0);
-    lineRight_.assign(lineLength, 0.0);
-    designedGains_.fill(-1.0);
-    amount_.Restart();
-    Reset();
+  for (std::size_t b = 0; b < kCutBands; ++b) {
+    DesignBandPass(bandPasses_[b], sampleRate, kBandHz[b], kBandQ);
+    const auto [cosine, sine] = AngleFor(sampleRate, kBandHz[b]);
+    peakSine_[b] = sine;
+    peakCosine_[b] = cosine;
+  }
+  DesignBandPass(lowReferencePass_, sampleRate, kLowReferenceHz, kReferenceQ);
+  DesignBandPass(highReferencePass_, sampleRate, kHighReferenceHz, kReferenceQ);
+  amountCoefficient_ = OnePoleCoefficient(kAmountSeconds, sampleRate);
+  bandRisingCoefficient_ = OnePoleCoefficient(kBandRisingSeconds, sampleRate);
+  bandFallingCoefficient_ = OnePoleCoefficient(kBandFallingSeconds, sampleRate);
+  referenceRisingCoefficient_ = OnePoleCoefficient(kReferenceRisingSeconds, sampleRate);
+  referenceFallingCoefficient_ = OnePoleCoefficient(kReferenceFallingSeconds, sampleRate);
+  gainCoefficient_ = OnePoleCoefficient(kGainSeconds, sampleRate);
+  match_.Prepare(sampleRate);
+  const auto lineLength = static_cast<std::size_t>(std::max(DeHarshLookaheadSamples(sampleRate), 1));
+  lineLeft_.assign(lineLength, 0.0);
+  lineRight_.assign(lineLength, 0.0);
+  designedGains_.fill(-1.0);
+  amount_.Restart();
+  Reset();
 }
 
 void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
-    if (lineLeft_.empty()) {
-        return;
-    }
-    for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
-        ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start));
-    }
+  if (lineLeft_.empty()) {
+    return;
+  }
+  for (std::int32_t start = 0; start < frames; start += kStereoChunkFrames) {
+    ProcessChunk(left + start, right + start, std::min(kStereoChunkFrames, frames - start));
+  }
 }
 
 void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
-    const auto count = static_cast<std::size_t>(frames);
-    std::array<double, kStereoChunkFrames> amounts;
-    amount_.Steps(amountCoefficient_, amounts.data(), frames);
-    for (std::size_t i = 0; i < count; ++i) {
-        // Single precision, so a glide that ends a hair from 0 still mixes exactly dry.
-        amounts[i] = static_cast<float>(amounts[i]);
-    }
+  const auto count = static_cast<std::size_t>(frames);
+  std::array<double, kStereoChunkFrames> amounts;
+  amount_.Steps(amountCoefficient_, amounts.data(), frames);
+  for (std::size_t i = 0; i < count; ++i) {
+    // Single precision, so a glide that ends a hair from 0 still mixes exactly dry.
+    amounts[i] = static_cast<float>(amounts[i]);
+  }
 
-    std::array<StereoFrame, kStereoChunkFrames> inputs;
-    std::array<StereoFrame, kStereoChunkFrames> dry;
-    // The peaks then run on these in place.
-    std::array<StereoFrame, kStereoChunkFrames> wet;
-    LoadFrames(left, right, inputs.data(), frames);
-    const auto lineLength = lineLeft_.size();
-    auto position = static_cast<std::size_t>(writePosition_);
-    for (std::size_t i = 0; i < count; ++i) {
-        // The line is exactly the look-ahead long: the oldest sample is read before the newest replaces it.
-        dry[i] = StereoFrame{lineLeft_[position], lineRight_[position]};
-        wet[i] = dry[i];
-        lineLeft_[position] = inputs[i][0];
-        lineRight_[position] = inputs[i][1];
-        if (++position == lineLength) {
-            position = 0;
-        }
+  std::array<StereoFrame, kStereoChunkFrames> inputs;
+  std::array<StereoFrame, kStereoChunkFrames> dry;
+  // The peaks then run on these in place.
+  std::array<StereoFrame, kStereoChunkFrames> wet;
+  LoadFrames(left, right, inputs.data(), frames);
+  const auto lineLength = lineLeft_.size();
+  auto position = static_cast<std::size_t>(writePosition_);
+  for (std::size_t i = 0; i < count; ++i) {
+    // The line is exactly the look-ahead long: the oldest sample is read before the newest replaces it.
+    dry[i] = StereoFrame{lineLeft_[position], lineRight_[position]};
+    wet[i] = dry[i];
+    lineLeft_[position] = inputs[i][0];
+    lineRight_[position] = inputs[i][1];
+    if (++position == lineLength) {
+      position = 0;
     }
-    writePosition_ = static_cast<std::int32_t>(position);
+  }
+  writePosition_ = static_cast<std::int32_t>(position);
 
-    // The six detectors of the mono sum as three pairs: the bands two by two, then both references.
-    std::array<std::array<double, kStereoChunkFrames>, kCutBands> bandEnvelopes;
-    std::array<double, kStereoChunkFrames> references;
-    {
-        BiquadPair lowBands(bandPasses_[0], bandPasses_[1]);
-        BiquadPair highBands(bandPasses_[2], bandPasses_[3]);
-        BiquadPair referencePasses(lowReferencePass_, highReferencePass_);
-        StereoFrame lowEnvelopes{bandEnvelopes_[0], bandEnvelopes_[1]};
-        StereoFrame highEnvelopes{bandEnvelopes_[2], bandEnvelopes_[3]};
-        StereoFrame referenceEnvelopes{lowReferenceEnvelope_, highReferenceEnvelope_};
-        const StereoFrame bandRising = BothChannels(bandRisingCoefficient_);
-        const StereoFrame bandFalling = BothChannels(bandFallingCoefficient_);
-        const StereoFrame referenceRising = BothChannels(referenceRisingCoefficient_);
-        const StereoFrame referenceFalling = BothChannels(referenceFallingCoefficient_);
-        for (std::size_t i = 0; i < count; ++i) {
-            const StereoFrame mono = BothChannels((inputs[i][0] + inputs[i][1]) / 2.0);
-            lowEnvelopes = StereoFollowEnvelope(lowEnvelopes, StereoAbs(lowBands.Run(mono)), bandRising, bandFalling);
-            highEnvelopes =
-                StereoFollowEnvelope(highEnvelopes, StereoAbs(highBands.Run(mono)), bandRising, bandFalling);
-            referenceEnvelopes = StereoFollowEnvelope(referenceEnvelopes, StereoAbs(referencePasses.Run(mono)),
-                                                      referenceRising, referenceFalling);
-            bandEnvelopes[0][i] = lowEnvelopes[0];
-            bandEnvelopes[1][i] = lowEnvelopes[1];
-            bandEnvelopes[2][i] = highEnvelopes[0];
-            bandEnvelopes[3][i] = highEnvelopes[1];
-            references[i] = std::sqrt(referenceEnvelopes[0] * referenceEnvelopes[1]);
-        }
-        lowBands.SaveStates(bandPasses_[0], bandPasses_[1]);
-        highBands.SaveStates(bandPasses_[2], bandPasses_[3]);
-        referencePasses.SaveStates(lowReferencePass_, highReferencePass_);
-        bandEnvelopes_ = {lowEnvelopes[0], lowEnvelopes[1], highEnvelopes[0], highEnvelopes[1]};
-        lowReferenceEnvelope_ = referenceEnvelopes[0];
-        highReferenceEnvelope_ = referenceEnvelopes[1];
-    }
-
-    // Each band's gain, then its smoothing, written over it.
-    std::array<std::array<double, kStereoChunkFrames>, kCutBands> gains;
-    // The shape's slope costs a division; a settled amount keeps it.
-    double shapeAmount = -1.0;
-    CutShape shape{};
+  // The six detectors of the mono sum as three pairs: the bands two by two, then both references.
+  std::array<std::array<double, kStereoChunkFrames>, kCutBands> bandEnvelopes;
+  std::array<double, kStereoChunkFrames> references;
+  {
+    BiquadPair lowBands(bandPasses_[0], bandPasses_[1]);
+    BiquadPair highBands(bandPasses_[2], bandPasses_[3]);
+    BiquadPair referencePasses(lowReferencePass_, highReferencePass_);
+    StereoFrame lowEnvelopes{bandEnvelopes_[0], bandEnvelopes_[1]};
+    StereoFrame highEnvelopes{bandEnvelopes_[2], bandEnvelopes_[3]};
+    StereoFrame referenceEnvelopes{lowReferenceEnvelope_, highReferenceEnvelope_};
+    const StereoFrame bandRising = BothChannels(bandRisingCoefficient_);
+    const StereoFrame bandFalling = BothChannels(bandFallingCoefficient_);
+    const StereoFrame referenceRising = BothChannels(referenceRisingCoefficient_);
+    const StereoFrame referenceFalling = BothChannels(referenceFallingCoefficient_);
     for (std::size_t i = 0; i < count; ++i) {
-        if (amounts[i] != shapeAmount) {
-            shapeAmount = amounts[i];
-            shape = ShapeFor(shapeAmount);
-        }
-        const double thresholdBase = ThresholdBase(amounts[i], references[i]);
-        for (std::size_t b = 0; b < kCutBands; ++b) {
-            gains[b][i] = BandGain(bandEnvelopes[b][i], kThresholdShare[b] * thresholdBase, shape);
-        }
+      const StereoFrame mono = BothChannels((inputs[i][0] + inputs[i][1]) / 2.0);
+      lowEnvelopes = StereoFollowEnvelope(lowEnvelopes, StereoAbs(lowBands.Run(mono)), bandRising, bandFalling);
+      highEnvelopes = StereoFollowEnvelope(highEnvelopes, StereoAbs(highBands.Run(mono)), bandRising, bandFalling);
+      referenceEnvelopes = StereoFollowEnvelope(referenceEnvelopes, StereoAbs(referencePasses.Run(mono)),
+                                                referenceRising, referenceFalling);
+      bandEnvelopes[0][i] = lowEnvelopes[0];
+      bandEnvelopes[1][i] = lowEnvelopes[1];
+      bandEnvelopes[2][i] = highEnvelopes[0];
+      bandEnvelopes[3][i] = highEnvelopes[1];
+      references[i] = std::sqrt(referenceEnvelopes[0] * referenceEnvelopes[1]);
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        for (std::size_t b = 0; b < kCutBands; ++b) {
-            smoothedGains_[b] = SmoothTowards(smoothedGains_[b], gains[b][i], gainCoefficient_);
-            gains[b][i] = smoothedGains_[b];
-        }
-    }
+    lowBands.SaveStates(bandPasses_[0], bandPasses_[1]);
+    highBands.SaveStates(bandPasses_[2], bandPasses_[3]);
+    referencePasses.SaveStates(lowReferencePass_, highReferencePass_);
+    bandEnvelopes_ = {lowEnvelopes[0], lowEnvelopes[1], highEnvelopes[0], highEnvelopes[1]};
+    lowReferenceEnvelope_ = referenceEnvelopes[0];
+    highReferenceEnvelope_ = referenceEnvelopes[1];
+  }
 
-    std::array<std::array<SectionDesign, kStereoChunkFrames>, kCutBands> designs;
+  // Each band's gain, then its smoothing, written over it.
+  std::array<std::array<double, kStereoChunkFrames>, kCutBands> gains;
+  // The shape's slope costs a division; a settled amount keeps it.
+  double shapeAmount = -1.0;
+  CutShape shape{};
+  for (std::size_t i = 0; i < count; ++i) {
+    if (amounts[i] != shapeAmount) {
+      shapeAmount = amounts[i];
+      shape = ShapeFor(shapeAmount);
+    }
+    const double thresholdBase = ThresholdBase(amounts[i], references[i]);
     for (std::size_t b = 0; b < kCutBands; ++b) {
-        SectionDesign design{peaks_[b].b0, peaks_[b].b1, peaks_[b].b2, peaks_[b].a1, peaks_[b].a2};
-        for (std::size_t i = 0; i < count; ++i) {
-            const double smoothed = gains[b][i];
-            if (smoothed != designedGains_[b]) {
-                designedGains_[b] = smoothed;
-                // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
-                const double limited = std::max(smoothed, kSmallestGain);
-                const double cutDb = 20.0 * FastLog10(limited);
-                const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
-                DesignPeakWithOneDivision(design, peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
-            }
-            designs[b][i] = design;
-        }
+      gains[b][i] = BandGain(bandEnvelopes[b][i], kThresholdShare[b] * thresholdBase, shape);
     }
-    RunCascadeWithDesigns(SectionsOf(peaks_), {designs[0].data(), designs[1].data(), designs[2].data(), designs[3].data()},
-                          wet.data(), frames);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t b = 0; b < kCutBands; ++b) {
+      smoothedGains_[b] = SmoothTowards(smoothedGains_[b], gains[b][i], gainCoefficient_);
+      gains[b][i] = smoothedGains_[b];
+    }
+  }
 
-    std::array<double, kStereoChunkFrames> matchGains;
+  std::array<std::array<SectionDesign, kStereoChunkFrames>, kCutBands> designs;
+  for (std::size_t b = 0; b < kCutBands; ++b) {
+    SectionDesign design{peaks_[b].b0, peaks_[b].b1, peaks_[b].b2, peaks_[b].a1, peaks_[b].a2};
     for (std::size_t i = 0; i < count; ++i) {
-        const StereoFrame in = inputs[i];
-        const StereoFrame out = wet[i];
-        matchGains[i] = match_.Update((in[0] * in[0] + in[1] * in[1]) / 2.0, (out[0] * out[0] + out[1] * out[1]) / 2.0);
+      const double smoothed = gains[b][i];
+      if (smoothed != designedGains_[b]) {
+        designedGains_[b] = smoothed;
+        // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
+        const double limited = std::max(smoothed, kSmallestGain);
+        const double cutDb = 20.0 * FastLog10(limited);
+        const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
+        DesignPeakWithOneDivision(design, peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
+      }
+      designs[b][i] = design;
     }
-    std::array<StereoFrame, kStereoChunkFrames>& mixed = wet;
-    for (std::size_t i = 0; i < count; ++i) {
-        const double u = amounts[i];
-        mixed[i] = BothChannels(u * matchGains[i]) * wet[i] + BothChannels(1.0 - u) * dry[i];
-    }
-    StoreFrames(mixed.data(), left, right, frames);
+  }
+  RunCascadeWithDesigns(SectionsOf(peaks_),
+                        {designs[0].data(), designs[1].data(), designs[2].data(), designs[3].data()}, wet.data(),
+                        frames);
+
+  std::array<double, kStereoChunkFrames> matchGains;
+  for (std::size_t i = 0; i < count; ++i) {
+    const StereoFrame in = inputs[i];
+    const StereoFrame out = wet[i];
+    matchGains[i] = match_.Update((in[0] * in[0] + in[1] * in[1]) / 2.0, (out[0] * out[0] + out[1] * out[1]) / 2.0);
+  }
+  std::array<StereoFrame, kStereoChunkFrames>& mixed = wet;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double u = amounts[i];
+    mixed[i] = BothChannels(u * matchGains[i]) * wet[i] + BothChannels(1.0 - u) * dry[i];
+  }
+  StoreFrames(mixed.data(), left, right, frames);
 }
 
 void DeHarshBlock::Reset() {
-    for (std::size_t b = 0; b < kCutBands; ++b) {
-        bandPasses_[b].Clear();
-        peaks_[b].Clear();
-    }
-    lowReferencePass_.Clear();
-    highReferencePass_.Clear();
-    bandEnvelopes_.fill(0.0);
-    lowReferenceEnvelope_ = 0.0;
-    highReferenceEnvelope_ = 0.0;
-    smoothedGains_.fill(1.0);
-    std::fill(lineLeft_.begin(), lineLeft_.end(), 0.0);
-    std::fill(lineRight_.begin(), lineRight_.end(), 0.0);
-    writePosition_ = 0;
-    match_.Reset();
+  for (std::size_t b = 0; b < kCutBands; ++b) {
+    bandPasses_[b].Clear();
+    peaks_[b].Clear();
+  }
+  lowReferencePass_.Clear();
+  highReferencePass_.Clear();
+  bandEnvelopes_.fill(0.0);
+  lowReferenceEnvelope_ = 0.0;
+  highReferenceEnvelope_ = 0.0;
+  smoothedGains_.fill(1.0);
+  std::fill(lineLeft_.begin(), lineLeft_.end(), 0.0);
+  std::fill(lineRight_.begin(), lineRight_.end(), 0.0);
+  writePosition_ = 0;
+  match_.Reset();
 }
 
 void DeHarshBlock::Release() {
-    std::vector<double>().swap(lineLeft_);
-    std::vector<double>().swap(lineRight_);
+  std::vector<double>().swap(lineLeft_);
+  std::vector<double>().swap(lineRight_);
 }

@@ -16,56 +16,56 @@
 // 500 Hz and 12 kHz, with a look-ahead so the cut is in place before a harsh onset, a dry/wet mix by
 // the amount and a loudness match. The detectors hear the mono sum.
 class DeHarshBlock : public BlockDefaults {
-public:
-    static constexpr EffectType kType = EffectType::DeHarsh;
+ public:
+  static constexpr EffectType kType = EffectType::DeHarsh;
 
-    static constexpr int kCutBands = 4;
+  static constexpr int kCutBands = 4;
 
-    DeHarshBlock();
+  DeHarshBlock();
 
-    // Sizes the look-ahead lines; may allocate, reuses capacity when the size is unchanged.
-    void Prepare(double sampleRate);
-    void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
-    void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
-    static std::int32_t LatencySamples(double sampleRate) { return DeHarshLookaheadSamples(sampleRate); }
-    // The first target after a prepare is taken at once (see JumpStartAmount).
-    void SetAmount(double target) { amount_.SetTarget(target); }
-    // Audio thread. Left and right may be the same buffer (mono).
-    void Process(double* left, double* right, std::int32_t frames);
-    // Clears the running state; the amount stays where it was.
-    void Reset();
-    // Frees the lines; the block then passes audio untouched until the next prepare.
-    void Release();
+  // Sizes the look-ahead lines; may allocate, reuses capacity when the size is unchanged.
+  void Prepare(double sampleRate);
+  void Prepare(const BayPrepareContext& context) { Prepare(context.sampleRate); }
+  void Configure(const BayControl& control, double /*tempoBpm*/) { SetAmount(ClampToUnit(control.amount)); }
+  static std::int32_t LatencySamples(double sampleRate) { return DeHarshLookaheadSamples(sampleRate); }
+  // The first target after a prepare is taken at once (see JumpStartAmount).
+  void SetAmount(double target) { amount_.SetTarget(target); }
+  // Audio thread. Left and right may be the same buffer (mono).
+  void Process(double* left, double* right, std::int32_t frames);
+  // Clears the running state; the amount stays where it was.
+  void Reset();
+  // Frees the lines; the block then passes audio untouched until the next prepare.
+  void Release();
 
-    // Linear gain of each cut band after smoothing.
-    double SmoothedGain(int band) const { return smoothedGains_[static_cast<std::size_t>(band)]; }
+  // Linear gain of each cut band after smoothing.
+  double SmoothedGain(int band) const { return smoothedGains_[static_cast<std::size_t>(band)]; }
 
-private:
-    // Up to kStereoChunkFrames frames, one stage at a time.
-    void ProcessChunk(double* left, double* right, std::int32_t frames);
+ private:
+  // Up to kStereoChunkFrames frames, one stage at a time.
+  void ProcessChunk(double* left, double* right, std::int32_t frames);
 
-    std::array<Biquad, kCutBands> bandPasses_;
-    Biquad lowReferencePass_;
-    Biquad highReferencePass_;
-    std::array<StereoBiquad, kCutBands> peaks_;
-    std::array<double, kCutBands> bandEnvelopes_{};
-    double lowReferenceEnvelope_ = 0.0;
-    double highReferenceEnvelope_ = 0.0;
-    std::array<double, kCutBands> smoothedGains_{};
-    // The smoothed gain each peak was last designed for; a gain that holds keeps its design. -1 (no
-    // gain is negative) forces the next.
-    std::array<double, kCutBands> designedGains_{};
-    JumpStartAmount amount_;
-    LoudnessMatch match_;
-    std::vector<double> lineLeft_;
-    std::vector<double> lineRight_;
-    std::int32_t writePosition_ = 0;
-    double amountCoefficient_ = 0.999;
-    double bandRisingCoefficient_ = 0.999;
-    double bandFallingCoefficient_ = 0.999;
-    double referenceRisingCoefficient_ = 0.999;
-    double referenceFallingCoefficient_ = 0.999;
-    double gainCoefficient_ = 0.999;
-    std::array<double, kCutBands> peakSine_{};
-    std::array<double, kCutBands> peakCosine_{};
+  std::array<Biquad, kCutBands> bandPasses_;
+  Biquad lowReferencePass_;
+  Biquad highReferencePass_;
+  std::array<StereoBiquad, kCutBands> peaks_;
+  std::array<double, kCutBands> bandEnvelopes_{};
+  double lowReferenceEnvelope_ = 0.0;
+  double highReferenceEnvelope_ = 0.0;
+  std::array<double, kCutBands> smoothedGains_{};
+  // The smoothed gain each peak was last designed for; a gain that holds keeps its design. -1 (no
+  // gain is negative) forces the next.
+  std::array<double, kCutBands> designedGains_{};
+  JumpStartAmount amount_;
+  LoudnessMatch match_;
+  std::vector<double> lineLeft_;
+  std::vector<double> lineRight_;
+  std::int32_t writePosition_ = 0;
+  double amountCoefficient_ = 0.999;
+  double bandRisingCoefficient_ = 0.999;
+  double bandFallingCoefficient_ = 0.999;
+  double referenceRisingCoefficient_ = 0.999;
+  double referenceFallingCoefficient_ = 0.999;
+  double gainCoefficient_ = 0.999;
+  std::array<double, kCutBands> peakSine_{};
+  std::array<double, kCutBands> peakCosine_{};
 };

@@ -13,17 +13,17 @@
 // e^x - 1 for |x| <= 1/128 by its series to x^7, grouped for a short dependency chain; the caller
 // keeps x in range.
 inline double ExpMinusOneNearZero(double x) {
-    const double x2 = x * x;
-    const double low = x + x2 * (0.5 + x * (1.0 / 6.0));
-    const double high = (1.0 / 24.0 + x * (1.0 / 120.0)) + x2 * (1.0 / 720.0 + x * (1.0 / 5040.0));
-    return low + (x2 * x2) * high;
+  const double x2 = x * x;
+  const double low = x + x2 * (0.5 + x * (1.0 / 6.0));
+  const double high = (1.0 / 24.0 + x * (1.0 / 120.0)) + x2 * (1.0 / 720.0 + x * (1.0 / 5040.0));
+  return low + (x2 * x2) * high;
 }
 
 // log(1 + u) for |u| <= 1/128 by its series to u^7 (the first term left out is below 2e-18); the
 // caller keeps u in range.
 inline double Log1pNearZero(double u) {
-    const double u2 = u * u;
-    const double low = u + u2 * (-0.5 + u * (1.0 / 3.0));
-    const double high = (-0.25 + u * 0.2) + u2 * (-1.0 / 6.0 + u * (1.0 / 7.0));
-    return low + (u2 * u2) * high;
+  const double u2 = u * u;
+  const double low = u + u2 * (-0.5 + u * (1.0 / 3.0));
+  const double high = (-0.25 + u * 0.2) + u2 * (-1.0 / 6.0 + u * (1.0 / 7.0));
+  return low + (u2 * u2) * high;
 }

@@ -37,16 +37,18 @@ static_assert(kEffectBlockCount == static_cast<std::size_t>(EffectType::Empty), 
 template <std::size_t Index>
 using EffectBlockAt = std::tuple_element_t<Index, EffectBlocks>;
 
-static_assert([]<std::size_t... I>(std::index_sequence<I...>) {
-    return ((EffectBlock<EffectBlockAt<I>> && EffectBlockAt<I>::kType == static_cast<EffectType>(I)) && ...);
-}(std::make_index_sequence<kEffectBlockCount>{}), "every block offers the block surface, at its type's place");
+static_assert(
+    []<std::size_t... I>(std::index_sequence<I...>) {
+      return ((EffectBlock<EffectBlockAt<I>> && EffectBlockAt<I>::kType == static_cast<EffectType>(I)) && ...);
+    }(std::make_index_sequence<kEffectBlockCount>{}),
+    "every block offers the block surface, at its type's place");
 
 // Calls visit(std::type_identity<Block>{}) for the block of this type; a type outside the list (Empty,
 // or a value from damaged state) visits nothing. Compares in a fold, no virtual call.
 template <typename Visit>
 void VisitEffectBlockType(std::int32_t type, Visit&& visit) {
-    [&]<std::size_t... I>(std::index_sequence<I...>) {
-        (void)((type == static_cast<std::int32_t>(I) && (visit(std::type_identity<EffectBlockAt<I>>{}), true)) ||
-               ...);
-    }(std::make_index_sequence<kEffectBlockCount>{});
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (void)((type == static_cast<std::int32_t>(I) && (visit(std::type_identity<EffectBlockAt<I>>{}), true)) || ...);
+  }
+  (std::make_index_sequence<kEffectBlockCount>{});
 }

@@ -8,16 +8,16 @@
 // ends at the last one. A step that leaves the value where it was leaves it there for good (same
 // inputs, same result), so a settled glide fills the rest without running the recurrence.
 inline void StepGlide(double& state, double target, double coefficient, double* values, std::int32_t count) {
-    std::int32_t i = 0;
-    for (; i < count; ++i) {
-        const double next = SmoothTowards(state, target, coefficient);
-        if (next == state) {
-            break;
-        }
-        state = next;
-        values[i] = next;
+  std::int32_t i = 0;
+  for (; i < count; ++i) {
+    const double next = SmoothTowards(state, target, coefficient);
+    if (next == state) {
+      break;
     }
-    for (; i < count; ++i) {
-        values[i] = state;
-    }
+    state = next;
+    values[i] = next;
+  }
+  for (; i < count; ++i) {
+    values[i] = state;
+  }
 }

@@ -15,19 +15,19 @@ inline constexpr double kRationalReach = 2.0;
 }  // namespace stereo_tanh_detail
 
 inline StereoFrame StereoTanh(StereoFrame x) {
-    const StereoFrame y = x * x;
-    const StereoFrame y2 = y * y;
-    const StereoFrame y4 = y2 * y2;
-    const StereoFrame numerator = (BothChannels(13749310575.0) + BothChannels(1964187225.0) * y) +
-                                  y2 * (BothChannels(64324260.0) + BothChannels(675675.0) * y) +
-                                  y4 * (BothChannels(2145.0) + y);
-    const StereoFrame denominator = (BothChannels(13749310575.0) + BothChannels(6547290750.0) * y) +
-                                    y2 * (BothChannels(413513100.0) + BothChannels(7567560.0) * y) +
-                                    y4 * (BothChannels(45045.0) + BothChannels(66.0) * y);
-    StereoFrame t = x * numerator / denominator;
-    const StereoBits inReach = y <= BothChannels(stereo_tanh_detail::kRationalReach * stereo_tanh_detail::kRationalReach);
-    if (!(inReach[0] && inReach[1])) [[unlikely]] {
-        t = SelectChannels(inReach, t, StereoFrame{FastTanh(x[0]), FastTanh(x[1])});
-    }
-    return t;
+  const StereoFrame y = x * x;
+  const StereoFrame y2 = y * y;
+  const StereoFrame y4 = y2 * y2;
+  const StereoFrame numerator = (BothChannels(13749310575.0) + BothChannels(1964187225.0) * y) +
+                                y2 * (BothChannels(64324260.0) + BothChannels(675675.0) * y) +
+                                y4 * (BothChannels(2145.0) + y);
+  const StereoFrame denominator = (BothChannels(13749310575.0) + BothChannels(6547290750.0) * y) +
+                                  y2 * (BothChannels(413513100.0) + BothChannels(7567560.0) * y) +
+                                  y4 * (BothChannels(45045.0) + BothChannels(66.0) * y);
+  StereoFrame t = x * numerator / denominator;
+  const StereoBits inReach = y <= BothChannels(stereo_tanh_detail::kRationalReach * stereo_tanh_detail::kRationalReach);
+  if (!(inReach[0] && inReach[1])) [[unlikely]] {
+    t = SelectChannels(inReach, t, StereoFrame{FastTanh(x[0]), FastTanh(x[1])});
+  }
+  return t;
 }

@@ -14,38 +14,38 @@ constexpr double kDbPerAmount = 6.0;
 }  // namespace
 
 void TiltBlock::Prepare(double sampleRate) {
-    shelfAngle_ = AngleFor(sampleRate, kShelfHz);
-    DesignShelves();
+  shelfAngle_ = AngleFor(sampleRate, kShelfHz);
+  DesignShelves();
 }
 
 void TiltBlock::SetAmount(double amount) {
-    const double tiltDb = (UsableUnclampedAmount(amount, kFlatAmount) - kFlatAmount) * kDbPerAmount;
-    // Bays set the amount every block; the shelves are designed again only when it moves.
-    if (tiltDb != tiltDb_) {
-        tiltDb_ = tiltDb;
-        DesignShelves();
-    }
+  const double tiltDb = (UsableUnclampedAmount(amount, kFlatAmount) - kFlatAmount) * kDbPerAmount;
+  // Bays set the amount every block; the shelves are designed again only when it moves.
+  if (tiltDb != tiltDb_) {
+    tiltDb_ = tiltDb;
+    DesignShelves();
+  }
 }
 
 void TiltBlock::DesignShelves() {
-    DesignLowShelfFromAmplitude(lowShelfLeft_, shelfAngle_, kShelfSlope, FastPow10(-tiltDb_ / 40.0));
-    DesignHighShelfFromAmplitude(highShelfLeft_, shelfAngle_, kShelfSlope, FastPow10(tiltDb_ / 40.0));
-    CopyCoefficients(lowShelfLeft_, lowShelfRight_);
-    CopyCoefficients(highShelfLeft_, highShelfRight_);
+  DesignLowShelfFromAmplitude(lowShelfLeft_, shelfAngle_, kShelfSlope, FastPow10(-tiltDb_ / 40.0));
+  DesignHighShelfFromAmplitude(highShelfLeft_, shelfAngle_, kShelfSlope, FastPow10(tiltDb_ / 40.0));
+  CopyCoefficients(lowShelfLeft_, lowShelfRight_);
+  CopyCoefficients(highShelfLeft_, highShelfRight_);
 }
 
 void TiltBlock::Process(double* left, double* right, std::int32_t frames) {
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const double inLeft = left[i];
-        const double inRight = right[i];
-        right[i] = highShelfRight_.Run(lowShelfRight_.Run(inRight));
-        left[i] = highShelfLeft_.Run(lowShelfLeft_.Run(inLeft));
-    }
+  for (std::int32_t i = 0; i < frames; ++i) {
+    const double inLeft = left[i];
+    const double inRight = right[i];
+    right[i] = highShelfRight_.Run(lowShelfRight_.Run(inRight));
+    left[i] = highShelfLeft_.Run(lowShelfLeft_.Run(inLeft));
+  }
 }
 
 void TiltBlock::Reset() {
-    lowShelfLeft_.Clear();
-    highShelfLeft_.Clear();
-    lowShelfRight_.Clear();
-    highShelfRight_.Clear();
+  lowShelfLeft_.Clear();
+  highShelfLeft_.Clear();
+  lowShelfRight_.Clear();
+  highShelfRight_.Clear();
 }

@@ -19,19 +19,19 @@ std::optional<double> ParseEnvReal(std::string_view text);
 std::int32_t ParseEnvInteger(std::string_view text);
 
 class TuningEnvironment {
-public:
-    // Without a lookup it reads the live process environment.
-    explicit TuningEnvironment(EnvLookup lookup = nullptr) : lookup_(lookup) {}
+ public:
+  // Without a lookup it reads the live process environment.
+  explicit TuningEnvironment(EnvLookup lookup = nullptr) : lookup_(lookup) {}
 
-    // Each writes `value` only when the variable exists and its value is usable, and returns whether
-    // it did, so a value once read stays until a later prepare finds the variable again.
-    bool ReadReal(const char* name, double& value) const;
-    bool ReadInteger(const char* name, std::int32_t& value) const;
+  // Each writes `value` only when the variable exists and its value is usable, and returns whether
+  // it did, so a value once read stays until a later prepare finds the variable again.
+  bool ReadReal(const char* name, double& value) const;
+  bool ReadInteger(const char* name, std::int32_t& value) const;
 
-private:
-    const char* Find(const char* name) const;
+ private:
+  const char* Find(const char* name) const;
 
-    EnvLookup lookup_;
-    // The text of the last variable read from the live environment.
-    mutable std::array<char, 256> text_{};
+  EnvLookup lookup_;
+  // The text of the last variable read from the live environment.
+  mutable std::array<char, 256> text_{};
 };

@@ -7,8 +7,8 @@
 // they are held to one full range either side, where every gain stays finite and every feedback
 // loop stable; a NaN takes the block's neutral amount.
 inline double UsableUnclampedAmount(double amount, double neutral) {
-    if (std::isnan(amount)) {
-        return neutral;
-    }
-    return std::clamp(amount, -1.0, 2.0);
+  if (std::isnan(amount)) {
+    return neutral;
+  }
+  return std::clamp(amount, -1.0, 2.0);
 }

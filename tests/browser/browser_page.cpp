@@ -110,12 +110,17 @@ std::string PercentDecoded(const std::string& text) {
 }
 
 std::string ContentTypeOf(const std::filesystem::path& file) {
-  static const std::map<std::string, std::string> types = {
-      {".html", "text/html; charset=utf-8"}, {".htm", "text/html; charset=utf-8"},
-      {".js", "text/javascript; charset=utf-8"}, {".mjs", "text/javascript; charset=utf-8"},
-      {".css", "text/css; charset=utf-8"}, {".json", "application/json"},
-      {".svg", "image/svg+xml"}, {".png", "image/png"}, {".ico", "image/x-icon"},
-      {".woff2", "font/woff2"}, {".txt", "text/plain; charset=utf-8"}};
+  static const std::map<std::string, std::string> types = {{".html", "text/html; charset=utf-8"},
+                                                           {".htm", "text/html; charset=utf-8"},
+                                                           {".js", "text/javascript; charset=utf-8"},
+                                                           {".mjs", "text/javascript; charset=utf-8"},
+                                                           {".css", "text/css; charset=utf-8"},
+                                                           {".json", "application/json"},
+                                                           {".svg", "image/svg+xml"},
+                                                           {".png", "image/png"},
+                                                           {".ico", "image/x-icon"},
+                                                           {".woff2", "font/woff2"},
+                                                           {".txt", "text/plain; charset=utf-8"}};
   const auto found = types.find(Lower(file.extension().string()));
   return found != types.end() ? found->second : "application/octet-stream";
 }
@@ -349,8 +354,7 @@ void BrowserPage::OnRequestPaused(const Json& params) {
   }
 }
 
-bool BrowserPage::ServeMapped(const std::string& url, int& status, std::string& contentType,
-                              std::string& body) const {
+bool BrowserPage::ServeMapped(const std::string& url, int& status, std::string& contentType, std::string& body) const {
   if (!StartsWith(Lower(url), "https://")) return false;
   const std::size_t hostEnd = url.find_first_of("/?#", 8);
   const std::string host = Lower(url.substr(8, hostEnd == std::string::npos ? std::string::npos : hostEnd - 8));
@@ -432,8 +436,7 @@ void BrowserPage::Click(const std::string& selector) {
                               " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
   for (const char* type : {"mousePressed", "mouseReleased"})
     browser_->Call("Input.dispatchMouseEvent",
-                   {{"type", type}, {"x", where[0]}, {"y", where[1]}, {"button", "left"}, {"clickCount", 1}},
-                   session_);
+                   {{"type", type}, {"x", where[0]}, {"y", where[1]}, {"button", "left"}, {"clickCount", 1}}, session_);
 }
 
 void BrowserPage::PressKey(int keyCode, const std::string& key) {

@@ -13,9 +13,9 @@
 #include "devtools.h"
 #include "devtools_pipe.h"
 
-#define SKIP_WITHOUT_CHROMIUM()                                                                      \
-  do {                                                                                               \
-    if (::tarnwell::browser::FindChromium().empty())                                                 \
+#define SKIP_WITHOUT_CHROMIUM()                                                                     \
+  do {                                                                                              \
+    if (::tarnwell::browser::FindChromium().empty())                                                \
       GTEST_SKIP() << "no Chromium installed (Debian: apt-get install chromium-headless-shell, or " \
                       "set TARNWELL_CHROMIUM): the real-browser tests are skipped";                 \
   } while (false)

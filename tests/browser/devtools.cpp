@@ -30,7 +30,8 @@ Json DevTools::Call(const std::string& method, const Json& params, const std::st
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCallTimeoutMs);
   for (;;) {
     std::string text;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || !pipe_.Receive(text, static_cast<int>(left.count())))
       throw std::runtime_error("chromium: no answer to " + method);
     Json message = Json::parse(text, nullptr, false);

@@ -165,7 +165,8 @@ bool DevToolsPipe::Receive(std::string& message, int timeoutMs) {
       received_.erase(0, end + 1);
       return true;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd ready{fromBrowser_, POLLIN, 0};
     const int polled = poll(&ready, 1, static_cast<int>(std::max<int64_t>(0, left.count())));
     if (polled < 0 && errno == EINTR) continue;

@@ -15,7 +15,8 @@ class DuckPage : public ::testing::Test {
  protected:
   void SetUp() override {
     SKIP_WITHOUT_CHROMIUM();
-    ASSERT_TRUE(editor.Open(DUCK_BUNDLE, "PluginPage.params.length === 3 && document.querySelectorAll('#character button').length === 2"));
+    ASSERT_TRUE(editor.Open(
+        DUCK_BUNDLE, "PluginPage.params.length === 3 && document.querySelectorAll('#character button').length === 2"));
   }
 
   ParamID Id(const std::string& title) {
@@ -24,7 +25,9 @@ class DuckPage : public ::testing::Test {
     return id;
   }
 
-  bool PageShows(const std::string& script) { return editor.WaitFor([&] { return editor.Ready(script); }); }
+  bool PageShows(const std::string& script) {
+    return editor.WaitFor([&] { return editor.Ready(script); });
+  }
 
   ScratchUserFolders folders;
   ModuleEditor editor;
@@ -42,7 +45,8 @@ TEST_F(DuckPage, ShowsTheDefaultsAndMovesTheParameters) {
   EXPECT_EQ(editor.Eval("document.querySelector('#character button.on').textContent"), "Speak");
   EXPECT_EQ(editor.Eval("document.getElementById('depth').textContent"), "depth 12.0 dB");
 
-  editor.Eval("(() => { const s = document.getElementById('amount'); s.value = 0.3; s.dispatchEvent(new Event('input')); })()");
+  editor.Eval(
+      "(() => { const s = document.getElementById('amount'); s.value = 0.3; s.dispatchEvent(new Event('input')); })()");
   ASSERT_TRUE(editor.WaitFor([&] { return editor.Normalized(Id("Amount")) == 0.3; }));
   EXPECT_EQ(editor.Eval("document.getElementById('depth').textContent"), "depth 7.2 dB");
 

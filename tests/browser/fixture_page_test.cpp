@@ -39,7 +39,9 @@ class FixturePage : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([] { return RunningBrowsers().empty(); }));
   }
 
-  int Openings() const { return static_cast<int>(std::count(plugin->calls.begin(), plugin->calls.end(), "OnEditorOpened")); }
+  int Openings() const {
+    return static_cast<int>(std::count(plugin->calls.begin(), plugin->calls.end(), "OnEditorOpened"));
+  }
 
   void OpenEditor() {
     const int before = Openings();

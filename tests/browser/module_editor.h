@@ -37,8 +37,10 @@ class ScratchUserFolders {
   }
   ~ScratchUserFolders() {
     for (const auto& [variable, value] : saved_) {
-      if (value) ::setenv(variable.c_str(), value->c_str(), 1);
-      else ::unsetenv(variable.c_str());
+      if (value)
+        ::setenv(variable.c_str(), value->c_str(), 1);
+      else
+        ::unsetenv(variable.c_str());
     }
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);

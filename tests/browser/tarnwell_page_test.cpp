@@ -42,7 +42,9 @@ class TarnwellPage : public ::testing::Test {
     return editor.Eval("document.querySelector(" + Json(selector).dump() + ").textContent").get<std::string>();
   }
 
-  bool PageShows(const std::string& script) { return editor.WaitFor([&] { return editor.Ready(script); }); }
+  bool PageShows(const std::string& script) {
+    return editor.WaitFor([&] { return editor.Ready(script); });
+  }
 
   // A user's choice in a select: the value picked, then the change the browser reports.
   void Choose(const std::string& selector, int option) {
@@ -57,9 +59,9 @@ class TarnwellPage : public ::testing::Test {
     for (int b = 0; b < blocks; ++b) {
       for (int i = 0; i < ModuleEditor::kBlock; ++i)
         left[i] = right[i] = peak * std::sin(0.0628f * static_cast<float>(b * ModuleEditor::kBlock + i));
-      ASSERT_EQ(editor.plugin.Process({left.data(), right.data()}, {outLeft.data(), outRight.data()},
-                                      ModuleEditor::kBlock),
-                Steinberg::kResultOk);
+      ASSERT_EQ(
+          editor.plugin.Process({left.data(), right.data()}, {outLeft.data(), outRight.data()}, ModuleEditor::kBlock),
+          Steinberg::kResultOk);
     }
     EXPECT_EQ(editor.plugin.AllocationsDuringProcess(), 0u);
   }
@@ -98,14 +100,15 @@ TEST_F(TarnwellPage, TheChoicesReadAsTheHostShowsThem) {
     ASSERT_EQ(options.size(), c.count);
     for (size_t i = 0; i < c.count; ++i) {
       Steinberg::Vst::String128 text{};
-      ASSERT_EQ(editor.plugin.Controller()->getParamStringByValue(Id(c.title), static_cast<double>(i) / (c.count - 1),
-                                                                  text),
-                Steinberg::kResultOk);
+      ASSERT_EQ(
+          editor.plugin.Controller()->getParamStringByValue(Id(c.title), static_cast<double>(i) / (c.count - 1), text),
+          Steinberg::kResultOk);
       EXPECT_EQ(options[i], tarnwell::host::Utf16ToUtf8(text, 128)) << i;
     }
   }
-  EXPECT_EQ(editor.Eval("[...document.querySelectorAll('.preset-row')].map(r => r.dataset.id + '=' + r.textContent)"),
-            Json::array({"factory:empty=Empty", "factory:present=Present", "factory:speech=Speech", "factory:live=Live"}));
+  EXPECT_EQ(
+      editor.Eval("[...document.querySelectorAll('.preset-row')].map(r => r.dataset.id + '=' + r.textContent)"),
+      Json::array({"factory:empty=Empty", "factory:present=Present", "factory:speech=Speech", "factory:live=Live"}));
 }
 
 TEST_F(TarnwellPage, MovingAControlChangesTheParameterInThePlugIn) {
@@ -120,9 +123,10 @@ TEST_F(TarnwellPage, MovingAControlChangesTheParameterInThePlugIn) {
   EXPECT_DOUBLE_EQ(editor.Normalized(Id("Bay 3 Character")), 2.0 / 15.0);
 
   // A drag on the amount slider: one gesture around the edits.
-  editor.Eval("(() => { const s = document.querySelector(\"[data-bay='3'] .amount\");"
-              " s.dispatchEvent(new PointerEvent('pointerdown')); s.value = 0.8; s.dispatchEvent(new Event('input'));"
-              " s.dispatchEvent(new PointerEvent('pointerup')); })()");
+  editor.Eval(
+      "(() => { const s = document.querySelector(\"[data-bay='3'] .amount\");"
+      " s.dispatchEvent(new PointerEvent('pointerdown')); s.value = 0.8; s.dispatchEvent(new Event('input'));"
+      " s.dispatchEvent(new PointerEvent('pointerup')); })()");
   ASSERT_TRUE(editor.WaitFor([&] { return editor.Normalized(Id("Bay 3 Amount")) == 0.8; }));
   EXPECT_EQ(Text("[data-bay='3'] .amount-value"), "80%");
 
@@ -212,7 +216,8 @@ TEST_F(TarnwellPage, TheMetersFollowTheAudio) {
 TEST_F(TarnwellPage, Screenshot) {
   // A library as a user has it: a preset of their own and a cloud pack, listed again after a
   // save from the page.
-  for (const auto& [file, name] : {std::pair{"Vocals/Lead.json", "Lead"}, {"Cloud/Studio Pack/Warm Voice.json", "Warm Voice"}}) {
+  for (const auto& [file, name] :
+       {std::pair{"Vocals/Lead.json", "Lead"}, {"Cloud/Studio Pack/Warm Voice.json", "Warm Voice"}}) {
     std::filesystem::create_directories((folders.Presets() / file).parent_path());
     std::ofstream(folders.Presets() / file) << Json{{"name", name}, {"slots", Json::array()}};
   }

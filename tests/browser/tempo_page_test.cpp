@@ -32,7 +32,8 @@ class TempoPage : public ::testing::Test {
  protected:
   void SetUp() override {
     SKIP_WITHOUT_CHROMIUM();
-    ASSERT_TRUE(editor.Open(TEMPO_BUNDLE, "PluginPage.params.length === 3 && document.querySelectorAll('#mode button').length === 3",
+    ASSERT_TRUE(editor.Open(TEMPO_BUNDLE,
+                            "PluginPage.params.length === 3 && document.querySelectorAll('#mode button').length === 3",
                             RunLoopOffered()));
   }
   virtual Offer RunLoopOffered() const { return Offer::None; }
@@ -42,7 +43,9 @@ class TempoPage : public ::testing::Test {
     EXPECT_TRUE(editor.plugin.FindParameter(title, &id)) << title;
     return id;
   }
-  std::string Text(const char* id) { return editor.Eval(std::string("document.getElementById('") + id + "').textContent"); }
+  std::string Text(const char* id) {
+    return editor.Eval(std::string("document.getElementById('") + id + "').textContent");
+  }
 
   // Six seconds of a 120 BPM click track through the plug-in, as the host's audio thread
   // would play it (the page follows at the next idle ticks).
@@ -77,8 +80,9 @@ TEST_F(TempoPage, ScreenshotWithADetectedTempo) {
   ASSERT_TRUE(editor.WaitFor([&] { return editor.Ready("document.getElementById('bpm').textContent === '119.9'"); }));
   // The meter slides to its width; the picture waits for it.
   ASSERT_TRUE(editor.WaitFor([&] {
-    return editor.Ready("(() => { const m = document.getElementById('confidence'); "
-                        "return m.querySelector('.fill').getBoundingClientRect().width >= m.getBoundingClientRect().width - 1; })()");
+    return editor.Ready(
+        "(() => { const m = document.getElementById('confidence'); "
+        "return m.querySelector('.fill').getBoundingClientRect().width >= m.getBoundingClientRect().width - 1; })()");
   }));
   const auto path = ScreenshotFolder() / "tempo.png";
   editor.page->SaveScreenshot(path.string(), 227, 303);

@@ -18,7 +18,9 @@ namespace {
 class Settings final : public ComObject<ICoreWebView2Settings> {
  public:
   explicit Settings(std::shared_ptr<BrowserPage> page) : page_(std::move(page)) {}
-  HResult put_IsScriptEnabled(Bool32 value) override { return Guarded([&] { return page_->SetScriptEnabled(value != 0); }); }
+  HResult put_IsScriptEnabled(Bool32 value) override {
+    return Guarded([&] { return page_->SetScriptEnabled(value != 0); });
+  }
   HResult put_IsWebMessageEnabled(Bool32 value) override {
     page_->SetWebMessagesEnabled(value != 0);
     return kOk;
@@ -102,7 +104,9 @@ class Controller final : public ComObject<ICoreWebView2Controller2, ICoreWebView
       : page_(page), webView_(ComPtr<WebView>::Adopt(new WebView(std::move(page)))) {}
 
   HResult put_IsVisible(Bool32) override { return kOk; }  // nothing to show or hide headless
-  HResult put_Bounds(Rect bounds) override { return Settings::Guarded([&] { return page_->SetBounds(bounds); }); }
+  HResult put_Bounds(Rect bounds) override {
+    return Settings::Guarded([&] { return page_->SetBounds(bounds); });
+  }
   HResult Close() override {
     Settings::Guarded([&] {
       page_->Close();
@@ -129,8 +133,8 @@ class Environment final : public ComObject<ICoreWebView2Environment> {
  public:
   explicit Environment(std::shared_ptr<DevTools> browser) : browser_(std::move(browser)) {}
 
-  HResult CreateCoreWebView2Controller(
-      void*, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override {
+  HResult CreateCoreWebView2Controller(void*,
+                                       ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override {
     if (handler == nullptr) return kInvalidPointer;
     try {
       auto controller = ComPtr<Controller>::Adopt(new Controller(BrowserPage::Open(browser_)));

@@ -16,8 +16,8 @@ class AudioThread {
  public:
   static constexpr int kBlock = 128;
   // Fills the input channels for the block that starts at frame and queues any automation.
-  using Feed = std::function<void(int64_t frame, std::vector<std::vector<float>>& inputs,
-                                  host::PluginInstance& plugin)>;
+  using Feed =
+      std::function<void(int64_t frame, std::vector<std::vector<float>>& inputs, host::PluginInstance& plugin)>;
 
   AudioThread(host::PluginInstance& plugin, int inputChannels, int outputChannels, Feed feed);
   ~AudioThread() { Stop(); }

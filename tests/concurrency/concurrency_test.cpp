@@ -78,15 +78,16 @@ AudioThread::Feed FeedFor(const Plugin& plugin) {
   return [](int64_t frame, std::vector<std::vector<float>>& in, PluginInstance& host) {
     for (size_t i = 0; i < in[0].size(); ++i) {
       const double t = static_cast<double>(frame + static_cast<int64_t>(i)) / kRate;
-      in[0][i] = in[1][i] = static_cast<float>(0.4 * std::sin(2 * std::numbers::pi * 180.0 * t) + 0.1 * std::sin(2 * std::numbers::pi * 3500.0 * t));
+      in[0][i] = in[1][i] = static_cast<float>(0.4 * std::sin(2 * std::numbers::pi * 180.0 * t) +
+                                               0.1 * std::sin(2 * std::numbers::pi * 3500.0 * t));
     }
     const int64_t block = frame / AudioThread::kBlock;
     if (block % 32 != 0) return;
     const int32 bay = static_cast<int32>((block / 32) % 10);
     const int32 effect = static_cast<int32>((block / 32) % 17);
-    host.InputChanges().Add(static_cast<ParamID>(3 + 5 * bay), 0, 1.0);                          // On
-    host.InputChanges().Add(static_cast<ParamID>(4 + 5 * bay), 0, effect / 17.0);                 // Effect
-    host.InputChanges().Add(static_cast<ParamID>(6 + 5 * bay), 0, ((block / 32) % 5) / 4.0);      // Amount
+    host.InputChanges().Add(static_cast<ParamID>(3 + 5 * bay), 0, 1.0);                       // On
+    host.InputChanges().Add(static_cast<ParamID>(4 + 5 * bay), 0, effect / 17.0);             // Effect
+    host.InputChanges().Add(static_cast<ParamID>(6 + 5 * bay), 0, ((block / 32) % 5) / 4.0);  // Amount
   };
 }
 
@@ -104,8 +105,7 @@ class UiThreadWork {
     controller->setParamNormalized(id, std::uniform_real_distribution<double>(0.0, 1.0)(random_));
     for (ParamID each : params_) {
       String128 text{};
-      if (controller->getParamStringByValue(each, controller->getParamNormalized(each), text) != kResultOk)
-        ++failures;
+      if (controller->getParamStringByValue(each, controller->getParamNormalized(each), text) != kResultOk) ++failures;
     }
     plugin_.Processor()->getLatencySamples();
     if (++rounds % 8 == 0) {

@@ -87,7 +87,8 @@ TEST(DistBundles, HoldTheThreeProductsOnlyLaidOutForTheirPlatform) {
 }
 
 TEST(DistBundles, EveryLinuxBundleLoadsIntoAHostWithoutSanitizersAndAnswersWithItsFactory) {
-  ASSERT_TRUE(fs::is_regular_file(UNSANITIZED_HOST)) << UNSANITIZED_HOST << " is missing: scripts/build-all.sh builds it";
+  ASSERT_TRUE(fs::is_regular_file(UNSANITIZED_HOST))
+      << UNSANITIZED_HOST << " is missing: scripts/build-all.sh builds it";
   const fs::path folder = fs::path(DIST_DIR) / kLinux.folder;
   const std::set<std::string> bundles = EntriesOf(folder);
   ASSERT_FALSE(bundles.empty()) << folder << " holds no bundle: scripts/build-all.sh lays it out";

@@ -33,7 +33,8 @@ using tarnwell::test::Narrow;
 
 std::vector<double> Sine(size_t n, double hz, double amplitude, double rate) {
   std::vector<double> v(n);
-  for (size_t i = 0; i < n; ++i) v[i] = amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate);
+  for (size_t i = 0; i < n; ++i)
+    v[i] = amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate);
   return v;
 }
 
@@ -64,9 +65,12 @@ class DuckPlugin : public ::testing::Test {
     }
   }
 
-  static void Set(PluginInstance& plugin, ParamID id, double normalised) { plugin.InputChanges().Add(id, 0, normalised); }
+  static void Set(PluginInstance& plugin, ParamID id, double normalised) {
+    plugin.InputChanges().Add(id, 0, normalised);
+  }
 
-  static std::vector<std::vector<double>> RunBlocks(PluginInstance& plugin, std::vector<std::vector<double>> in, int block = 512) {
+  static std::vector<std::vector<double>> RunBlocks(PluginInstance& plugin, std::vector<std::vector<double>> in,
+                                                    int block = 512) {
     const size_t n = in[0].size();
     std::vector<std::vector<double>> out(2, std::vector<double>(n));
     for (size_t start = 0; start < n; start += static_cast<size_t>(block)) {
@@ -120,7 +124,8 @@ TEST_F(DuckPlugin, ExportsItsClassParametersBusesNoLatencyAndAFixedEditor) {
   EXPECT_EQ(plugin.Processor()->getTailSamples(), 0u);
 
   tarnwell::test::ExpectFixedEditor(controller, 227, 303);
-  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(DUCK_BUNDLE) / "Contents/Resources/web/index.html"));
+  EXPECT_TRUE(
+      std::filesystem::is_regular_file(std::filesystem::path(DUCK_BUNDLE) / "Contents/Resources/web/index.html"));
 }
 
 TEST_F(DuckPlugin, ALoudKeyDucksByTheAmountScaledByTheCharacter) {
@@ -160,7 +165,8 @@ TEST_F(DuckPlugin, AttackHoldAndReleaseTimesOfEachCharacter) {
     Set(plugin, kCharacter, c.character);
     const size_t keyOn = 1000, keyOff = 49000, n = 100000;
     std::vector<double> key(n, 0.0);
-    for (size_t i = keyOn; i < keyOff; ++i) key[i] = 0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) / 48000);
+    for (size_t i = keyOn; i < keyOff; ++i)
+      key[i] = 0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) / 48000);
     const auto out = RunBlocks(plugin, {std::vector<double>(n, 0.5), std::vector<double>(n, 0.5), key, key}, 480);
     std::vector<double> gain(n);
     for (size_t i = 0; i < n; ++i) gain[i] = out[0][i] / 0.5;
@@ -189,8 +195,8 @@ TEST_F(DuckPlugin, OutputIsLateByTheLookAheadAndTheReportedLatencyStaysZero) {
   const struct {
     double rate, character;
     size_t delay;
-  } cases[] = {{48000, kSing, 241}, {48000, kSpeak, 145}, {44100, kSing, 221}, {96000, kSpeak, 289}, {8000, kSing, 241},
-               {8000, kSpeak, 145}};
+  } cases[] = {{48000, kSing, 241},  {48000, kSpeak, 145}, {44100, kSing, 221},
+               {96000, kSpeak, 289}, {8000, kSing, 241},   {8000, kSpeak, 145}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.rate << " Hz, character " << c.character);
     PluginInstance plugin;
@@ -211,7 +217,8 @@ TEST_F(DuckPlugin, OnOffAndBypassPassTheInputUnchangedAndUndelayed) {
   const std::vector<double> key = Sine(n, 1000.0, 0.9, 48000);
   for (ParamID control : {kOn, kBypass}) {
     for (bool wide : {true, false}) {
-      SCOPED_TRACE(::testing::Message() << (control == kOn ? "On off" : "bypassed") << (wide ? ", 64-bit" : ", 32-bit"));
+      SCOPED_TRACE(::testing::Message() << (control == kOn ? "On off" : "bypassed")
+                                        << (wide ? ", 64-bit" : ", 32-bit"));
       PluginInstance plugin;
       std::string error;
       ASSERT_TRUE(plugin.Create(module_, "Test Host", &error)) << error;
@@ -224,8 +231,9 @@ TEST_F(DuckPlugin, OnOffAndBypassPassTheInputUnchangedAndUndelayed) {
       } else {
         std::vector<float> l(left.begin(), left.end()), r(right.begin(), right.end()), k(key.begin(), key.end());
         std::vector<float> outL(n), outR(n);
-        ASSERT_EQ(plugin.Process({l.data(), r.data(), k.data(), k.data()}, {outL.data(), outR.data()}, static_cast<int>(n)),
-                  kResultOk);
+        ASSERT_EQ(
+            plugin.Process({l.data(), r.data(), k.data(), k.data()}, {outL.data(), outR.data()}, static_cast<int>(n)),
+            kResultOk);
         EXPECT_EQ(outL, l);
         EXPECT_EQ(outR, r);
       }

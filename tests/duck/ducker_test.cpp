@@ -27,14 +27,15 @@ Ducker Configured(int32_t character, double rate, double depthDb = 12.0) {
 
 std::vector<double> Sine(size_t n, double hz, double amplitude, double rate) {
   std::vector<double> v(n);
-  for (size_t i = 0; i < n; ++i) v[i] = amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate);
+  for (size_t i = 0; i < n; ++i)
+    v[i] = amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate);
   return v;
 }
 
 // Runs the ducker over left and right in blocks of `block`, keyed by key (both channels)
 // or by the signal itself when key is empty.
 void RunDucker(Ducker& ducker, std::vector<double>& left, std::vector<double>& right, const std::vector<double>& key,
-         size_t block = 256) {
+               size_t block = 256) {
   for (size_t start = 0; start < left.size(); start += block) {
     const auto n = static_cast<int32_t>(std::min(block, left.size() - start));
     const double* k = key.empty() ? nullptr : key.data() + start;
@@ -100,7 +101,8 @@ TEST(Ducker, LoudKeySettlesOnTheDepthScaledByTheCharacter) {
     double depthDb;
     int32_t character;
     double expectedDb;
-  } cases[] = {{12.0, kSpeak, -12.0}, {12.0, kSing, -7.44}, {24.0, kSing, -14.88}, {24.0, kSpeak, -24.0}, {0.0, kSpeak, 0.0}};
+  } cases[] = {
+      {12.0, kSpeak, -12.0}, {12.0, kSing, -7.44}, {24.0, kSing, -14.88}, {24.0, kSpeak, -24.0}, {0.0, kSpeak, 0.0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.depthDb << " dB, character " << c.character);
     Ducker ducker = Configured(c.character, 48000, c.depthDb);
@@ -128,12 +130,15 @@ TEST(Ducker, AttackHoldAndReleaseTimesOfEachCharacter) {
       ducker.Process(&l, &r, 1, &key, &key);
     };
     int64_t n = 0;
-    while (ducker.Envelope(0) <= kThreshold) step(0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(n++) / 48000));
+    while (ducker.Envelope(0) <= kThreshold)
+      step(0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(n++) / 48000));
     const auto attack = static_cast<int64_t>(c.attackMs * 48.0);
-    for (int64_t i = 1; i < attack; ++i) step(0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(n++) / 48000));
+    for (int64_t i = 1; i < attack; ++i)
+      step(0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(n++) / 48000));
     // One attack time after the crossing, e^-1 of the way from unity is left.
     EXPECT_NEAR((ducker.Gain(0) - duck) / (1.0 - duck), std::exp(-1.0), 0.01);
-    for (int i = 0; i < 48000; ++i) step(0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(n++) / 48000));
+    for (int i = 0; i < 48000; ++i)
+      step(0.5 * std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(n++) / 48000));
     ASSERT_NEAR(ducker.Gain(0), duck, 1e-9);
 
     int64_t quiet = 0;
@@ -175,8 +180,8 @@ TEST(Ducker, SingListensToTheVoiceBandAndSpeakToTheRawKey) {
 }
 
 TEST(Ducker, ABadKeySampleCountsAsSilenceAndDuckingGoesOn) {
-  for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                     1e308}) {
+  for (double bad :
+       {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), 1e308}) {
     for (int32_t character : {kSing, kSpeak}) {
       SCOPED_TRACE(::testing::Message() << bad << ", character " << character);
       Ducker ducker = Configured(character, 48000, 24.0);

@@ -20,11 +20,11 @@ TEST(ChannelLayouts, ParsesLayoutsAndTheirMaxima) {
   const ParseCase cases[] = {
       {"2-2", 1, 2, 2, 1, 1},
       {"2.2-2", 1, 4, 2, 2, 1},
-      {"*-*", 1, 0, 0, 1, 1},           // a wildcard counts -64 channels but one bus
+      {"*-*", 1, 0, 0, 1, 1},             // a wildcard counts -64 channels but one bus
       {"1-1  2.2-2 2-2", 3, 4, 2, 2, 1},  // runs of spaces separate once; repeats are kept
-      {"2.0-2", 1, 2, 2, 1, 1},         // a 0 bus adds no bus
-      {"x.2-2", 1, 2, 2, 1, 1},         // not a number: 0
-      {"2", 1, 2, 0, 1, 0},             // no "-": no outputs
+      {"2.0-2", 1, 2, 2, 1, 1},           // a 0 bus adds no bus
+      {"x.2-2", 1, 2, 2, 1, 1},           // not a number: 0
+      {"2", 1, 2, 0, 1, 0},               // no "-": no outputs
       {"-2", 1, 0, 2, 0, 1},
       {"", 0, 0, 0, 0, 0},
       {"99999999999-2", 1, 65536, 2, 1, 1},  // an absurd count is limited, not overflowed

@@ -41,7 +41,9 @@ TEST(IdentifyHost, ComparesOnlyTheFirst255Characters) {
 TEST(IdentifyHost, LowersOnlyAsciiLetters) {
   // UTF-8 bytes above 0x7F are left alone, so they never turn into table letters.
   EXPECT_EQ(IdentifyHost("\xC3\x84reaper"), 1);
-  EXPECT_EQ(IdentifyHost("R\xC3\x89" "APER"), kHostUnknown);
+  EXPECT_EQ(IdentifyHost("R\xC3\x89"
+                         "APER"),
+            kHostUnknown);
 }
 
 }  // namespace

@@ -64,12 +64,14 @@ TEST(ModuleFolder, OfTheBuiltBundle) {
 class CopiedBundle : public ::testing::Test {
  protected:
   std::string CopyTo(const std::string& bundleName) {
-    root_ = fs::temp_directory_path() / ("tarnwell-core-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    root_ = fs::temp_directory_path() /
+            ("tarnwell-core-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     const fs::path bundle = root_ / FromUtf8(bundleName);
     const fs::path arch = bundle / "Contents" / platform::kBundleArchitectureFolder;
     fs::create_directories(arch);
     fs::create_directories(bundle / "Contents" / "Resources");
-    const fs::path source = FromUtf8(FIXTURE_BUNDLE) / "Contents" / platform::kBundleArchitectureFolder / ModuleFileName();
+    const fs::path source =
+        FromUtf8(FIXTURE_BUNDLE) / "Contents" / platform::kBundleArchitectureFolder / ModuleFileName();
     fs::copy_file(source, arch / ModuleFileName(), fs::copy_options::overwrite_existing);
     return Utf8(fs::canonical(bundle));
   }

@@ -24,17 +24,19 @@ std::string ResourcesOf(const char* folder, int32_t archLength, char separator) 
 }
 
 TEST(PathText, FolderOfAFilePath) {
-  EXPECT_EQ(FolderOf("C:\\Prog\\T.vst3\\Contents\\x86_64-win\\T.vst3", '\\'), "C:\\Prog\\T.vst3\\Contents\\x86_64-win\\");
+  EXPECT_EQ(FolderOf("C:\\Prog\\T.vst3\\Contents\\x86_64-win\\T.vst3", '\\'),
+            "C:\\Prog\\T.vst3\\Contents\\x86_64-win\\");
   EXPECT_EQ(FolderOf("/opt/T.vst3/Contents/x86_64-linux/T.so", '/'), "/opt/T.vst3/Contents/x86_64-linux/");
-  EXPECT_EQ(FolderOf("T.vst3", '\\'), "");         // no separator
-  EXPECT_EQ(FolderOf("C:\\Prog\\", '\\'), "");     // a folder, not a file
-  EXPECT_EQ(FolderOf("/opt/T.so", '\\'), "");      // the other platform's separator does not count
+  EXPECT_EQ(FolderOf("T.vst3", '\\'), "");      // no separator
+  EXPECT_EQ(FolderOf("C:\\Prog\\", '\\'), "");  // a folder, not a file
+  EXPECT_EQ(FolderOf("/opt/T.so", '\\'), "");   // the other platform's separator does not count
   EXPECT_EQ(FolderOf(nullptr, '/'), "");
   EXPECT_EQ(FolderOf("C:\\J\xC3\xBCrgen\\T.vst3", '\\'), "C:\\J\xC3\xBCrgen\\");
 }
 
 TEST(PathText, ResourceFolderReplacesTheArchitectureFolder) {
-  EXPECT_EQ(ResourcesOf("C:\\Prog\\T.vst3\\Contents\\x86_64-win\\", 10, '\\'), "C:\\Prog\\T.vst3\\Contents\\Resources\\");
+  EXPECT_EQ(ResourcesOf("C:\\Prog\\T.vst3\\Contents\\x86_64-win\\", 10, '\\'),
+            "C:\\Prog\\T.vst3\\Contents\\Resources\\");
   EXPECT_EQ(ResourcesOf("/opt/T.vst3/Contents/x86_64-linux/", 12, '/'), "/opt/T.vst3/Contents/Resources/");
   // The last characters are removed unchecked; too short a folder leaves "Resources" alone.
   EXPECT_EQ(ResourcesOf("C:\\Prog\\any-folder\\", 10, '\\'), "C:\\Prog\\Resources\\");

@@ -53,7 +53,8 @@ TEST(IPluginAPIBase, PageValuesReachTheHostWithinZeroToOne) {
     TestPlugin plugin;
     plugin.ApplyParamValueFromUI(0, c.fromPage);
     EXPECT_EQ(plugin.GetParam(0)->Value(), c.value) << c.fromPage;
-    EXPECT_EQ(plugin.calls, (Calls{"SendParamValueToHost(0," + std::to_string(c.toHost) + ")", "OnParamChange(0,3,-1)"}))
+    EXPECT_EQ(plugin.calls,
+              (Calls{"SendParamValueToHost(0," + std::to_string(c.toHost) + ")", "OnParamChange(0,3,-1)"}))
         << c.fromPage;
   }
   TestPlugin plugin;

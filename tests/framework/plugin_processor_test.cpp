@@ -50,7 +50,7 @@ TEST(IPluginProcessor, BusLabels) {
     int32_t bus, count;
     const char* label;
   } cases[] = {
-      {In, 0, 1, "Input"},  {In, 0, 2, "Main"},     {In, 1, 2, "Aux"},       {In, 2, 3, "Input 2"},
+      {In, 0, 1, "Input"},   {In, 0, 2, "Main"},      {In, 1, 2, "Aux"},       {In, 2, 3, "Input 2"},
       {Out, 0, 1, "Output"}, {Out, 1, 2, "Output 1"}, {Out, 0, 0, "Output 0"},
   };
   for (const Case& c : cases) {

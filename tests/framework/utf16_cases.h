@@ -20,7 +20,11 @@ inline constexpr Utf16Case kUtf16Cases[] = {
     {"surrogate pair", u"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
     {"lone high surrogate", u"a\xD800", "a\xEF\xBF\xBD"},
     {"lone low surrogate", u"\xDC00z", "\xEF\xBF\xBDz"},
-    {"high before a letter", u"\xD800" u"A", "\xEF\xBF\xBD" "A"},
+    {"high before a letter",
+     u"\xD800"
+     u"A",
+     "\xEF\xBF\xBD"
+     "A"},
     {"pair in the wrong order", u"\xDC00\xD800", "\xEF\xBF\xBD\xEF\xBF\xBD"},
 };
 

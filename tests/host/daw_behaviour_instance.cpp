@@ -4,7 +4,8 @@
 namespace tarnwell::host {
 
 INSTANTIATE_TEST_SUITE_P(Module, DawBehaviour,
-                         ::testing::Values(DawTarget{SUITE_TARGET_NAME, SUITE_TARGET_BUNDLE, DAW_BLOCK_SIZE_INVARIANT != 0}),
+                         ::testing::Values(DawTarget{SUITE_TARGET_NAME, SUITE_TARGET_BUNDLE,
+                                                     DAW_BLOCK_SIZE_INVARIANT != 0}),
                          DawTargetName);
 
 }  // namespace tarnwell::host

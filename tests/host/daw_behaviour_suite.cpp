@@ -158,7 +158,8 @@ class Stream {
     tresult result;
     if (wide_) {
       std::vector<double*> inPtrs, outPtrs;
-      for (int32 c = 0; c < inputs; ++c) inPtrs.push_back(silentSideChain && c >= mainChannels ? nullptr : in[c].data());
+      for (int32 c = 0; c < inputs; ++c)
+        inPtrs.push_back(silentSideChain && c >= mainChannels ? nullptr : in[c].data());
       for (auto& channel : out) outPtrs.push_back(channel.data());
       result = OnAudioThread([&] { return plugin_.Process64(inPtrs, outPtrs, frames, &context); });
     } else {
@@ -369,10 +370,12 @@ TEST_P(DawBehaviour, BusArrangementRoundsBeforeActivationEndWithTheModulesOwnBus
       {"mono", {mono}, {mono}},
       {"stereo main only", {stereo}, {stereo}},
       {"5.1", {surround}, {surround}},
-      {"every bus empty", std::vector<SpeakerArrangement>(ownIn.size(), 0), std::vector<SpeakerArrangement>(ownOut.size(), 0)},
+      {"every bus empty", std::vector<SpeakerArrangement>(ownIn.size(), 0),
+       std::vector<SpeakerArrangement>(ownOut.size(), 0)},
       {"no buses", {}, {}},
   };
-  for (const auto& round : rounds) EXPECT_TRUE(OkOrRefused(plugin.SetBusArrangements(round.in, round.out))) << round.round;
+  for (const auto& round : rounds)
+    EXPECT_TRUE(OkOrRefused(plugin.SetBusArrangements(round.in, round.out))) << round.round;
   // The host ends with what the module asked for at first.
   ASSERT_EQ(plugin.SetBusArrangements(ownIn, ownOut), kResultOk);
   EXPECT_EQ(ShapeOf(component), own);

@@ -408,7 +408,7 @@ TEST_F(FixturePlugin, EditorViewAttachesSizesAndClosesAndKeepsThePlugInAlive) {
   EXPECT_EQ(scale->setContentScaleFactor(1.5f), kResultOk);
 
   EXPECT_EQ(view->onKeyDown(u'a', 0, 0), kResultOk);
-  EXPECT_EQ(view->onKeyDown(0, 129, 0), kResultOk);  // a character by key code: '1'
+  EXPECT_EQ(view->onKeyDown(0, 129, 0), kResultOk);    // a character by key code: '1'
   EXPECT_EQ(view->onKeyDown(0, 58, 0), kResultFalse);  // no virtual key
   EXPECT_EQ(view->onKeyUp(u'a', 0, 0), kResultOk);
   plugin.CloseEditor();
@@ -435,8 +435,7 @@ TEST_F(FixturePlugin, RenderTakesParametersByIdBypassAndASavedSessionState) {
   options.saveStateFile = ::testing::TempDir() + "tarnwell_fixture_state.bin";
   std::string error;
   ASSERT_TRUE(Render(module_, input, options, &bypassed, &error)) << error;
-  for (size_t i = 0; i < 300; ++i)
-    ASSERT_EQ(bypassed.channels[0][i], i < 10 ? 0.0f : input.channels[0][i - 10]) << i;
+  for (size_t i = 0; i < 300; ++i) ASSERT_EQ(bypassed.channels[0][i], i < 10 ? 0.0f : input.channels[0][i - 10]) << i;
 
   tarnwell::host::RenderOptions session;
   session.blockSize = 128;

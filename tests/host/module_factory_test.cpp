@@ -33,8 +33,7 @@ class ModuleFactoryTest : public ::testing::Test {
 
   PClassInfo2 ClassInfo2() {
     IPluginFactory2* factory2 = nullptr;
-    EXPECT_EQ(module_.Factory()->queryInterface(IPluginFactory2::iid, reinterpret_cast<void**>(&factory2)),
-              kResultOk);
+    EXPECT_EQ(module_.Factory()->queryInterface(IPluginFactory2::iid, reinterpret_cast<void**>(&factory2)), kResultOk);
     PClassInfo2 info{};
     if (factory2) {
       EXPECT_EQ(factory2->getClassInfo2(0, &info), kResultOk);
@@ -46,8 +45,7 @@ class ModuleFactoryTest : public ::testing::Test {
   Vst::IComponent* CreateComponent() {
     PClassInfo2 info = ClassInfo2();
     Vst::IComponent* component = nullptr;
-    EXPECT_EQ(module_.Factory()->createInstance(info.cid, Vst::IComponent::iid,
-                                                reinterpret_cast<void**>(&component)),
+    EXPECT_EQ(module_.Factory()->createInstance(info.cid, Vst::IComponent::iid, reinterpret_cast<void**>(&component)),
               kResultOk);
     return component;
   }

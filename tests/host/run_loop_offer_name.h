@@ -11,9 +11,12 @@ namespace tarnwell::test {
 
 inline std::string OfferName(const ::testing::TestParamInfo<host::PluginInstance::RunLoopOffer>& info) {
   switch (info.param) {
-    case host::PluginInstance::RunLoopOffer::HostContext: return "ThroughTheHostContext";
-    case host::PluginInstance::RunLoopOffer::Frame: return "ThroughTheFrame";
-    default: return "NotOffered";
+    case host::PluginInstance::RunLoopOffer::HostContext:
+      return "ThroughTheHostContext";
+    case host::PluginInstance::RunLoopOffer::Frame:
+      return "ThroughTheFrame";
+    default:
+      return "NotOffered";
   }
 }
 

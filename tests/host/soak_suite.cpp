@@ -112,8 +112,12 @@ class Session {
   // Samples a host passes on from a broken source: not numbers, infinite, beyond the float
   // range, below the smallest normal.
   double BadSample() {
-    constexpr double kBad[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity(), 1e300, -1e39, 1e-310};
+    constexpr double kBad[] = {std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(),
+                               1e300,
+                               -1e39,
+                               1e-310};
     return kBad[UniformInt(0, static_cast<int>(std::size(kBad)) - 1)];
   }
 
@@ -147,15 +151,16 @@ class Session {
     const bool damaged = OneIn(16);
     if (damaged) {
       for (int k = UniformInt(1, 4); k > 0; --k)
-        in[static_cast<size_t>(UniformInt(0, static_cast<int>(in.size()) - 1))][static_cast<size_t>(UniformInt(0, frames - 1))] =
-            BadSample();
+        in[static_cast<size_t>(UniformInt(0, static_cast<int>(in.size()) - 1))]
+          [static_cast<size_t>(UniformInt(0, frames - 1))] = BadSample();
     }
     Automate(frames);
 
     tempo_ = std::clamp(tempo_ + Uniform(-2.0, 2.0), 30.0, 300.0);
     if (OneIn(200)) playing_ = !playing_;
     ProcessContext context{};
-    context.state = ProcessContext::kTempoValid | ProcessContext::kProjectTimeMusicValid | (playing_ ? ProcessContext::kPlaying : 0);
+    context.state = ProcessContext::kTempoValid | ProcessContext::kProjectTimeMusicValid |
+                    (playing_ ? ProcessContext::kPlaying : 0);
     context.sampleRate = rate;
     context.tempo = tempo_;
     context.projectTimeSamples = position_;

@@ -61,7 +61,7 @@ TEST_F(FactoryPresets, EachRowSetsItsIdAndItsBays) {
   plugin->SelectFactoryPreset(1);
   EXPECT_DOUBLE_EQ(plugin->ParamValue(tarnwell::kOutputParam), plugin->GetParam(1)->ClampAndSnap(double{-3.8f}));
   EXPECT_EQ(Value(4, BayField::Character), 2.0);
-  EXPECT_EQ(Value(0, BayField::Effect), 4.0);  // Compressor
+  EXPECT_EQ(Value(0, BayField::Effect), 4.0);   // Compressor
   EXPECT_EQ(Value(7, BayField::Effect), 11.0);  // Plate
 }
 
@@ -104,8 +104,8 @@ TEST_F(FactoryPresets, PageGets53ValuesInOrderThenThePresetIdAtTheNextTick) {
   plugin->OnEditorOpened();
   plugin->OnIdleTick();
   plugin->ClearPage();
-  ASSERT_TRUE(plugin->HandleUIMessage(tarnwell::TagValue(tarnwell::UIMsgTag::SelectFactoryPresetRequest), 2, 0,
-                                      nullptr));
+  ASSERT_TRUE(
+      plugin->HandleUIMessage(tarnwell::TagValue(tarnwell::UIMsgTag::SelectFactoryPresetRequest), 2, 0, nullptr));
   ASSERT_EQ(plugin->paramValues.size(), 53u);
   std::vector<int32_t> order;
   for (const test::PageParamValue& value : plugin->paramValues) order.push_back(value.paramIdx);
@@ -115,7 +115,7 @@ TEST_F(FactoryPresets, PageGets53ValuesInOrderThenThePresetIdAtTheNextTick) {
   want.insert(want.end(), {0, 1, 2});
   EXPECT_EQ(order, want);
   EXPECT_NEAR(plugin->paramValues[3].normalised, double{0.15f}, 1e-12);  // bay 1's amount: the gate at 15 %
-  EXPECT_TRUE(plugin->messages.empty());  // no reply to a selection
+  EXPECT_TRUE(plugin->messages.empty());                                 // no reply to a selection
 
   plugin->OnIdleTick();
   const auto current = plugin->MessagesTagged(tarnwell::TagValue(tarnwell::UIMsgTag::CurrentPreset));

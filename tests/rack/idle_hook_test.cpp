@@ -183,7 +183,9 @@ TEST(UIRequests, HandlerThatThrowsGetsTheRouteFailureReply) {
       {9, [](tarnwell::RackRequestContext&, const tarnwell::UIRequest&) { throw std::runtime_error("disk"); }, 10,
        [] { return tarnwell::FailedReply("load failed"); }},
       {7, [](tarnwell::RackRequestContext&, const tarnwell::UIRequest&) { throw 42; }, 8,
-       [] { return nlohmann::json{{"presets", nlohmann::json::array()}}; }},
+       [] {
+         return nlohmann::json{{"presets", nlohmann::json::array()}};
+       }},
       {5, [](tarnwell::RackRequestContext&, const tarnwell::UIRequest&) { throw std::bad_alloc(); }, 6, nullptr},
       {13,
        [](tarnwell::RackRequestContext& c, const tarnwell::UIRequest& r) {

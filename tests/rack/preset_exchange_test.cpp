@@ -211,7 +211,8 @@ TEST_F(PresetExchange, ALinkToTheCloudFolderIsTheCloudFolder) {
   EXPECT_EQ(ids, std::vector<std::string>{"cloud:Cloud/A.json"});
   EXPECT_EQ(Delete("Alias/A.json"), "cloud preset is read-only");
   EXPECT_EQ(Import({{"path", "Alias/B.json"}, {"json", kPreset}}), "cloud preset is read-only");
-  EXPECT_EQ(OutcomeWith(UIMsgTag::SavePresetRequest, json{{"name", "B"}, {"path", "Alias"}}), "cloud preset is read-only");
+  EXPECT_EQ(OutcomeWith(UIMsgTag::SavePresetRequest, json{{"name", "B"}, {"path", "Alias"}}),
+            "cloud preset is read-only");
   EXPECT_TRUE(Exists("Cloud/A.json"));
   EXPECT_FALSE(Exists("Cloud/B.json"));
 }

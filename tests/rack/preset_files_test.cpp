@@ -112,7 +112,8 @@ TEST_F(PresetFiles, SaveRefusalsAndTheirTexts) {
   EXPECT_EQ(AskText(UIMsgTag::SavePresetRequest, ""), R"({"error":"save failed","ok":false})");
   // The parser's message quotes what it read; a stray byte reaches the page replaced.
   for (const char* payload : {"not json", "{\"name\":\"\xFF\"}"})
-    EXPECT_EQ(Outcome(UIMsgTag::SavePresetRequest, payload).rfind("[json.exception.parse_error.101]", 0), 0u) << payload;
+    EXPECT_EQ(Outcome(UIMsgTag::SavePresetRequest, payload).rfind("[json.exception.parse_error.101]", 0), 0u)
+        << payload;
   EXPECT_FALSE(Exists("Cloud"));
   EXPECT_FALSE(Exists("Cloudy"));
 }
@@ -125,7 +126,9 @@ TEST_F(PresetFiles, NulInANameNeverCutsThePath) {
 
 TEST_F(PresetFiles, NonAsciiNamesRoundTripAsUtf8) {
   const std::string name = "\xE8\xB4\xB4\xE8\x84\xB8\xE4\xBA\xBA\xE5\xA3\xB0";  // CJK
-  const std::string folder = "\xC3\x9C" "bung";
+  const std::string folder =
+      "\xC3\x9C"
+      "bung";
   ASSERT_EQ(Save({{"name", name}, {"path", folder}}), "ok");
   const std::string path = folder + "/" + name + ".json";
   EXPECT_EQ(plugin->CurrentPresetId(), "user:" + path);
@@ -260,8 +263,8 @@ TEST_F(PresetFiles, ListingDescribesEachReadableFile) {
   const json presets = List();
   std::vector<std::string> ids;
   for (const json& entry : presets) ids.push_back(entry["id"]);
-  EXPECT_EQ(ids, (std::vector<std::string>{"cloud:Cloud/A.json", "cloud:Cloud/Deep/Er/C.json", "cloud:Cloud/Pack/B.json",
-                                           "user:Top.json", "user:Vocals/Lead.json",
+  EXPECT_EQ(ids, (std::vector<std::string>{"cloud:Cloud/A.json", "cloud:Cloud/Deep/Er/C.json",
+                                           "cloud:Cloud/Pack/B.json", "user:Top.json", "user:Vocals/Lead.json",
                                            "user:\xE4\xBA\xBA\xE5\xA3\xB0/\xE8\xB4\xB4\xE8\x84\xB8.json"}));
   ASSERT_EQ(presets.size(), 6u);
   EXPECT_EQ(presets[0].dump(), R"({"id":"cloud:Cloud/A.json","name":"A","nameZh":"","pack":"Cloud","path":"",)"

@@ -78,9 +78,12 @@ TEST(PresetPath, ElementsSplitAtEitherSeparator) {
 }
 
 TEST(PresetPath, CloudTextNeedsTheForwardSlash) {
-  for (const auto& [text, cloud] : std::vector<std::pair<std::string, bool>>{
-           {"Cloud", true}, {"Cloud/A.json", true}, {"Cloud\\A.json", false}, {"cloud/A.json", false},
-           {"Cloudy/A.json", false}, {"Clou", false}})
+  for (const auto& [text, cloud] : std::vector<std::pair<std::string, bool>>{{"Cloud", true},
+                                                                             {"Cloud/A.json", true},
+                                                                             {"Cloud\\A.json", false},
+                                                                             {"cloud/A.json", false},
+                                                                             {"Cloudy/A.json", false},
+                                                                             {"Clou", false}})
     EXPECT_EQ(tarnwell::IsCloudText(text), cloud) << text;
 }
 

@@ -27,8 +27,8 @@ TEST_F(PresetTwoWriters, EveryLoadFindsAWholePresetWhileTwoProcessesSaveIt) {
   ASSERT_EQ(OutcomeWith(UIMsgTag::SavePresetRequest, {{"name", "Keep"}}), "ok");
   tarnwell::test::ChildProcess writers[2];
   for (int i = 0; i < 2; ++i) {
-    ASSERT_TRUE(writers[i].Start(PRESET_SAVE_PEER, {plugin->appData, "Keep", std::to_string(kWritingMs),
-                                                     std::to_string(2 + i)}));
+    ASSERT_TRUE(writers[i].Start(PRESET_SAVE_PEER,
+                                 {plugin->appData, "Keep", std::to_string(kWritingMs), std::to_string(2 + i)}));
   }
   const std::set<double> written{1.0, 2.0, 3.0};
   int loads = 0;

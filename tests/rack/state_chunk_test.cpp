@@ -108,8 +108,8 @@ TEST_F(StateChunk, VersionOneTakesTheIdOfTheCurrentSlot) {
   const StateBlob saved = Saved("ignored");
   auto word = [](int32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
   const std::string ids = "PBCT" + word(1) + word(11) + "user:a.json" + word(11) + "user:b.json";
-  for (const auto& [slot, want] : {std::pair{0, "user:a.json"}, {1, "user:b.json"}, {2, "user:a.json"},
-                                   {-1, "user:a.json"}}) {
+  for (const auto& [slot, want] :
+       {std::pair{0, "user:a.json"}, {1, "user:b.json"}, {2, "user:a.json"}, {-1, "user:a.json"}}) {
     StateBlob blob = ParamsThen(saved, ids.data(), static_cast<int32_t>(ids.size()));
     std::memcpy(blob.Buffer().DataAs<unsigned char>(), &slot, 4);
     EXPECT_EQ(fresh->LoadState(blob, 0), blob.Size()) << slot;

@@ -210,10 +210,10 @@ TEST(TarnwellModule, RenderTakesOnlyTextsThatNameAValueOfTheirParameter) {
     const char* text;
     bool taken;
   } cases[] = {
-      {"Bay 1 Effect", "Delay", true},   {"Bay 1 Effect", "Nope", false}, {"Bay 1 On", "on", true},
-      {"Bay 1 Character", "6", true},    {"Bay 1 Amount", "100", true},   {"Input", "-3.5 dB", true},
-      {"Output", "+2", true},            {"Input", "loud", false},        {"Input", "99", false},
-      {"Bay 1 Character", "17", false},  {"Safety", "maybe", false},
+      {"Bay 1 Effect", "Delay", true},  {"Bay 1 Effect", "Nope", false}, {"Bay 1 On", "on", true},
+      {"Bay 1 Character", "6", true},   {"Bay 1 Amount", "100", true},   {"Input", "-3.5 dB", true},
+      {"Output", "+2", true},           {"Input", "loud", false},        {"Input", "99", false},
+      {"Bay 1 Character", "17", false}, {"Safety", "maybe", false},
   };
   for (const auto& c : cases) {
     tarnwell::host::RenderOptions options;

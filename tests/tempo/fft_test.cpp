@@ -57,7 +57,9 @@ std::vector<int32_t> BinsToCheck(int32_t n) {
 }
 
 // Single-precision rounding grows with log2 n over outputs of size about sqrt(n).
-double Tolerance(int32_t n) { return 1e-6 * std::log2(static_cast<double>(n)) * std::sqrt(static_cast<double>(n)) * 4.0; }
+double Tolerance(int32_t n) {
+  return 1e-6 * std::log2(static_cast<double>(n)) * std::sqrt(static_cast<double>(n)) * 4.0;
+}
 
 TEST(ComplexFft, ForwardMatchesTheDirectTransformAtEverySize) {
   for (int32_t n = kMinFftSize; n <= kMaxFftSize; n *= 2) {
@@ -67,7 +69,8 @@ TEST(ComplexFft, ForwardMatchesTheDirectTransformAtEverySize) {
     std::vector<float> data = input;
     ComplexFft(data.data(), n, 0);
     double worst = 0.0;
-    for (int32_t k : BinsToCheck(n)) worst = std::max(worst, std::abs(At(data, SlotOfPositiveBin(n, k)) - DirectDft(x, k, +1)));
+    for (int32_t k : BinsToCheck(n))
+      worst = std::max(worst, std::abs(At(data, SlotOfPositiveBin(n, k)) - DirectDft(x, k, +1)));
     EXPECT_LT(worst, Tolerance(n)) << "size " << n;
   }
 }
@@ -92,7 +95,8 @@ TEST(ComplexFft, ForwardThenInverseGivesTheInputTimesTheSize) {
     ComplexFft(data.data(), n, 0);
     ComplexFft(data.data(), n, 1);
     double worst = 0.0;
-    for (size_t i = 0; i < data.size(); ++i) worst = std::max(worst, static_cast<double>(std::abs(data[i] / static_cast<float>(n) - input[i])));
+    for (size_t i = 0; i < data.size(); ++i)
+      worst = std::max(worst, static_cast<double>(std::abs(data[i] / static_cast<float>(n) - input[i])));
     EXPECT_LT(worst, 1e-5) << "size " << n;
   }
 }
@@ -149,7 +153,8 @@ TEST(FftBinIndex, NamesTheSlotOfEachBinAndRefusesWhatIsNotABin) {
 TEST(FftBinIndex, ARealCosineShowsAtItsBinAndItsMirror) {
   constexpr int32_t n = 2048;
   std::vector<float> data(2 * n, 0.0f);
-  for (int32_t m = 0; m < n; ++m) data[2 * static_cast<size_t>(m)] = static_cast<float>(std::cos(2.0 * std::numbers::pi * 100.0 * m / n));
+  for (int32_t m = 0; m < n; ++m)
+    data[2 * static_cast<size_t>(m)] = static_cast<float>(std::cos(2.0 * std::numbers::pi * 100.0 * m / n));
   ComplexFft(data.data(), n, 0);
   for (int32_t bin = 0; bin < n; ++bin) {
     const double expected = bin == 100 || bin == n - 100 ? 1024.0 : 0.0;

@@ -27,13 +27,13 @@ TEST(PerformanceClock, CounterToMsTable) {
     int64_t counter, frequency, ms;
   };
   const Case cases[] = {
-      {123456789, 10000000, 12345},   // the 100 ns path
-      {132000000, 24000000, 5500},    //
-      {8948862, 3579545, 2499},       // remainder 1789772 ticks is 499.99986 ms
-      {9999, 10000000, 0},            // truncates below a whole millisecond
+      {123456789, 10000000, 12345},                                      // the 100 ns path
+      {132000000, 24000000, 5500},                                       //
+      {8948862, 3579545, 2499},                                          // remainder 1789772 ticks is 499.99986 ms
+      {9999, 10000000, 0},                                               // truncates below a whole millisecond
       {3579545LL * 3600 * 24 * 365, 3579545, 1000LL * 3600 * 24 * 365},  // a year of uptime
-      {INT64_MAX, 10000000000LL, INT64_MAX / 10000000},  // remainder x 1e9 needs more than 64 bits
-      {12345, 0, 0},                  // a broken frequency gives 0, not a division by zero
+      {INT64_MAX, 10000000000LL, INT64_MAX / 10000000},                  // remainder x 1e9 needs more than 64 bits
+      {12345, 0, 0},  // a broken frequency gives 0, not a division by zero
       {-5, 10000000, 0},
   };
   for (const auto& c : cases)

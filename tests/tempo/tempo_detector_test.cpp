@@ -58,10 +58,10 @@ TEST(TempoDetector, ClickTracksPublishTheirTempoOrHalfOfIt) {
   const struct {
     double bpm, published, tolerance, minConfidence;
   } cases[] = {
-      {80, 80.13, 0.05, 0.7},     {90, 90.45, 0.35, 0.85},   {100, 100.18, 0.05, 0.85}, {110, 110.12, 0.05, 0.85},
-      {120, 119.86, 0.05, 0.85},  {128, 127.93, 0.05, 0.85}, {140, 140.27, 0.05, 0.85}, {145, 144.69, 0.05, 0.85},
-      {150, 149.2, 0.3, 0.85},    {160, 80.16, 0.05, 0.85},  {170, 85.09, 0.05, 0.85},  {180, 90.45, 0.35, 0.85},
-      {200, 100.17, 0.05, 0.85},  {220, 110.13, 0.05, 0.85},
+      {80, 80.13, 0.05, 0.7},    {90, 90.45, 0.35, 0.85},   {100, 100.18, 0.05, 0.85}, {110, 110.12, 0.05, 0.85},
+      {120, 119.86, 0.05, 0.85}, {128, 127.93, 0.05, 0.85}, {140, 140.27, 0.05, 0.85}, {145, 144.69, 0.05, 0.85},
+      {150, 149.2, 0.3, 0.85},   {160, 80.16, 0.05, 0.85},  {170, 85.09, 0.05, 0.85},  {180, 90.45, 0.35, 0.85},
+      {200, 100.17, 0.05, 0.85}, {220, 110.13, 0.05, 0.85},
   };
   for (const auto& c : cases) {
     const Detection run(RenderDrumLoop(Loop(DrumPattern::Clicks, c.bpm), 48000.0, 12.0), 48000.0);
@@ -100,9 +100,9 @@ TEST(TempoDetector, DrumLoopsStraightAndSwung) {
   const struct {
     double bpm, swing, published, tolerance;
   } cases[] = {
-      {90, 0.5, 90.45, 0.35},    {90, 2.0 / 3.0, 90.45, 0.35},   {120, 0.5, 119.88, 0.05},
+      {90, 0.5, 90.45, 0.35},         {90, 2.0 / 3.0, 90.45, 0.35},   {120, 0.5, 119.88, 0.05},
       {120, 2.0 / 3.0, 119.88, 0.05}, {128, 2.0 / 3.0, 127.94, 0.05}, {150, 0.5, 74.6, 0.45},
-      {174, 0.5, 86.88, 0.05},   {174, 2.0 / 3.0, 86.88, 0.05},
+      {174, 0.5, 86.88, 0.05},        {174, 2.0 / 3.0, 86.88, 0.05},
   };
   for (const auto& c : cases) {
     const Detection run(RenderDrumLoop(Loop(DrumPattern::Backbeat, c.bpm, c.swing), 48000.0, 14.0), 48000.0);
@@ -195,8 +195,10 @@ std::vector<float> OnsetHistory(const std::vector<double>& left, const std::vect
   detector.Prepare(48000.0);
   size_t start = 0;
   for (size_t b = 0; start < left.size(); ++b) {
-    const auto frames = static_cast<int32_t>(std::min(left.size() - start, static_cast<size_t>(blocks[b % blocks.size()])));
-    detector.Feed(leftAbsent ? nullptr : left.data() + start, right != nullptr ? right->data() + start : nullptr, frames);
+    const auto frames =
+        static_cast<int32_t>(std::min(left.size() - start, static_cast<size_t>(blocks[b % blocks.size()])));
+    detector.Feed(leftAbsent ? nullptr : left.data() + start, right != nullptr ? right->data() + start : nullptr,
+                  frames);
     start += static_cast<size_t>(frames);
   }
   return {detector.OnsetRing().begin(), detector.OnsetRing().end()};
@@ -258,8 +260,8 @@ TEST(TempoDetector, HighSampleRatesPublishToo) {
 
 TEST(TempoDetector, PrepareReplacesUnusableRatesAndAnEmptyBlockDecaysTheLevel) {
   TempoDetector detector;
-  for (double rate : {1.0, 0.0, -44100.0, std::numeric_limits<double>::quiet_NaN(),
-                      std::numeric_limits<double>::infinity()}) {
+  for (double rate :
+       {1.0, 0.0, -44100.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
     detector.Prepare(rate);
     EXPECT_EQ(detector.SampleRate(), 48000.0) << rate;
   }

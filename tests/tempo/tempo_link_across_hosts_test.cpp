@@ -80,9 +80,9 @@ long EchoThroughTarnwellInAnotherProcess(const std::string& tag) {
   EXPECT_TRUE(tarnwell::host::WriteWav(in, impulse, &error)) << error;
 
   tarnwell::test::ChildProcess host;
-  EXPECT_TRUE(host.Start(TARNWELL_HOST, {"render", TARNWELL_BUNDLE, in, out, "--param", "Bay 1 Effect=Delay", "--param",
-                                         "Bay 1 On=on", "--param", "Bay 1 Amount=100", "--param",
-                                         "Bay 1 Character=6"}));
+  EXPECT_TRUE(
+      host.Start(TARNWELL_HOST, {"render", TARNWELL_BUNDLE, in, out, "--param", "Bay 1 Effect=Delay", "--param",
+                                 "Bay 1 On=on", "--param", "Bay 1 Amount=100", "--param", "Bay 1 Character=6"}));
   EXPECT_EQ(host.Wait(), 0);
   AudioFile echo;
   long peak = -1;

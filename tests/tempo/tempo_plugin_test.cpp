@@ -95,7 +95,8 @@ TEST_F(TempoPlugin, ExportsItsClassParametersBusesNoLatencyAndAFixedEditor) {
   EXPECT_EQ(plugin.Processor()->getLatencySamples(), 0u);
 
   tarnwell::test::ExpectFixedEditor(controller, 227, 303);
-  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(TEMPO_BUNDLE) / "Contents/Resources/web/index.html"));
+  EXPECT_TRUE(
+      std::filesystem::is_regular_file(std::filesystem::path(TEMPO_BUNDLE) / "Contents/Resources/web/index.html"));
 }
 
 TEST_F(TempoPlugin, PassesTheAudioThroughUnchangedInAnyBlockSize) {

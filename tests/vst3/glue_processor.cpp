@@ -33,8 +33,7 @@ PluginSetup GlueSetup(const char* channelLayouts, int32_t latency, bool midiIn, 
   return setup;
 }
 
-GlueProcessor::GlueProcessor(const PluginSetup& setup, int32_t count)
-    : IPluginVST3ProcessorBase(setup, *this) {
+GlueProcessor::GlueProcessor(const PluginSetup& setup, int32_t count) : IPluginVST3ProcessorBase(setup, *this) {
   // Room up front, so that recording in the block routine never allocates.
   changes.reserve(256);
   renderedFrames.reserve(256);

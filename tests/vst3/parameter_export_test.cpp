@@ -145,8 +145,8 @@ TEST(ParameterExport, TextsAndValuesConvertThroughTheIParam) {
     ParamID id;
     const char* text;
     double normalised;
-  } reads[] = {{0, "6", 0.75}, {0, "-3dB", 0.375}, {0, "99", 1.0}, {0, "junk", 0.5},
-               {1, "Thin", 1.0}, {1, "thin", 0.0}};
+  } reads[] = {{0, "6", 0.75},   {0, "-3dB", 0.375}, {0, "99", 1.0},
+               {0, "junk", 0.5}, {1, "Thin", 1.0},   {1, "thin", 0.0}};
   for (const auto& r : reads) {
     std::u16string text = Wide(r.text);
     ParamValue value = -1;
@@ -211,8 +211,8 @@ TEST(ParameterExport, MidiControllersOfChannelZeroInTheirOwnUnits) {
     ParamID id;
     const char* title;
     double defaultValue;
-  } controllers[] = {{65538, "BankSel.MSB", 0.0}, {65545, "MainVolume", 0.0}, {65541, "Contr. 3", 0.0},
-                     {65604, "Sostenuto ", 0.0},  {65617, "SoundCont 10", 0.0}, {65665, "PolyModeOn", 0.0},
+  } controllers[] = {{65538, "BankSel.MSB", 0.0},        {65545, "MainVolume", 0.0},   {65541, "Contr. 3", 0.0},
+                     {65604, "Sostenuto ", 0.0},         {65617, "SoundCont 10", 0.0}, {65665, "PolyModeOn", 0.0},
                      {65666, "Channel Aftertouch", 0.0}, {65667, "Pitch Bend", 0.5}};
   for (const auto& c : controllers) {
     ParameterInfo info = f.Info(c.id);
@@ -228,9 +228,9 @@ TEST(MidiControllerMapping, OnlyBusZeroChannelZeroAndKnownControllers) {
     int32_t bus, channel, controller;
     bool mapped;
     uint32_t id;
-  } cases[] = {{0, 0, 7, true, 65545},  {0, 0, 129, true, 65667}, {0, 0, 0, true, 65538},
-               {1, 0, 7, false, 0},     {0, 1, 7, false, 0},      {0, -1, 7, false, 0},
-               {0, 0, 130, false, 0},   {0, 0, -1, false, 0},     {-1, 0, 7, false, 0}};
+  } cases[] = {{0, 0, 7, true, 65545}, {0, 0, 129, true, 65667}, {0, 0, 0, true, 65538},
+               {1, 0, 7, false, 0},    {0, 1, 7, false, 0},      {0, -1, 7, false, 0},
+               {0, 0, 130, false, 0},  {0, 0, -1, false, 0},     {-1, 0, 7, false, 0}};
   for (const auto& c : cases) {
     uint32_t id = 0;
     EXPECT_EQ(MidiControllerParamId(c.bus, c.channel, c.controller, id), c.mapped)

@@ -88,7 +88,8 @@ TEST(PluginBinding, InitializeIdentifiesTheHostOnceAndResetsEveryParameter) {
 TEST(PluginBinding, TypeQueriesAnswerForTheSdkBases) {
   Owned<> p;
   EXPECT_TRUE(p->isTypeOf("IPluginVST3", false));
-  for (const char* base : {"SingleComponentEffect", "EditControllerEx1", "EditController", "ComponentBase", "FObject"}) {
+  for (const char* base :
+       {"SingleComponentEffect", "EditControllerEx1", "EditController", "ComponentBase", "FObject"}) {
     EXPECT_TRUE(p->isTypeOf(base)) << base;
     EXPECT_FALSE(p->isTypeOf(base, false)) << base;
   }
@@ -146,7 +147,8 @@ TEST(PluginBinding, APlugInsSilentSetReachesTheHostsCopyWithoutAnEditOrAHook) {
     EXPECT_DOUBLE_EQ(p.getParamNormalized(static_cast<ParamID>(c.index)), c.normalised) << c.value;
   }
   // No parameter at these indices: nothing changes, the bypass object included.
-  for (int32_t index : {-1, 2, static_cast<int32_t>(kBypassParamId)}) EXPECT_EQ(p.SetParamValueSilently(index, 5.0), 0.0);
+  for (int32_t index : {-1, 2, static_cast<int32_t>(kBypassParamId)})
+    EXPECT_EQ(p.SetParamValueSilently(index, 5.0), 0.0);
   EXPECT_EQ(p.getParamNormalized(kBypassParamId), 0.0);
   EXPECT_DOUBLE_EQ(p.getParamNormalized(0), 1.0);
   EXPECT_TRUE(hosted.handler.Calls().empty());

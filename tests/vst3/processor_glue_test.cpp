@@ -334,7 +334,7 @@ TEST(MidiOutputList, GrowsByItsStepWhenFullAndReusesConsumedRoom) {
   EXPECT_EQ(list.Pending(), 0);
   for (int32_t i = 0; i < 1024; ++i) list.Insert(MidiMessage{1, 0x80, 0, 0});
   EXPECT_EQ(list.Capacity(), 1024);  // the consumed entries made the room
-  list.Prepare(1000);                 // pending entries keep their room
+  list.Prepare(1000);                // pending entries keep their room
   EXPECT_EQ(list.Capacity(), 1024);
   EXPECT_EQ(list.Pending(), 1024);
 }

@@ -72,7 +72,8 @@ TEST_F(DownloadTest, AnAllowedDownloadReportsProgressAndItsEnd) {
   download.operation->SetBytes(100, 400);
   download.operation->SetBytes(400, 400);
   download.operation->SetState(kDownloadCompleted);
-  EXPECT_THAT(view->progress, ElementsAre(std::pair<int64_t, int64_t>{100, 400}, std::pair<int64_t, int64_t>{400, 400}));
+  EXPECT_THAT(view->progress,
+              ElementsAre(std::pair<int64_t, int64_t>{100, 400}, std::pair<int64_t, int64_t>{400, 400}));
   EXPECT_THAT(view->finished, ElementsAre(download.resultFilePath));
   EXPECT_THAT(view->failed, IsEmpty());
 }

@@ -22,7 +22,8 @@ class PlainDelegate : public plugkit::IEditorDelegate {
                     std::to_string(sampleOffset) + ")");
   }
   void OnUIParamChanged(int32_t paramIdx, plugkit::ParamChangeOrigin origin) override {
-    calls.push_back("OnUIParamChanged(" + std::to_string(paramIdx) + "," + std::to_string(static_cast<int>(origin)) + ")");
+    calls.push_back("OnUIParamChanged(" + std::to_string(paramIdx) + "," + std::to_string(static_cast<int>(origin)) +
+                    ")");
   }
   bool HandleUIMessage(int32_t msgTag, int32_t ctrlTag, int32_t dataSize, const void*) override {
     calls.push_back("HandleUIMessage(" + std::to_string(msgTag) + "," + std::to_string(ctrlTag) + "," +

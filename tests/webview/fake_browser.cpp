@@ -88,7 +88,9 @@ class NewWindowArgs final : public FakeObject<ICoreWebView2NewWindowRequestedEve
 class DownloadStartingArgs final : public FakeObject<ICoreWebView2DownloadStartingEventArgs> {
  public:
   DownloadStartingArgs(FakeBrowser& browser, FakeDownloadOperation& operation, std::u16string resultPath)
-      : FakeObject("DownloadStartingEventArgs"), resultPath(std::move(resultPath)), browser_(browser),
+      : FakeObject("DownloadStartingEventArgs"),
+        resultPath(std::move(resultPath)),
+        browser_(browser),
         operation_(operation) {}
   std::u16string resultPath;
 
@@ -294,7 +296,9 @@ HResult FakeEnvironment::CreateCoreWebView2Controller(
 // --- Download operation
 
 FakeDownloadOperation::FakeDownloadOperation(FakeBrowser& browser, std::string mimeType, std::u16string resultPath)
-    : FakeObject("DownloadOperation"), resultPath(std::move(resultPath)), browser_(browser),
+    : FakeObject("DownloadOperation"),
+      resultPath(std::move(resultPath)),
+      browser_(browser),
       mimeType_(std::move(mimeType)) {}
 
 HResult FakeDownloadOperation::add_BytesReceivedChanged(ICoreWebView2BytesReceivedChangedEventHandler* handler,
@@ -395,8 +399,7 @@ HResult FakeBrowser::CreateEnvironment(const Char* userDataFolder, ICoreWebView2
   loaderCalls.push_back(call);
   Record("CreateCoreWebView2EnvironmentWithOptions(" + call.userDataFolder + ")");
   if (loaderResult < 0) return loaderResult;
-  pendingEnvironments_.push_back(
-      ComPtr<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>::Share(handler));
+  pendingEnvironments_.push_back(ComPtr<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>::Share(handler));
   return kOk;
 }
 
@@ -522,8 +525,10 @@ void FakeBrowser::CompleteScript(size_t index, HResult result, const char* resul
 ::testing::AssertionResult FakeBrowser::Balanced() const {
   std::ostringstream faults;
   auto check = [&](const Tracked& object) {
-    if (object.References() != 0) faults << object.Name() << " still holds " << object.References() << " reference(s); ";
-    if (object.BadReleases() != 0) faults << object.Name() << " was released " << object.BadReleases() << " time(s) too often; ";
+    if (object.References() != 0)
+      faults << object.Name() << " still holds " << object.References() << " reference(s); ";
+    if (object.BadReleases() != 0)
+      faults << object.Name() << " was released " << object.BadReleases() << " time(s) too often; ";
   };
   for (const auto& object : objects_) check(*object);
   for (const auto& controller : controllers_) {

@@ -21,8 +21,7 @@ FakeDesktop::FakeDesktop() : previous_(plugkit::webview::InstallDesktopServices(
   static std::atomic<int> counter{0};
   scratch_ = std::filesystem::temp_directory_path() /
              ("tarnwell-webview-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-              std::to_string(counter++) + "-" +
-              std::to_string(reinterpret_cast<uintptr_t>(this) & 0xFFFFFF));
+              std::to_string(counter++) + "-" + std::to_string(reinterpret_cast<uintptr_t>(this) & 0xFFFFFF));
   std::filesystem::remove_all(scratch_);
   std::filesystem::create_directories(scratch_ / "temp");
   temporaryFolder = Utf8Path(scratch_ / "temp");

@@ -32,7 +32,7 @@ class FakeDesktop final : public plugkit::webview::DesktopServices {
 
   // --- Settings.
   bool dpiQueryAvailable = true;
-  std::map<void*, uint32_t> windowDpi;  // windows not listed have 96
+  std::map<void*, uint32_t> windowDpi;                       // windows not listed have 96
   std::map<void*, std::pair<int32_t, int32_t>> clientSizes;  // windows not listed cannot be read
   bool online = true;
   intptr_t shellResult = 42;

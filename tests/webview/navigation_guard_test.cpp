@@ -34,7 +34,7 @@ TEST(NavigationGuard, PagesOfTheVirtualHost) {
       {kOrigin + "index.html", true},
       {kOrigin, true},
       {kOrigin + "a/%2e%2e/b.html", false},
-      {kOrigin + "x..y.html", false},  // kept as specified: any ".." is refused
+      {kOrigin + "x..y.html", false},         // kept as specified: any ".." is refused
       {kOrigin + "%252e%252e/b.html", true},  // one decoding pass only
       {kOrigin + "a/../b.html", false},
       {kOrigin + "index.html?v=1..2", false},
@@ -116,7 +116,9 @@ std::string GenericUtf8(const fs::path& path) {
 }
 
 // A web folder whose name is not ASCII: "wéb-音" in UTF-8.
-const std::string kNonAscii = "w\xc3\xa9" "b-\xe9\x9f\xb3";
+const std::string kNonAscii =
+    "w\xc3\xa9"
+    "b-\xe9\x9f\xb3";
 
 // A scratch folder of the test's own, removed again:
 //   web/index.html, web/sub/, other/secret.html and <kNonAscii>/index.html.
@@ -226,7 +228,10 @@ const DiskCase kDiskCases[] = {
     {"FolderRecordedThroughALink", "webLink", "web/index.html", true, true},
     {"NonAsciiFolder", kNonAscii, kNonAscii + "/index.html", true, false},
     {"NonAsciiFolderPercentEncoded", kNonAscii, "w%C3%A9b-%E9%9F%B3/index.html", true, false},
-    {"AnotherNonAsciiFolder", kNonAscii, "w\xc3\xa9" "b-\xe5\xad\x97/index.html", false, false},  // "wéb-字"
+    {"AnotherNonAsciiFolder", kNonAscii,
+     "w\xc3\xa9"
+     "b-\xe5\xad\x97/index.html",
+     false, false},  // "wéb-字"
     {"LinkOutOfANonAsciiFolder", kNonAscii, kNonAscii + "/escape/secret.html", false, true},
 };
 
@@ -246,7 +251,7 @@ TEST(NavigationGuard, RelativePathsAreRefusedEvenWhenTheyWouldResolveIntoTheFold
     EXPECT_TRUE(CheckNavigationUrl(scratch.FileUrl("web/index.html").c_str(), folder));
 
     std::vector<std::string> relative = {
-        "file://web/index.html",    // "web" read as a host name, left as a relative path
+        "file://web/index.html",  // "web" read as a host name, left as a relative path
         "file://web",
         "file://./web/index.html",
         "file://%2e/web/index.html",

@@ -40,7 +40,10 @@ TEST_F(PageProtocolTest, EachLoadSendsTheParameterListThenTheValues) {
   ASSERT_EQ(browser.executedScripts.size(), 4u);
   const std::string list = ParamListOf(browser.executedScripts[0]);
   EXPECT_EQ(list, kParamList);
-  const int64_t length = static_cast<int64_t>(plugkit::Base64Text(reinterpret_cast<const uint8_t*>(list.data()), static_cast<int64_t>(list.size())).size()) + 1;
+  const int64_t length = static_cast<int64_t>(plugkit::Base64Text(reinterpret_cast<const uint8_t*>(list.data()),
+                                                                  static_cast<int64_t>(list.size()))
+                                                  .size()) +
+                         1;
   EXPECT_TRUE(browser.executedScripts[0].starts_with("SAMFD(-1, " + std::to_string(length) + ", '"));
   EXPECT_THAT(std::vector<std::string>(browser.executedScripts.begin() + 1, browser.executedScripts.end()),
               ElementsAre("SPVFD(0, 0.500000)", "SPVFD(1, 0.500000)", "SPVFD(2, 1.000000)"));
@@ -82,8 +85,8 @@ TEST_F(PageProtocolTest, ParameterValuesFromThePageAreClampedAndChecked) {
       {R"({"msg":"SPVFUI","paramIdx":true,"value":0})", true, 1, 0.0},  // a boolean counts 1
       {R"({"msg":"SPVFUI","paramIdx":3})", false, 0, 0},                // no value
       {R"({"msg":"SPVFUI","paramIdx":3,"value":"0.5"})", false, 0, 0},
-      {R"({"msg":"SPVFUI","paramIdx":0,"value":true})", false, 0, 0},   // a boolean is no number
-      {R"({"msg":"SPVFUI","paramIdx":3,"value":0.5})", false, 0, 0},    // the parameter count
+      {R"({"msg":"SPVFUI","paramIdx":0,"value":true})", false, 0, 0},  // a boolean is no number
+      {R"({"msg":"SPVFUI","paramIdx":3,"value":0.5})", false, 0, 0},   // the parameter count
       {R"({"msg":"SPVFUI","paramIdx":-1,"value":0.5})", false, 0, 0},
       {R"({"msg":"SPVFUI","paramIdx":"0","value":0.5})", false, 0, 0},
       {R"({"msg":"SPVFUI","paramIdx":4294967296.0,"value":0.5})", false, 0, 0},  // beyond int32
@@ -186,11 +189,11 @@ TEST_F(PageProtocolTest, KeysFromThePageAreMappedAndOnlyTheSpaceBarReachesTheHos
   };
   const Case cases[] = {
       {"65", R"("a")", 65, "a"},
-      {"97", R"("1")", 49, "1"},          // keypad 1
+      {"97", R"("1")", 49, "1"},  // keypad 1
       {"186", R"(";")", 0, ";"},
-      {"true", R"("x")", 0, "x"},         // a boolean key code is 1: no key
+      {"true", R"("x")", 0, "x"},  // a boolean key code is 1: no key
       {"65.9", R"("A")", 65, "A"},
-      {"16", R"("Shift")", 16, ""},       // key names are not texts
+      {"16", R"("Shift")", 16, ""},  // key names are not texts
       {"69", R"("\u00e9")", 69, "\xc3\xa9"},
       {"0", R"("\ud83d\ude00")", 0, "\xf0\x9f\x98\x80"},  // four bytes fit
       {"112", R"("F1")", 112, ""},
@@ -244,9 +247,19 @@ TEST_F(PageProtocolTest, MalformedMessagesChangeNothing) {
   plugin->calls.clear();
   const size_t scripts = browser.executedScripts.size();
   const char* const messages[] = {
-      "not json",  R"("SPVFUI")", "[1,2]",  "null", "42", "true", "{}", R"({"msg":5})", R"({"msg":"spvfui"})",
-      R"({"msg":"XYZ","paramIdx":0,"value":1})", R"({"msg":"SPVFUI","paramIdx":0,"value":0.5)",
-      R"({"msg":["SPVFUI"]})", "",
+      "not json",
+      R"("SPVFUI")",
+      "[1,2]",
+      "null",
+      "42",
+      "true",
+      "{}",
+      R"({"msg":5})",
+      R"({"msg":"spvfui"})",
+      R"({"msg":"XYZ","paramIdx":0,"value":1})",
+      R"({"msg":"SPVFUI","paramIdx":0,"value":0.5)",
+      R"({"msg":["SPVFUI"]})",
+      "",
   };
   for (const char* message : messages) browser.PostWebMessage(message);
   EXPECT_THAT(plugin->calls, IsEmpty());
@@ -274,10 +287,9 @@ TEST_F(PageProtocolTest, ScriptCallsToThePage) {
   plugin->SendParamValueToUI(0, 6.0, false);
   plugin->SendParamValueToUI(1, 0.123456789, true);
   plugin->SendParamValueToUI(7, 1.0, false);  // no such parameter: nothing to normalise with
-  EXPECT_THAT(browser.executedScripts,
-              ElementsAre("SAMFD(7, 5, 'QQ==')", "SAMFD(7, 5, 'QUJD')", "SAMFD(7, 0, '')", "SCMFD(3, 4, 0, '')",
-                          "SCMFD(3, 4, 2, 'QUI=')", "SCVFD(2, 0.250000)", "SMMFD(144, 60, 127)", "SPVFD(0, 0.750000)",
-                          "SPVFD(1, 0.123457)"));
+  EXPECT_THAT(browser.executedScripts, ElementsAre("SAMFD(7, 5, 'QQ==')", "SAMFD(7, 5, 'QUJD')", "SAMFD(7, 0, '')",
+                                                   "SCMFD(3, 4, 0, '')", "SCMFD(3, 4, 2, 'QUI=')", "SCVFD(2, 0.250000)",
+                                                   "SMMFD(144, 60, 127)", "SPVFD(0, 0.750000)", "SPVFD(1, 0.123457)"));
 }
 
 TEST_F(PageProtocolTest, LongCallsAreSentWhole) {

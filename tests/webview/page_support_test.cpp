@@ -15,8 +15,13 @@ TEST(Base64, EncodesWholeAndPartialGroups) {
     std::string bytes;
     const char* text;
   };
-  const Case cases[] = {{"", ""}, {"A", "QQ=="}, {"AB", "QUI="}, {"ABC", "QUJD"}, {"ABCD", "QUJDRA=="},
-                        {std::string("\xff\xfe\x00", 3), "//4A"}, {"Man is", "TWFuIGlz"}};
+  const Case cases[] = {{"", ""},
+                        {"A", "QQ=="},
+                        {"AB", "QUI="},
+                        {"ABC", "QUJD"},
+                        {"ABCD", "QUJDRA=="},
+                        {std::string("\xff\xfe\x00", 3), "//4A"},
+                        {"Man is", "TWFuIGlz"}};
   for (const Case& c : cases) {
     const auto* data = reinterpret_cast<const uint8_t*>(c.bytes.data());
     const auto n = static_cast<int64_t>(c.bytes.size());
@@ -44,10 +49,10 @@ TEST(PageKeys, BrowserKeyCodesToFrameworkCodes) {
     int32_t keyCode;
     int32_t vk;
   };
-  const Case cases[] = {{8, 8},     {9, 9},     {13, 13},   {16, 16}, {20, 20}, {27, 27}, {32, 32}, {40, 40},
-                        {45, 45},   {46, 46},   {48, 48},   {57, 57}, {65, 65}, {90, 90}, {96, 48}, {105, 57},
-                        {112, 112}, {123, 123}, {7, 0},     {10, 0},  {21, 0},  {41, 0},  {47, 0},  {58, 0},
-                        {91, 0},    {106, 0},   {124, 0},   {186, 0}, {-1, 0}};
+  const Case cases[] = {{8, 8},     {9, 9},     {13, 13}, {16, 16}, {20, 20}, {27, 27}, {32, 32}, {40, 40},
+                        {45, 45},   {46, 46},   {48, 48}, {57, 57}, {65, 65}, {90, 90}, {96, 48}, {105, 57},
+                        {112, 112}, {123, 123}, {7, 0},   {10, 0},  {21, 0},  {41, 0},  {47, 0},  {58, 0},
+                        {91, 0},    {106, 0},   {124, 0}, {186, 0}, {-1, 0}};
   for (const Case& c : cases) EXPECT_EQ(plugkit::VirtualKeyFromPageKeyCode(c.keyCode), c.vk) << c.keyCode;
 }
 
@@ -66,7 +71,9 @@ TEST(Utf16Convert, ConvertsAndSizesLikeThePlatform) {
   EXPECT_EQ(plugkit::webview::Utf8ToUtf16("a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"), u"a\u00e9\u20ac\U0001F600");
   EXPECT_EQ(plugkit::webview::WideLengthOfUtf8("a\xf0\x9f\x98\x80"), 4);
   EXPECT_EQ(plugkit::webview::WideLengthOfUtf8(nullptr), 1);
-  const std::u16string invalid = plugkit::webview::Utf8ToUtf16("a\xff" "b\xed\xa0\x80");
+  const std::u16string invalid = plugkit::webview::Utf8ToUtf16(
+      "a\xff"
+      "b\xed\xa0\x80");
   EXPECT_EQ(invalid.substr(0, 3), u"a\uFFFDb");
   EXPECT_EQ(invalid.find_first_not_of(u"ab\uFFFD"), std::u16string::npos);
 

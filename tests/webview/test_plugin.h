@@ -41,7 +41,8 @@ class TestPlugin : public plugkit::WebViewEditorDelegate {
   }
   bool HandleUIMessage(int32_t msgTag, int32_t ctrlTag, int32_t dataSize, const void* data) override {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    messages.push_back({msgTag, ctrlTag, dataSize, data == nullptr, std::vector<uint8_t>(bytes, bytes + (data ? dataSize : 0))});
+    messages.push_back(
+        {msgTag, ctrlTag, dataSize, data == nullptr, std::vector<uint8_t>(bytes, bytes + (data ? dataSize : 0))});
     return true;
   }
   bool ResizeEditorFromUI(int32_t width, int32_t height, bool resizeHost) override {

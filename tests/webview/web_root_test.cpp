@@ -15,22 +15,23 @@ using ::testing::ElementsAre;
 
 using WebRootTest = PluginFixture;
 
-
 TEST_F(WebRootTest, TheIndexBesideTheModuleIsLoggedAndLoaded) {
   OpenEditor();
   const std::string root = desktop.resourceFolders[kThisModule];
   EXPECT_THAT(desktop.LogLines(plugkit::webview::kUiLogName),
               ElementsAre("module=ok root=" + root + " index=" + IndexPath() + " exists=1"));
-  EXPECT_THAT(browser.journal, ::testing::Contains("WebView.SetVirtualHostNameToFolderMapping(" +
-                                                   std::string(plugkit::webview::kVirtualHostName) + ", " + root + "web, 2)"));
+  EXPECT_THAT(browser.journal,
+              ::testing::Contains("WebView.SetVirtualHostNameToFolderMapping(" +
+                                  std::string(plugkit::webview::kVirtualHostName) + ", " + root + "web, 2)"));
   EXPECT_THAT(desktop.resourceFolderQueries, ElementsAre(kThisModule));
 }
 
 TEST_F(WebRootTest, AMissingPageIsLoggedAndStillLoaded) {
   std::filesystem::remove_all(resources / "web");
   OpenEditor();
-  EXPECT_THAT(desktop.LogLines(plugkit::webview::kUiLogName),
-              ElementsAre("module=ok root=" + desktop.resourceFolders[kThisModule] + " index=" + IndexPath() + " exists=0"));
+  EXPECT_THAT(
+      desktop.LogLines(plugkit::webview::kUiLogName),
+      ElementsAre("module=ok root=" + desktop.resourceFolders[kThisModule] + " index=" + IndexPath() + " exists=0"));
   EXPECT_THAT(desktop.LogLines(plugkit::webview::kWebViewLogName), ::testing::Contains("LoadFile name=" + IndexPath()));
 }
 
@@ -39,7 +40,8 @@ TEST_F(WebRootTest, WithoutItsOwnModuleTheLookupUsesTheFallback) {
   desktop.moduleOfThisCode = nullptr;
   desktop.resourceFolders[fallback] = "/fallback/Resources/";
   const std::string index = plugkit::FindWebRoot(fallback);
-  const std::string expected = std::string("/fallback/Resources/web") + plugkit::platform::kPathSeparator + "index.html";
+  const std::string expected =
+      std::string("/fallback/Resources/web") + plugkit::platform::kPathSeparator + "index.html";
   EXPECT_EQ(index, expected);
   EXPECT_THAT(desktop.LogLines(plugkit::webview::kUiLogName),
               ElementsAre("module=fallback root=/fallback/Resources/ index=" + expected + " exists=0"));

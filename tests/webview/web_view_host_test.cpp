@@ -59,9 +59,10 @@ TEST_F(WebViewHostTest, StartUpSetsUpTheBrowserInOrderAndLogsEachStep) {
   for (size_t i = 0; i < 3; ++i)
     EXPECT_EQ(browser.documentScripts[i], plugkit::webview::Utf16ToUtf8(plugkit::webview::kDocumentScripts[i]));
   EXPECT_EQ(view->browserReady, 1);
-  EXPECT_THAT(WebViewLog(), ElementsAre("Parent client=680x588", "OpenWebView initial bounds=0,0,680,588 scale=1.000000",
-                                        "OpenWebView cache=" + desktop.webViewCacheFolder, "EnvCompleted result=0 env=yes",
-                                        "ControllerCompleted result=0 controller=yes"));
+  EXPECT_THAT(WebViewLog(),
+              ElementsAre("Parent client=680x588", "OpenWebView initial bounds=0,0,680,588 scale=1.000000",
+                          "OpenWebView cache=" + desktop.webViewCacheFolder, "EnvCompleted result=0 env=yes",
+                          "ControllerCompleted result=0 controller=yes"));
   browser.Pump();  // the script registrations complete into nothing
 }
 
@@ -72,7 +73,7 @@ TEST_F(WebViewHostTest, OpeningBoundsFollowTheDpiAndTakeANearbyClientArea) {
     const char* bounds;
   };
   const Case cases[] = {
-      {96, {680, 588}, "0,0,680,588"},    // within 2 pixels of 681 x 589
+      {96, {680, 588}, "0,0,680,588"},     // within 2 pixels of 681 x 589
       {144, {1020, 882}, "0,0,1020,882"},  // 1.5 x: computed 1021 x 883
       {144, {1018, 882}, "0,0,1021,883"},  // 3 pixels off in width: not taken
       {144, {1020, 886}, "0,0,1021,883"},  // 3 pixels off in height
@@ -177,10 +178,9 @@ TEST_F(WebViewHostTest, LoadFileMapsTheFolderAndNavigatesToTheFile) {
     const std::string url = std::string("https://") + plugkit::webview::kVirtualHostName + "/" + c.file;
     EXPECT_THAT(WebViewLog(), ElementsAre("LoadFile name=" + shownName, std::string("LoadFile webFolder=") + c.folder,
                                           "SetVirtualHostNameToFolderMapping result=0", "Navigate uri=" + url));
-    EXPECT_THAT(browser.journal,
-                ElementsAre(std::string("WebView.SetVirtualHostNameToFolderMapping(") +
-                                plugkit::webview::kVirtualHostName + ", " + c.folder + ", 2)",
-                            "WebView.Navigate(" + url + ")"));
+    EXPECT_THAT(browser.journal, ElementsAre(std::string("WebView.SetVirtualHostNameToFolderMapping(") +
+                                                 plugkit::webview::kVirtualHostName + ", " + c.folder + ", 2)",
+                                             "WebView.Navigate(" + url + ")"));
     plugkit::GrowString folder;
     view->GetWebFolder(folder);
     EXPECT_STREQ(folder.Get(), c.folder);
@@ -204,7 +204,8 @@ TEST_F(WebViewHostTest, WithoutTheThirdInterfaceThereIsNoMappingButStillANavigat
   EXPECT_THAT(browser.journal, ::testing::Not(::testing::Contains("WebView.add_DownloadStarting")));
   browser.journal.clear();
   view->LoadFile("C:\\web\\index.html");
-  EXPECT_THAT(browser.journal, ElementsAre(std::string("WebView.Navigate(") + plugkit::webview::kVirtualHostOrigin + "index.html)"));
+  EXPECT_THAT(browser.journal,
+              ElementsAre(std::string("WebView.Navigate(") + plugkit::webview::kVirtualHostOrigin + "index.html)"));
   plugkit::GrowString folder;
   view->GetWebFolder(folder);
   EXPECT_STREQ(folder.Get(), "C:\\web");
@@ -236,8 +237,8 @@ TEST_F(WebViewHostTest, NavigationsAreGuardedAndOnlySuccessCallsTheContentHook) 
   desktop.ClearLog(plugkit::webview::kWebViewLogName);
   EXPECT_FALSE(browser.StartNavigation("https://x.example/"));
   browser.Pump();
-  EXPECT_THAT(WebViewLog(), ElementsAre("NavigationStarting uri=https://x.example/",
-                                        "NavigationCompleted success=0 status=13"));
+  EXPECT_THAT(WebViewLog(),
+              ElementsAre("NavigationStarting uri=https://x.example/", "NavigationCompleted success=0 status=13"));
   EXPECT_EQ(view->contentLoaded, 1);
 }
 
@@ -245,7 +246,8 @@ TEST_F(WebViewHostTest, PageTextsCannotForgeLogLines) {
   StartBrowser();
   desktop.ClearLog(plugkit::webview::kWebViewLogName);
   browser.StartNavigation("https://x.example/a\r\nEnvCompleted result=0 env=yes\x7f\t");
-  EXPECT_THAT(WebViewLog(), ElementsAre("NavigationStarting uri=https://x.example/a%0D%0AEnvCompleted result=0 env=yes%7F%09"));
+  EXPECT_THAT(WebViewLog(),
+              ElementsAre("NavigationStarting uri=https://x.example/a%0D%0AEnvCompleted result=0 env=yes%7F%09"));
   EXPECT_EQ(view->navigationQuestions.back(), "https://x.example/a\r\nEnvCompleted result=0 env=yes\x7f\t");
   browser.Pump();
 }
@@ -254,7 +256,8 @@ TEST_F(WebViewHostTest, PageMessagesReachTheHookAsTheyCame) {
   StartBrowser();
   browser.PostWebMessage(R"({"msg":"SPVFUI","paramIdx":1,"value":0.5})");
   browser.PostWebMessage("not json at all \xc3\xa9");
-  EXPECT_THAT(view->pageMessages, ElementsAre(R"({"msg":"SPVFUI","paramIdx":1,"value":0.5})", "not json at all \xc3\xa9"));
+  EXPECT_THAT(view->pageMessages,
+              ElementsAre(R"({"msg":"SPVFUI","paramIdx":1,"value":0.5})", "not json at all \xc3\xa9"));
 }
 
 TEST_F(WebViewHostTest, ScriptsRunOnlyInALiveBrowserAndReportTheirResult) {
@@ -335,8 +338,8 @@ using namespace fake;
 TEST_F(WebViewHostTest, ATransparentBrowserClearsItsBackgroundBeforeItIsPlaced) {
   view->SetOpaque(false);
   StartBrowser();
-  const auto colour = std::find(browser.journal.begin(), browser.journal.end(),
-                                "Controller.put_DefaultBackgroundColor(0,0,0,0)");
+  const auto colour =
+      std::find(browser.journal.begin(), browser.journal.end(), "Controller.put_DefaultBackgroundColor(0,0,0,0)");
   const auto bounds = std::find_if(browser.journal.begin(), browser.journal.end(),
                                    [](const std::string& entry) { return entry.starts_with("Controller.put_Bounds"); });
   ASSERT_NE(colour, browser.journal.end());

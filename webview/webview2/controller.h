@@ -31,7 +31,7 @@ class ICoreWebView2Controller : public IUnknown {
   PLUGKIT_WEBVIEW2_RESERVED(21)
   PLUGKIT_WEBVIEW2_RESERVED(22)
   PLUGKIT_WEBVIEW2_RESERVED(23)
-  virtual HResult Close() = 0;                                 // 24
+  virtual HResult Close() = 0;                                    // 24
   virtual HResult get_CoreWebView2(ICoreWebView2** webView) = 0;  // 25
 };
 

@@ -10,12 +10,12 @@ class ICoreWebView2DownloadOperation : public IUnknown {
  public:
   static constexpr Guid kIid = MakeGuid("3d6b6cf2-afe1-44c7-a995-c65117714336");
   virtual HResult add_BytesReceivedChanged(ICoreWebView2BytesReceivedChangedEventHandler* handler,
-                                           EventRegistrationToken* token) = 0;  // 3
+                                           EventRegistrationToken* token) = 0;    // 3
   virtual HResult remove_BytesReceivedChanged(EventRegistrationToken token) = 0;  // 4
   PLUGKIT_WEBVIEW2_RESERVED(5)
   PLUGKIT_WEBVIEW2_RESERVED(6)
   virtual HResult add_StateChanged(ICoreWebView2StateChangedEventHandler* handler,
-                                   EventRegistrationToken* token) = 0;  // 7
+                                   EventRegistrationToken* token) = 0;    // 7
   virtual HResult remove_StateChanged(EventRegistrationToken token) = 0;  // 8
   PLUGKIT_WEBVIEW2_RESERVED(9)
   PLUGKIT_WEBVIEW2_RESERVED(10)

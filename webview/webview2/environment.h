@@ -43,9 +43,8 @@ class ICoreWebView2EnvironmentOptions3 : public IUnknown {
 };
 
 // CreateCoreWebView2EnvironmentWithOptions, exported undecorated by the loader DLL.
-using CreateEnvironmentWithOptionsFunction = HResult (*)(const Char* browserExecutableFolder,
-                                                         const Char* userDataFolder,
-                                                         ICoreWebView2EnvironmentOptions* options,
-                                                         ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
+using CreateEnvironmentWithOptionsFunction = HResult (*)(
+    const Char* browserExecutableFolder, const Char* userDataFolder, ICoreWebView2EnvironmentOptions* options,
+    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 
 }  // namespace plugkit::webview2

@@ -30,7 +30,8 @@ class ICoreWebView2 : public IUnknown {
   PLUGKIT_WEBVIEW2_RESERVED(4)
   virtual HResult Navigate(const Char* uri) = 0;  // 5
   PLUGKIT_WEBVIEW2_RESERVED(6)
-  virtual HResult add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler, EventRegistrationToken* token) = 0;  // 7
+  virtual HResult add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
+                                         EventRegistrationToken* token) = 0;  // 7
   PLUGKIT_WEBVIEW2_RESERVED(8)
   PLUGKIT_WEBVIEW2_RESERVED(9)
   PLUGKIT_WEBVIEW2_RESERVED(10)
@@ -38,7 +39,8 @@ class ICoreWebView2 : public IUnknown {
   PLUGKIT_WEBVIEW2_RESERVED(12)
   PLUGKIT_WEBVIEW2_RESERVED(13)
   PLUGKIT_WEBVIEW2_RESERVED(14)
-  virtual HResult add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* handler, EventRegistrationToken* token) = 0;  // 15
+  virtual HResult add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* handler,
+                                          EventRegistrationToken* token) = 0;  // 15
   PLUGKIT_WEBVIEW2_RESERVED(16)
   PLUGKIT_WEBVIEW2_RESERVED(17)
   PLUGKIT_WEBVIEW2_RESERVED(18)
@@ -50,14 +52,16 @@ class ICoreWebView2 : public IUnknown {
   PLUGKIT_WEBVIEW2_RESERVED(24)
   PLUGKIT_WEBVIEW2_RESERVED(25)
   PLUGKIT_WEBVIEW2_RESERVED(26)
-  virtual HResult AddScriptToExecuteOnDocumentCreated(const Char* javaScript, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) = 0;  // 27
+  virtual HResult AddScriptToExecuteOnDocumentCreated(
+      const Char* javaScript, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) = 0;  // 27
   PLUGKIT_WEBVIEW2_RESERVED(28)
   virtual HResult ExecuteScript(const Char* javaScript, ICoreWebView2ExecuteScriptCompletedHandler* handler) = 0;  // 29
   PLUGKIT_WEBVIEW2_RESERVED(30)
   PLUGKIT_WEBVIEW2_RESERVED(31)
   PLUGKIT_WEBVIEW2_RESERVED(32)
   PLUGKIT_WEBVIEW2_RESERVED(33)
-  virtual HResult add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler, EventRegistrationToken* token) = 0;  // 34
+  virtual HResult add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
+                                         EventRegistrationToken* token) = 0;  // 34
   PLUGKIT_WEBVIEW2_RESERVED(35)
   PLUGKIT_WEBVIEW2_RESERVED(36)
   PLUGKIT_WEBVIEW2_RESERVED(37)
@@ -67,7 +71,8 @@ class ICoreWebView2 : public IUnknown {
   PLUGKIT_WEBVIEW2_RESERVED(41)
   PLUGKIT_WEBVIEW2_RESERVED(42)
   PLUGKIT_WEBVIEW2_RESERVED(43)
-  virtual HResult add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler, EventRegistrationToken* token) = 0;  // 44
+  virtual HResult add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
+                                         EventRegistrationToken* token) = 0;  // 44
   PLUGKIT_WEBVIEW2_RESERVED(45)
   PLUGKIT_WEBVIEW2_RESERVED(46)
   PLUGKIT_WEBVIEW2_RESERVED(47)
@@ -104,7 +109,8 @@ class ICoreWebView2_3 : public ICoreWebView2_2 {
   PLUGKIT_WEBVIEW2_RESERVED(68)
   PLUGKIT_WEBVIEW2_RESERVED(69)
   PLUGKIT_WEBVIEW2_RESERVED(70)
-  virtual HResult SetVirtualHostNameToFolderMapping(const Char* hostName, const Char* folderPath, HostResourceAccessKind accessKind) = 0;  // 71
+  virtual HResult SetVirtualHostNameToFolderMapping(const Char* hostName, const Char* folderPath,
+                                                    HostResourceAccessKind accessKind) = 0;  // 71
   PLUGKIT_WEBVIEW2_RESERVED(72)
 };
 
@@ -113,7 +119,8 @@ class ICoreWebView2_4 : public ICoreWebView2_3 {
   static constexpr Guid kIid = MakeGuid("20d02d59-6df2-42dc-bd06-f98a694b1302");
   PLUGKIT_WEBVIEW2_RESERVED(73)
   PLUGKIT_WEBVIEW2_RESERVED(74)
-  virtual HResult add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* handler, EventRegistrationToken* token) = 0;  // 75
+  virtual HResult add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* handler,
+                                       EventRegistrationToken* token) = 0;  // 75
   PLUGKIT_WEBVIEW2_RESERVED(76)
 };
 

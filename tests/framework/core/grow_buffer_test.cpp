@@ -29,10 +29,10 @@ TEST_P(GrowBufferGrowth, FirstGrowthGivesSpecifiedCapacity) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Part1106Examples, GrowBufferGrowth,
-                         ::testing::Values(GrowthCase{128, 1, 129},         // step = granularity
-                                           GrowthCase{128, 1000, 1500},     // step = n / 2
-                                           GrowthCase{4096, 8, 4000},       // 8 + 96 + 4096 -> 4096, less 96
-                                           GrowthCase{4096, 10000, 12192},  // step 5000 -> 4096
+                         ::testing::Values(GrowthCase{128, 1, 129},                 // step = granularity
+                                           GrowthCase{128, 1000, 1500},             // step = n / 2
+                                           GrowthCase{4096, 8, 4000},               // 8 + 96 + 4096 -> 4096, less 96
+                                           GrowthCase{4096, 10000, 12192},          // step 5000 -> 4096
                                            GrowthCase{4096, 20000000, 24190880}));  // step clamped to 4 MiB
 
 TEST(GrowBuffer, DataIsNullWhileSizeIsZeroEvenWithABlock) {

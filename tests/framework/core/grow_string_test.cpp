@@ -39,12 +39,9 @@ TEST(GrowString, SetHonoursMaxLen) {
     const char* expected;
   };
   const Case cases[] = {
-      {"hello", 0, "hello"},     // <= 0 copies the whole text
-      {"hello", -7, "hello"},
-      {"hello", 3, "hel"},
-      {"hello", 99, "hello"},    // stops at the NUL
-      {nullptr, 0, ""},
-      {nullptr, 5, ""},
+      {"hello", 0, "hello"},                                                // <= 0 copies the whole text
+      {"hello", -7, "hello"}, {"hello", 3, "hel"}, {"hello", 99, "hello"},  // stops at the NUL
+      {nullptr, 0, ""},       {nullptr, 5, ""},
   };
   for (const Case& c : cases) {
     GrowString s("previous");

@@ -87,18 +87,18 @@ TEST_P(ParseCases, ReadsTheLeadingNumberLikeStrtodInTheCLocale) {
   EXPECT_EQ(consumed, c.consumed) << c.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ParseCases,
-    ::testing::Values(ParseCase{"12.5dB", 12.5, 4}, ParseCase{"  +3", 3.0, 4}, ParseCase{"\t\n-0.25x", -0.25, 7},
-                      ParseCase{".5", 0.5, 2}, ParseCase{"1e3Hz", 1000.0, 3}, ParseCase{"2e", 2.0, 1},
-                      ParseCase{"1,5", 1.0, 1},  // the comma is never a decimal separator
-                      ParseCase{"abc", 0.0, 0}, ParseCase{"", 0.0, 0}, ParseCase{"   ", 0.0, 0},
-                      ParseCase{"+-1", 0.0, 0}, ParseCase{"--1", 0.0, 0}, ParseCase{"-", 0.0, 0},
-                      ParseCase{"0x10", 0.0, 1},  // decimal only
-                      ParseCase{"1e999", kInf, 5}, ParseCase{"-1e999", -kInf, 6},
-                      ParseCase{"1e-999", 0.0, 6}, ParseCase{"-1e-999", -0.0, 7},
-                      ParseCase{"0.000001e-999", 0.0, 13}, ParseCase{"inf", kInf, 3},
-                      ParseCase{"-Infinity", -kInf, 9}, ParseCase{"nan", kNaN, 3}));
+INSTANTIATE_TEST_SUITE_P(Table, ParseCases,
+                         ::testing::Values(ParseCase{"12.5dB", 12.5, 4}, ParseCase{"  +3", 3.0, 4},
+                                           ParseCase{"\t\n-0.25x", -0.25, 7}, ParseCase{".5", 0.5, 2},
+                                           ParseCase{"1e3Hz", 1000.0, 3}, ParseCase{"2e", 2.0, 1},
+                                           ParseCase{"1,5", 1.0, 1},  // the comma is never a decimal separator
+                                           ParseCase{"abc", 0.0, 0}, ParseCase{"", 0.0, 0}, ParseCase{"   ", 0.0, 0},
+                                           ParseCase{"+-1", 0.0, 0}, ParseCase{"--1", 0.0, 0}, ParseCase{"-", 0.0, 0},
+                                           ParseCase{"0x10", 0.0, 1},  // decimal only
+                                           ParseCase{"1e999", kInf, 5}, ParseCase{"-1e999", -kInf, 6},
+                                           ParseCase{"1e-999", 0.0, 6}, ParseCase{"-1e-999", -0.0, 7},
+                                           ParseCase{"0.000001e-999", 0.0, 13}, ParseCase{"inf", kInf, 3},
+                                           ParseCase{"-Infinity", -kInf, 9}, ParseCase{"nan", kNaN, 3}));
 
 TEST(NumberText, NullTextParsesAsZero) {
   std::size_t consumed = 5;

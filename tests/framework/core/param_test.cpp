@@ -329,8 +329,7 @@ TEST(IParam, JsonDescriptionEscapesTheName) {
   IParam p;
   p.SetupContinuous("Say \"hi\" \\ \t\x01 \xC3\xA9 \xFF", 0.0, 0.0, 1.0, 0.5);
   const std::string json = Json(p, 3);
-  EXPECT_NE(json.find("\"name\":\"Say \\\"hi\\\" \\\\ \\u0009\\u0001 \xC3\xA9 \\ufffd\", "), std::string::npos)
-      << json;
+  EXPECT_NE(json.find("\"name\":\"Say \\\"hi\\\" \\\\ \\u0009\\u0001 \xC3\xA9 \\ufffd\", "), std::string::npos) << json;
 }
 
 class SquareShape final : public IParam::Shape {
@@ -340,7 +339,9 @@ class SquareShape final : public IParam::Shape {
   void Bind(const IParam&) override { ++*binds_; }
   int32_t DisplayKind() const override { return 2; }
   double MapFromNormalised(double n, const IParam& p) const override { return p.Min() + n * n * (p.Max() - p.Min()); }
-  double MapToNormalised(double v, const IParam& p) const override { return std::sqrt((v - p.Min()) / (p.Max() - p.Min())); }
+  double MapToNormalised(double v, const IParam& p) const override {
+    return std::sqrt((v - p.Min()) / (p.Max() - p.Min()));
+  }
 
  private:
   int* binds_;

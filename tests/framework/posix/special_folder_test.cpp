@@ -13,8 +13,8 @@
 namespace plugkit {
 namespace {
 
-constexpr const char* kVariables[] = {"HOME",          "XDG_DATA_HOME", "XDG_CONFIG_HOME",
-                                      "XDG_DESKTOP_DIR", "XDG_DATA_DIRS", "LOCALAPPDATA"};
+constexpr const char* kVariables[] = {"HOME",          "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR",
+                                      "XDG_DATA_DIRS", "LOCALAPPDATA"};
 
 struct Folders {
   std::string local, common, desktop, cache;

@@ -8,8 +8,7 @@ namespace plugkit {
 namespace {
 
 TEST(Utf16Text, WindowsConversionMatchesThePortableOne) {
-  for (const testing::Utf16Case& c : testing::kUtf16Cases)
-    EXPECT_EQ(platform::Utf16ToUtf8(c.utf16), c.utf8) << c.what;
+  for (const testing::Utf16Case& c : testing::kUtf16Cases) EXPECT_EQ(platform::Utf16ToUtf8(c.utf16), c.utf8) << c.what;
 }
 
 }  // namespace

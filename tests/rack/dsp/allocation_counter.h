@@ -7,20 +7,20 @@
 
 // Counts allocations made while alive.
 class ScopedAllocationCounter {
-public:
-    ScopedAllocationCounter();
-    ~ScopedAllocationCounter();
-    ScopedAllocationCounter(const ScopedAllocationCounter&) = delete;
-    ScopedAllocationCounter& operator=(const ScopedAllocationCounter&) = delete;
+ public:
+  ScopedAllocationCounter();
+  ~ScopedAllocationCounter();
+  ScopedAllocationCounter(const ScopedAllocationCounter&) = delete;
+  ScopedAllocationCounter& operator=(const ScopedAllocationCounter&) = delete;
 
-    std::int64_t Count() const;
+  std::int64_t Count() const;
 };
 
 // Makes every allocation throw std::bad_alloc while alive, to drive out-of-memory paths.
 class ScopedAllocationFailure {
-public:
-    ScopedAllocationFailure();
-    ~ScopedAllocationFailure();
-    ScopedAllocationFailure(const ScopedAllocationFailure&) = delete;
-    ScopedAllocationFailure& operator=(const ScopedAllocationFailure&) = delete;
+ public:
+  ScopedAllocationFailure();
+  ~ScopedAllocationFailure();
+  ScopedAllocationFailure(const ScopedAllocationFailure&) = delete;
+  ScopedAllocationFailure& operator=(const ScopedAllocationFailure&) = delete;
 };

@@ -2,13 +2,13 @@
 
 StereoSignal RenderFreshEngine(const EngineSettings& settings, StereoSignal signal, double sampleRate,
                                std::int32_t blockSize) {
-    RackEngine engine;
-    engine.Prepare(sampleRate);
-    RenderStereo(engine, signal, settings, blockSize);
-    return signal;
+  RackEngine engine;
+  engine.Prepare(sampleRate);
+  RenderStereo(engine, signal, settings, blockSize);
+  return signal;
 }
 
 std::vector<double> RenderOneBay(const std::vector<double>& input, EffectType type, double amount,
                                  std::int32_t character, double sampleRate) {
-    return RenderFreshEngine(SingleBaySettings(type, amount, character), {input, input}, sampleRate).left;
+  return RenderFreshEngine(SingleBaySettings(type, amount, character), {input, input}, sampleRate).left;
 }

@@ -8,12 +8,12 @@
 
 // One colour or space block (Saturator, Tape, Air, Plate, Shimmer), fresh, driven as a bay drives it.
 struct BlockRun {
-    EffectType type = EffectType::Saturator;
-    double amount = 1.0;
-    std::int32_t character = 0;
-    BlockTunings tunings{};
-    double sampleRate = 48000.0;
-    std::int32_t blockSize = 512;
+  EffectType type = EffectType::Saturator;
+  double amount = 1.0;
+  std::int32_t character = 0;
+  BlockTunings tunings{};
+  double sampleRate = 48000.0;
+  std::int32_t blockSize = 512;
 };
 
 // Prepares a fresh block of the run's type and renders the signal through it in place.

@@ -15,10 +15,10 @@
 namespace {
 
 struct BoundedRange {
-    SweptRange range;
-    // The bound: |approximation - reference| <= absolute + relative |reference|.
-    double absolute;
-    double relative;
+  SweptRange range;
+  // The bound: |approximation - reference| <= absolute + relative |reference|.
+  double absolute;
+  double relative;
 };
 
 // In extended precision, so that the references' own rounding (a unit in the last place in some
@@ -27,18 +27,18 @@ const auto kExpMinusOne = [](double x) { return static_cast<double>(std::expm1(s
 const auto kLogOnePlus = [](double x) { return static_cast<double>(std::log1p(static_cast<long double>(x))); };
 
 TEST(DynamicsMath, StaysWithinItsErrorBoundOfTheLibrary) {
-    constexpr double kNear = 1.0 / 128.0;
-    const std::vector<BoundedRange> ranges = {
-        {{"expm1", ExpMinusOneNearZero, kExpMinusOne, -kNear, kNear, false}, 0.0, 2.3e-16},
-        {{"expm1 of release exponents", ExpMinusOneNearZero, kExpMinusOne, -kNear, -1e-300, true}, 0.0, 2.3e-16},
-        {{"log1p", Log1pNearZero, kLogOnePlus, -kNear, kNear, false}, 2e-18, 2.3e-16},
-        {{"log1p of tiny steps", Log1pNearZero, kLogOnePlus, 1e-300, kNear, true}, 2e-18, 2.3e-16},
-        {{"log1p of tiny falls", Log1pNearZero, kLogOnePlus, -kNear, -1e-300, true}, 2e-18, 2.3e-16},
-    };
-    for (const BoundedRange& bounded : ranges) {
-        const WorstError worst = SweepError(bounded.range, bounded.absolute, bounded.relative);
-        EXPECT_LE(worst.shareOfBound, 1.0) << bounded.range.name << " at " << worst.at;
-    }
+  constexpr double kNear = 1.0 / 128.0;
+  const std::vector<BoundedRange> ranges = {
+      {{"expm1", ExpMinusOneNearZero, kExpMinusOne, -kNear, kNear, false}, 0.0, 2.3e-16},
+      {{"expm1 of release exponents", ExpMinusOneNearZero, kExpMinusOne, -kNear, -1e-300, true}, 0.0, 2.3e-16},
+      {{"log1p", Log1pNearZero, kLogOnePlus, -kNear, kNear, false}, 2e-18, 2.3e-16},
+      {{"log1p of tiny steps", Log1pNearZero, kLogOnePlus, 1e-300, kNear, true}, 2e-18, 2.3e-16},
+      {{"log1p of tiny falls", Log1pNearZero, kLogOnePlus, -kNear, -1e-300, true}, 2e-18, 2.3e-16},
+  };
+  for (const BoundedRange& bounded : ranges) {
+    const WorstError worst = SweepError(bounded.range, bounded.absolute, bounded.relative);
+    EXPECT_LE(worst.shareOfBound, 1.0) << bounded.range.name << " at " << worst.at;
+  }
 }
 
 }  // namespace

@@ -6,17 +6,17 @@
 // An approximation, its reference and the range to compare them over. `logarithmic` spreads the points
 // evenly in log |x| instead of in x, for ranges of one sign that span decades.
 struct SweptRange {
-    std::string name;
-    std::function<double(double)> approximation;
-    std::function<double(double)> reference;
-    double from;
-    double to;
-    bool logarithmic;
+  std::string name;
+  std::function<double(double)> approximation;
+  std::function<double(double)> reference;
+  double from;
+  double to;
+  bool logarithmic;
 };
 
 struct WorstError {
-    double shareOfBound;
-    double at;
+  double shareOfBound;
+  double at;
 };
 
 // The worst error over evenly spread points of the range, as a share of the bound absolute + relative

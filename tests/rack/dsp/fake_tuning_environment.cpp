@@ -6,32 +6,28 @@ const std::map<std::string, std::string>* currentValues = nullptr;
 
 }  // namespace
 
-FakeTuningEnvironment::FakeTuningEnvironment() {
-    currentValues = &values_;
-}
+FakeTuningEnvironment::FakeTuningEnvironment() { currentValues = &values_; }
 
-FakeTuningEnvironment::~FakeTuningEnvironment() {
-    currentValues = nullptr;
-}
+FakeTuningEnvironment::~FakeTuningEnvironment() { currentValues = nullptr; }
 
 BlockTunings FakeTuningEnvironment::Read() const {
-    BlockTunings tunings;
-    tunings.Read(Environment());
-    return tunings;
+  BlockTunings tunings;
+  tunings.Read(Environment());
+  return tunings;
 }
 
 const char* FakeTuningEnvironment::Find(const char* name) {
-    if (currentValues == nullptr) {
-        return nullptr;
-    }
-    const auto found = currentValues->find(name);
-    return found == currentValues->end() ? nullptr : found->second.c_str();
+  if (currentValues == nullptr) {
+    return nullptr;
+  }
+  const auto found = currentValues->find(name);
+  return found == currentValues->end() ? nullptr : found->second.c_str();
 }
 
 BlockTunings TuningsWith(const std::map<std::string, std::string>& variables) {
-    FakeTuningEnvironment environment;
-    for (const auto& [name, value] : variables) {
-        environment.Set(name, value);
-    }
-    return environment.Read();
+  FakeTuningEnvironment environment;
+  for (const auto& [name, value] : variables) {
+    environment.Set(name, value);
+  }
+  return environment.Read();
 }

@@ -10,24 +10,24 @@
 // remove tuning variables without touching the real environment, which the whole process shares.
 // One instance at a time.
 class FakeTuningEnvironment {
-public:
-    FakeTuningEnvironment();
-    ~FakeTuningEnvironment();
-    FakeTuningEnvironment(const FakeTuningEnvironment&) = delete;
-    FakeTuningEnvironment& operator=(const FakeTuningEnvironment&) = delete;
+ public:
+  FakeTuningEnvironment();
+  ~FakeTuningEnvironment();
+  FakeTuningEnvironment(const FakeTuningEnvironment&) = delete;
+  FakeTuningEnvironment& operator=(const FakeTuningEnvironment&) = delete;
 
-    void Set(const std::string& name, const std::string& value) { values_[name] = value; }
-    void Unset(const std::string& name) { values_.erase(name); }
-    EnvLookup Lookup() const { return &Find; }
-    TuningEnvironment Environment() const { return TuningEnvironment(&Find); }
+  void Set(const std::string& name, const std::string& value) { values_[name] = value; }
+  void Unset(const std::string& name) { values_.erase(name); }
+  EnvLookup Lookup() const { return &Find; }
+  TuningEnvironment Environment() const { return TuningEnvironment(&Find); }
 
-    // Block tunings from their defaults as a first prepare reads them.
-    BlockTunings Read() const;
+  // Block tunings from their defaults as a first prepare reads them.
+  BlockTunings Read() const;
 
-private:
-    static const char* Find(const char* name);
+ private:
+  static const char* Find(const char* name);
 
-    std::map<std::string, std::string> values_;
+  std::map<std::string, std::string> values_;
 };
 
 // Block tunings read from a fresh set of variables, given as name and value pairs.

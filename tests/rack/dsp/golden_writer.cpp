@@ -13,30 +13,30 @@
 #include "render_fingerprint.h"
 
 int main(int argc, char** argv) {
-    const bool replace = argc == 3 && std::string(argv[1]) == "--replace";
-    if (argc != 2 && !replace) {
-        std::fprintf(stderr, "usage: %s [--replace] <fingerprint file>\n", argv[0]);
-        return 2;
+  const bool replace = argc == 3 && std::string(argv[1]) == "--replace";
+  if (argc != 2 && !replace) {
+    std::fprintf(stderr, "usage: %s [--replace] <fingerprint file>\n", argv[0]);
+    return 2;
+  }
+  const std::string path = argv[argc - 1];
+  std::vector<NamedFingerprint> kept;
+  if (!replace) {
+    ReadFingerprints(path, kept);
+  }
+  std::set<std::string> pinned;
+  for (const NamedFingerprint& entry : kept) {
+    pinned.insert(entry.name);
+  }
+  std::vector<NamedFingerprint> entries = kept;
+  for (const GoldenCase& golden : GoldenCases()) {
+    if (pinned.count(golden.Name()) == 0) {
+      entries.push_back({golden.Name(), TakeFingerprint(RenderGoldenCase(golden))});
     }
-    const std::string path = argv[argc - 1];
-    std::vector<NamedFingerprint> kept;
-    if (!replace) {
-        ReadFingerprints(path, kept);
-    }
-    std::set<std::string> pinned;
-    for (const NamedFingerprint& entry : kept) {
-        pinned.insert(entry.name);
-    }
-    std::vector<NamedFingerprint> entries = kept;
-    for (const GoldenCase& golden : GoldenCases()) {
-        if (pinned.count(golden.Name()) == 0) {
-            entries.push_back({golden.Name(), TakeFingerprint(RenderGoldenCase(golden))});
-        }
-    }
-    if (!WriteFingerprints(path, entries)) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return 1;
-    }
-    std::printf("%zu fingerprints in %s, %zu of them new\n", entries.size(), path.c_str(), entries.size() - kept.size());
-    return 0;
+  }
+  if (!WriteFingerprints(path, entries)) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return 1;
+  }
+  std::printf("%zu fingerprints in %s, %zu of them new\n", entries.size(), path.c_str(), entries.size() - kept.size());
+  return 0;
 }

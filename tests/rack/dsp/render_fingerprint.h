@@ -19,12 +19,12 @@ inline constexpr double kFingerprintMargin = 0.01;
 inline constexpr std::int32_t kFingerprintChunkFrames = 512;
 
 struct RenderFingerprint {
-    std::int32_t frames = 0;
-    // Over the samples' bits, for the renders that must stay bit-exact.
-    std::uint64_t exactHash = 0;
-    std::vector<std::uint64_t> chunkHashes;
-    // Interleaved sample positions (2 x frame + channel) that use the shifted cells, ascending.
-    std::vector<std::uint32_t> shifted;
+  std::int32_t frames = 0;
+  // Over the samples' bits, for the renders that must stay bit-exact.
+  std::uint64_t exactHash = 0;
+  std::vector<std::uint64_t> chunkHashes;
+  // Interleaved sample positions (2 x frame + channel) that use the shifted cells, ascending.
+  std::vector<std::uint32_t> shifted;
 };
 
 RenderFingerprint TakeFingerprint(const StereoSignal& render);
@@ -37,8 +37,8 @@ std::uint64_t ExactHash(const StereoSignal& render);
 
 // The file holds named fingerprints. Reading returns false on a missing, short or malformed file.
 struct NamedFingerprint {
-    std::string name;
-    RenderFingerprint fingerprint;
+  std::string name;
+  RenderFingerprint fingerprint;
 };
 bool WriteFingerprints(const std::string& path, const std::vector<NamedFingerprint>& entries);
 bool ReadFingerprints(const std::string& path, std::vector<NamedFingerprint>& entries);

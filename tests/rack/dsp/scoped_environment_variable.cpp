@@ -4,9 +4,7 @@
 
 ScopedEnvironmentVariable::ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value)
     : name_(std::move(name)), saved_(ReadEnvironmentVariableForTest(name_)) {
-    WriteEnvironmentVariable(name_, value);
+  WriteEnvironmentVariable(name_, value);
 }
 
-ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
-    WriteEnvironmentVariable(name_, saved_);
-}
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() { WriteEnvironmentVariable(name_, saved_); }

@@ -7,15 +7,15 @@
 // restores what was there before. The environment is global to the process: tests that use it must
 // not run concurrently with others that read the same variable.
 class ScopedEnvironmentVariable {
-public:
-    ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value);
-    ~ScopedEnvironmentVariable();
-    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
-    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+ public:
+  ScopedEnvironmentVariable(std::string name, const std::optional<std::string>& value);
+  ~ScopedEnvironmentVariable();
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
 
-private:
-    std::string name_;
-    std::optional<std::string> saved_;
+ private:
+  std::string name_;
+  std::optional<std::string> saved_;
 };
 
 // The platform's own setter: on Windows the process environment block, not the C runtime's copy.

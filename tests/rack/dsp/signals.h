@@ -9,7 +9,8 @@ double DbfsToAmplitude(double dbfs);
 double AmplitudeToDb(double amplitude);
 
 // A sine of the given peak amplitude; phase in radians at frame 0.
-std::vector<double> Sine(double frequency, double amplitude, double sampleRate, std::int32_t frames, double phase = 0.0);
+std::vector<double> Sine(double frequency, double amplitude, double sampleRate, std::int32_t frames,
+                         double phase = 0.0);
 // Uniform noise in [-amplitude, amplitude] from a fixed seed.
 std::vector<double> Noise(double amplitude, std::int32_t frames, std::uint32_t seed);
 std::vector<double> Sum(const std::vector<double>& a, const std::vector<double>& b);

@@ -38,8 +38,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info))
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
     return false;
   CloseHandle(info.hThread);
   id_ = reinterpret_cast<long long>(info.hProcess);
