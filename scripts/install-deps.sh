@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev juce-modules-source-data
   chromium-headless-shell fonts-dejavu-core  # the real-browser tests and the page screenshots
   clang libclang-rt-14-dev  # the fuzz targets (libFuzzer)
+  clang-format  # scripts/check-format.sh
 )
 if [ "${1:-}" = "--validators" ]; then
   packages+=(libflac12 libvorbisenc2 libvorbisfile3 libogg0 libpng16-16 libjpeg62-turbo libasound2 libfreetype6)
