@@ -26,14 +26,12 @@ template <>
 struct PlateLaneTypes<2> {
   using Lanes = double __attribute__((vector_size(16)));
   using Ints = std::int32_t __attribute__((vector_size(8)));
-  using Mask = std::int64_t __attribute__((vector_size(16)));
 };
 
 template <>
 struct PlateLaneTypes<4> {
   using Lanes = double __attribute__((vector_size(32)));
   using Ints = std::int32_t __attribute__((vector_size(16)));
-  using Mask = std::int64_t __attribute__((vector_size(32)));
 };
 
 template <int W>
@@ -199,13 +197,13 @@ template <int W>
                                               std::size_t stride) {
   using Pair = double __attribute__((vector_size(16)));
   if constexpr (W == 2) {
-    const Pair first = __builtin_shuffle(a, b, PlateLaneTypes<2>::Mask{0, 2});
-    const Pair second = __builtin_shuffle(a, b, PlateLaneTypes<2>::Mask{1, 3});
+    const Pair first = __builtin_shufflevector(a, b, 0, 2);
+    const Pair second = __builtin_shufflevector(a, b, 1, 3);
     std::memcpy(out, &first, sizeof first);
     std::memcpy(out + stride, &second, sizeof second);
   } else {
-    const PlateLanes<4> low = __builtin_shuffle(a, b, PlateLaneTypes<4>::Mask{0, 4, 1, 5});
-    const PlateLanes<4> high = __builtin_shuffle(a, b, PlateLaneTypes<4>::Mask{2, 6, 3, 7});
+    const PlateLanes<4> low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+    const PlateLanes<4> high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
     const Pair pairs[4] = {Pair{low[0], low[1]}, Pair{low[2], low[3]}, Pair{high[0], high[1]}, Pair{high[2], high[3]}};
     for (std::size_t j = 0; j < 4; ++j) {
       std::memcpy(out + j * stride, &pairs[j], sizeof pairs[j]);
@@ -222,8 +220,8 @@ template <int W>
     Pair second;
     std::memcpy(&first, in, sizeof first);
     std::memcpy(&second, in + stride, sizeof second);
-    a = __builtin_shuffle(first, second, PlateLaneTypes<2>::Mask{0, 2});
-    b = __builtin_shuffle(first, second, PlateLaneTypes<2>::Mask{1, 3});
+    a = __builtin_shufflevector(first, second, 0, 2);
+    b = __builtin_shufflevector(first, second, 1, 3);
   } else {
     Pair pairs[4];
     for (std::size_t j = 0; j < 4; ++j) {
@@ -231,8 +229,8 @@ template <int W>
     }
     const PlateLanes<4> low{pairs[0][0], pairs[0][1], pairs[1][0], pairs[1][1]};
     const PlateLanes<4> high{pairs[2][0], pairs[2][1], pairs[3][0], pairs[3][1]};
-    a = __builtin_shuffle(low, high, PlateLaneTypes<4>::Mask{0, 2, 4, 6});
-    b = __builtin_shuffle(low, high, PlateLaneTypes<4>::Mask{1, 3, 5, 7});
+    a = __builtin_shufflevector(low, high, 0, 2, 4, 6);
+    b = __builtin_shufflevector(low, high, 1, 3, 5, 7);
   }
 }
 
