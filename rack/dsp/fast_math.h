@@ -250,12 +250,6 @@ inline double FastExp(double x) {
   return p * scaleA * scaleB;
 }
 
-// 10^x. Rounding x ln 10 costs relative error in proportion to |x|: within the bound for |x| <= 8.
-inline double Pow10(double x) { return std::exp(x * fast_math_detail::kLn10); }
-
-// log10 x for x > 0; 0 gives -infinity and a negative x NaN, as the library's does.
-inline double Log10(double x) { return std::log(x) * fast_math_detail::kInverseLn10; }
-
 // tanh x; below |x| = 0.125 by its series, so small values keep their relative precision.
 inline double FastTanh(double x) {
   const double a = std::fabs(x);
