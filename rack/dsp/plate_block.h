@@ -12,7 +12,7 @@
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
 
-// Whether this processor runs the plate's four-lane (AVX2) loops.
+// Whether this processor runs the plate's four-lane loops (AVX2, with fused multiply-adds).
 bool PlateWideVectorsAvailable();
 
 // Developer tuning of the plate, from the TARNWELL_PLATE variables.
@@ -41,7 +41,7 @@ struct PlateTuning {
   double tankMod = 1.0;
   double tankModInteger = 1.0;
   double reflectionDiffusion = 1.0;
-  // Not a variable: the four-lane loops where the processor has AVX2; tests turn it off to run the
+  // Not a variable: the four-lane loops where the processor has AVX2 and FMA; tests turn it off to run the
   // two-lane loops every x86-64 processor has.
   bool wideVectors = PlateWideVectorsAvailable();
 
@@ -117,7 +117,7 @@ class PlateBlock : public BlockDefaults {
   // Whether every comb read stays inside both combs of its pair without clamping, so that the pair
   // can share its reads' fraction (set with the size).
   bool PairedReadsFit() const;
-  // The chunk, with loops of four lanes (AVX2) or of two.
+  // The chunk, with loops of four lanes (AVX2, multiplies and adds fused) or of two.
   void ProcessChunkWide(double* left, double* right, std::int32_t frames);
   void ProcessChunkNarrow(double* left, double* right, std::int32_t frames);
   template <int W>

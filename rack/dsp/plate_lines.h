@@ -18,7 +18,7 @@ inline std::int32_t ScaledLength(double length, double scale, std::int32_t pad, 
 }
 
 // Vectors of W doubles for the plate's wide loops: W = 2 is one SSE2 register, W = 4 one AVX
-// register (the plate runs those loops only where the processor has AVX2).
+// register (the plate runs those loops only where the processor has AVX2 and FMA).
 template <int W>
 struct PlateLaneTypes;
 
@@ -234,6 +234,23 @@ template <int W>
   }
 }
 
+// W vectors of W lanes transposed in place: lane l of vector j becomes lane j of vector l.
+template <int W>
+[[gnu::always_inline]] inline void TransposeLanes(std::array<PlateLanes<W>, W>& v) {
+  if constexpr (W == 2) {
+    const PlateLanes<2> first = __builtin_shufflevector(v[0], v[1], 0, 2);
+    const PlateLanes<2> second = __builtin_shufflevector(v[0], v[1], 1, 3);
+    v = {first, second};
+  } else {
+    const PlateLanes<4> evens01 = __builtin_shufflevector(v[0], v[1], 0, 4, 2, 6);
+    const PlateLanes<4> odds01 = __builtin_shufflevector(v[0], v[1], 1, 5, 3, 7);
+    const PlateLanes<4> evens23 = __builtin_shufflevector(v[2], v[3], 0, 4, 2, 6);
+    const PlateLanes<4> odds23 = __builtin_shufflevector(v[2], v[3], 1, 5, 3, 7);
+    v = {__builtin_shufflevector(evens01, evens23, 0, 1, 4, 5), __builtin_shufflevector(odds01, odds23, 0, 1, 4, 5),
+         __builtin_shufflevector(evens01, evens23, 2, 3, 6, 7), __builtin_shufflevector(odds01, odds23, 2, 3, 6, 7)};
+  }
+}
+
 // The four weights of CombBank's cubic read at fraction t, lane by lane: the value is
 // before w0 + at w1 + next w2 + afterNext w3, the same cubic that CubicInterpolate evaluates.
 template <int W>
@@ -337,6 +354,20 @@ class CombBank {
     for (std::size_t comb = 0; comb < Combs; ++comb) {
       double* line = Line(comb);
       std::copy(line, line + kCopiedFrames, line + frames_);
+    }
+  }
+
+  // After a run whose first `frames` frames were stored `block` at a time from the Slot of each block's
+  // first frame on, without wrapping: the frames that went past the ring's end belong at its start.
+  void MoveOverflow(std::int32_t frames, std::int32_t block) {
+    const std::int32_t untilEnd = frames_ - position_;
+    if (untilEnd >= frames || untilEnd % block == 0) {
+      return;
+    }
+    const std::int32_t overflow = block - untilEnd % block;
+    for (std::size_t comb = 0; comb < Combs; ++comb) {
+      double* line = Line(comb);
+      std::copy(line + frames_, line + frames_ + overflow, line);
     }
   }
 
