@@ -491,11 +491,7 @@ template <int W>
   std::array<StereoFrame, kChunkFrames>& dry = arrays.dry;
   LoadFrames(left, right, dry.data(), frames);
   std::array<StereoFrame, kChunkFrames>& filtered = arrays.filtered;
-  StereoSection inputLowPass(inputLowPass_);
-  for (std::size_t f = 0; f < count; ++f) {
-    filtered[f] = inputLowPass.Run(dry[f]);
-  }
-  inputLowPass.KeepStateIn(inputLowPass_);
+  FilterInput(dry.data(), filtered.data(), frames);
   OscillatorRuns& lfo = arrays.lfo;
   combSines_.Run(lfo, frames);
   // The lanes past the chunk repeat its last frame.
@@ -560,6 +556,14 @@ template <int W>
 void PlateBlock::ProcessChunkNarrow(double* left, double* right, std::int32_t frames) {
   ChunkBuffer buffer;
   RunChunk<2>(buffer.Arrays(), left, right, frames);
+}
+
+void PlateBlock::FilterInput(const StereoFrame* dry, StereoFrame* filtered, std::int32_t frames) {
+  StereoSection inputLowPass(inputLowPass_);
+  for (std::int32_t f = 0; f < frames; ++f) {
+    filtered[f] = inputLowPass.Run(dry[f]);
+  }
+  inputLowPass.KeepStateIn(inputLowPass_);
 }
 
 template <int W>

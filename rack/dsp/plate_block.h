@@ -122,6 +122,9 @@ class PlateBlock : public BlockDefaults {
   void ProcessChunkNarrow(double* left, double* right, std::int32_t frames);
   template <int W>
   [[gnu::always_inline]] void RunChunk(ChunkArrays& arrays, double* left, double* right, std::int32_t frames);
+  // The input low-pass, never inlined into the loops that fuse multiplies and adds: a fused
+  // multiply-add lengthens its recurrence from one frame to the next.
+  [[gnu::noinline]] void FilterInput(const StereoFrame* dry, StereoFrame* filtered, std::int32_t frames);
   // Pushes the chunk into the pre-delay and writes each frame's early reflections.
   template <int W>
   [[gnu::always_inline]] void ReflectChunk(ChunkArrays& arrays, std::int32_t frames);
