@@ -8,6 +8,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kLowestSampleRate = 8000.0;
@@ -186,3 +188,5 @@ std::int32_t RackEngine::LatencySamples(const EngineSettings& settings) const {
   }
   return latency;
 }
+
+}  // namespace tarnwell::dsp

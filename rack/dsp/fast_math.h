@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+namespace tarnwell::dsp {
+
 // Replacements for the library's pow of base 10 and tanh where a block calls them every frame.
 // Pow10 rests on the library's exp, a fraction of the cost of pow. FastTanh runs an inline exp, so
 // that inside a loop full of filter state it costs no call that would spill every register. Relative
@@ -395,3 +397,5 @@ inline SineCosine FastSinCos(double x) {
       return {-cosine, sine};
   }
 }
+
+}  // namespace tarnwell::dsp

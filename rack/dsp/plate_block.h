@@ -12,6 +12,8 @@
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
 
+namespace tarnwell::dsp {
+
 // Whether this processor runs the plate's four-lane (AVX2) loops.
 bool PlateWideVectorsAvailable();
 
@@ -192,3 +194,5 @@ class PlateBlock : public BlockDefaults {
   // The amount the size-dependent settings were made for; -1 forces the next.
   double designedSize_ = -1.0;
 };
+
+}  // namespace tarnwell::dsp
