@@ -15,8 +15,8 @@ using tarnwell::signals::StereoBuffer;
 
 constexpr double kPreRollSeconds = 1.0;
 
-void ProcessSpan(RackEngine& engine, double* left, double* right, std::size_t frames, int blockSize,
-                 const EngineSettings& settings) {
+void ProcessSpan(tarnwell::dsp::RackEngine& engine, double* left, double* right, std::size_t frames, int blockSize,
+                 const tarnwell::dsp::EngineSettings& settings) {
   for (std::size_t start = 0; start < frames; start += static_cast<std::size_t>(blockSize)) {
     double* channels[2] = {left + start, right + start};
     const auto count =
@@ -27,12 +27,12 @@ void ProcessSpan(RackEngine& engine, double* left, double* right, std::size_t fr
 
 }  // namespace
 
-double RackNanosecondsPerFrame(const EngineSettings& settings, const CostRun& run) {
+double RackNanosecondsPerFrame(const tarnwell::dsp::EngineSettings& settings, const CostRun& run) {
   const StereoBuffer source = MakeVocalSignal(run.sampleRate, kPreRollSeconds + run.seconds);
   const auto preRoll = static_cast<std::size_t>(kPreRollSeconds * run.sampleRate);
   const std::size_t frames = source.left.size() - preRoll;
   // Large enough to be worth keeping off the stack.
-  auto engine = std::make_unique<RackEngine>();
+  auto engine = std::make_unique<tarnwell::dsp::RackEngine>();
   engine->Prepare(run.sampleRate);
   StereoBuffer work = source;
   ProcessSpan(*engine, work.left.data(), work.right.data(), preRoll, run.blockSize, settings);

@@ -12,4 +12,4 @@ struct CostRun {
 
 // Nanoseconds per stereo frame of a rack engine with these settings on the vocal-like signal, after a
 // second of untimed pre-roll. Each pass runs a fresh copy of the signal through the same engine.
-double RackNanosecondsPerFrame(const EngineSettings& settings, const CostRun& run);
+double RackNanosecondsPerFrame(const tarnwell::dsp::EngineSettings& settings, const CostRun& run);

@@ -80,7 +80,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 class OurRack : public Processor {
  public:
-  OurRack(const EngineSettings& settings, const Take& take, const Options& options, std::size_t span)
+  OurRack(const tarnwell::dsp::EngineSettings& settings, const Take& take, const Options& options, std::size_t span)
       : settings_(settings), take_(take), block_(options.block), left_(span), right_(span) {
     engine_.Prepare(options.rate);
   }
@@ -101,8 +101,8 @@ class OurRack : public Processor {
   double Output(int channel, std::size_t frame) const override { return channel == 0 ? left_[frame] : right_[frame]; }
 
  private:
-  RackEngine engine_;
-  EngineSettings settings_;
+  tarnwell::dsp::RackEngine engine_;
+  tarnwell::dsp::EngineSettings settings_;
   const Take& take_;
   std::size_t block_;
   std::vector<double> left_;

@@ -10,6 +10,8 @@
 
 #include "rack/factory_presets.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kAmount = 0.5;

@@ -14,6 +14,8 @@
 #include "signals/vocal_signal.h"
 #include "summary_reporter.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 using tarnwell::signals::MakeVocalSignal;

@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <utility>
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 struct Bay {

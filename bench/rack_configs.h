@@ -8,7 +8,7 @@
 
 struct RackConfig {
   std::string name;
-  EngineSettings settings;
+  tarnwell::dsp::EngineSettings settings;
 };
 
 // Every rack the benchmark measures: the empty rack, ten bays switched off, each effect type alone at
@@ -16,7 +16,7 @@ struct RackConfig {
 std::vector<RackConfig> BenchmarkRacks();
 
 // One block alone in the rack, safety on, as every single-block case of the benchmarks runs it.
-RackConfig BlockRack(std::string name, EffectType type, std::int32_t character, double amount);
+RackConfig BlockRack(std::string name, tarnwell::dsp::EffectType type, std::int32_t character, double amount);
 
 RackConfig VocalChainRack();
 RackConfig VocalChainWithColourAndSpaceRack();

@@ -40,9 +40,9 @@ void CountFrames(benchmark::State& state, size_t block) {
 
 void RackEngineBlock(benchmark::State& state) {
   const auto block = static_cast<size_t>(state.range(0));
-  const EngineSettings settings = VocalChainRack().settings;
+  const tarnwell::dsp::EngineSettings settings = VocalChainRack().settings;
   const StereoBuffer& take = Take();
-  RackEngine engine;
+  tarnwell::dsp::RackEngine engine;
   engine.Prepare(kRate);
   std::vector<double> left(block), right(block);
   plugkit::ScopedDenormalsOff flush;  // as inside a process call
@@ -61,11 +61,11 @@ void RackEngineBlock(benchmark::State& state) {
 }
 
 // The chain's settings as the plug-in's parameters.
-void SetChain(Tarnwell& plugin, const EngineSettings& settings) {
+void SetChain(Tarnwell& plugin, const tarnwell::dsp::EngineSettings& settings) {
   using tarnwell::BayField;
   using tarnwell::BayParam;
-  for (int32_t bay = 0; bay < kBayCount; ++bay) {
-    const BayControl& control = settings.bays[static_cast<size_t>(bay)];
+  for (int32_t bay = 0; bay < tarnwell::dsp::kBayCount; ++bay) {
+    const tarnwell::dsp::BayControl& control = settings.bays[static_cast<size_t>(bay)];
     plugin.GetParam(BayParam(bay, BayField::On))->SetValue(control.on ? 1.0 : 0.0);
     plugin.GetParam(BayParam(bay, BayField::Effect))->SetValue(control.type);
     plugin.GetParam(BayParam(bay, BayField::Character))->SetValue(control.character);

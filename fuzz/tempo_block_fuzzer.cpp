@@ -14,10 +14,10 @@ namespace {
 tarnwell::fuzz::FuzzedTarnwell& Session() {
   static tarnwell::fuzz::FuzzedTarnwell session(true);
   static const bool delays = [] {
-    for (int32_t bay = 0; bay < kBayCount; ++bay) {
+    for (int32_t bay = 0; bay < tarnwell::dsp::kBayCount; ++bay) {
       session.plugin->GetParam(tarnwell::BayParam(bay, tarnwell::BayField::On))->SetValue(1.0);
       session.plugin->GetParam(tarnwell::BayParam(bay, tarnwell::BayField::Effect))
-          ->SetValue(static_cast<double>(EffectType::Delay));
+          ->SetValue(static_cast<double>(tarnwell::dsp::EffectType::Delay));
       session.plugin->GetParam(tarnwell::BayParam(bay, tarnwell::BayField::Character))->SetValue(bay);
       session.plugin->GetParam(tarnwell::BayParam(bay, tarnwell::BayField::Amount))->SetValue(100.0);
     }

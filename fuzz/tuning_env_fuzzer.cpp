@@ -52,9 +52,9 @@ void ReadVariables(std::string_view text) {
     variables.emplace_back(std::string(line.substr(0, equals)), std::string(line.substr(equals + 1)));
   }
   for (const auto& [name, value] : variables) {
-    const std::optional<double> real = ParseEnvReal(value);
+    const std::optional<double> real = tarnwell::dsp::ParseEnvReal(value);
     tarnwell::fuzz::Require(!real || std::isfinite(*real), "a real tuning value is finite");
-    ParseEnvInteger(value);
+    tarnwell::dsp::ParseEnvInteger(value);
   }
 }
 
@@ -64,9 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr double kRates[] = {8000.0, 44100.0, 192000.0};
   constexpr int kFrames = 64;
   std::vector<double> left(kFrames), right(kFrames);
-  const TuningEnvironment environment(&Lookup);
-  const auto tunings = std::make_unique<BlockTunings>();
-  const auto bay = std::make_unique<RackBay>();
+  const tarnwell::dsp::TuningEnvironment environment(&Lookup);
+  const auto tunings = std::make_unique<tarnwell::dsp::BlockTunings>();
+  const auto bay = std::make_unique<tarnwell::dsp::RackBay>();
   const int32_t character = size > 0 ? data[0] % 16 : 0;
   const std::vector<std::string_view> environments =
       Environments(std::string_view(reinterpret_cast<const char*>(data), size));
@@ -74,9 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadVariables(environments[e]);
     const double rate = kRates[(size + e) % 3];
     tunings->Read(environment);
-    bay->Prepare({rate, static_cast<int32_t>(RackEngine::kMaxDelaySeconds * rate), environment, *tunings});
+    bay->Prepare(
+        {rate, static_cast<int32_t>(tarnwell::dsp::RackEngine::kMaxDelaySeconds * rate), environment, *tunings});
     bay->Reset();
-    for (int32_t type = 0; type < kEffectTypeCount - 1; ++type) {
+    for (int32_t type = 0; type < tarnwell::dsp::kEffectTypeCount - 1; ++type) {
       for (int i = 0; i < kFrames; ++i)
         left[static_cast<size_t>(i)] = right[static_cast<size_t>(i)] = 0.5 * std::sin(0.1 * i);
       bay->ResetBlock(type);

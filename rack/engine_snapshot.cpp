@@ -18,10 +18,10 @@ int32_t RoundedIndex(double value) noexcept { return static_cast<int32_t>(value 
 
 }  // namespace
 
-EngineSettings SnapshotFromParams(const plugkit::IEditorDelegate& params, double hostTempoBpm) noexcept {
-  EngineSettings settings;
-  for (int32_t bay = 0; bay < kBayCount; ++bay) {
-    BayControl& control = settings.bays[static_cast<size_t>(bay)];
+dsp::EngineSettings SnapshotFromParams(const plugkit::IEditorDelegate& params, double hostTempoBpm) noexcept {
+  dsp::EngineSettings settings;
+  for (int32_t bay = 0; bay < dsp::kBayCount; ++bay) {
+    dsp::BayControl& control = settings.bays[static_cast<size_t>(bay)];
     control.on = ValueOf(params, BayParam(bay, BayField::On)) >= 0.5;
     control.solo = ValueOf(params, BayParam(bay, BayField::Solo)) >= 0.5;
     control.type = RoundedIndex(ValueOf(params, BayParam(bay, BayField::Effect)));

@@ -9,6 +9,6 @@ namespace tarnwell {
 
 // The bays, gains and safety from the parameters' plain values; tempoBpm is the host's tempo
 // when above 1 BPM, else 120. The tempo link is applied on top by the caller.
-EngineSettings SnapshotFromParams(const plugkit::IEditorDelegate& params, double hostTempoBpm) noexcept;
+dsp::EngineSettings SnapshotFromParams(const plugkit::IEditorDelegate& params, double hostTempoBpm) noexcept;
 
 }  // namespace tarnwell

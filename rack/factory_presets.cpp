@@ -6,11 +6,11 @@ namespace {
 
 constexpr PresetBay kEmptyBay{-1, 0.0f, 0};
 
-constexpr PresetBay Bay(EffectType type, float amount, int32_t character) {
+constexpr PresetBay Bay(dsp::EffectType type, float amount, int32_t character) {
   return {static_cast<int32_t>(type), amount, character};
 }
 
-using enum EffectType;
+using enum dsp::EffectType;
 
 constexpr std::array<FactoryPreset, kFactoryPresetCount> kFactoryPresets = {{
     {"empty",

@@ -19,7 +19,7 @@ struct PresetBay {
 
 // What a preset sets: the ten bays, the gains and the safety clipper.
 struct PresetSlots {
-  std::array<PresetBay, kBayCount> bays{};
+  std::array<PresetBay, dsp::kBayCount> bays{};
   double inputGainDb = 0.0;
   double outputGainDb = 0.0;
   bool safety = true;
@@ -33,7 +33,7 @@ struct FactoryPreset {
   const char* description;
   float inputGainDb;
   float outputGainDb;
-  std::array<PresetBay, kBayCount> bays;
+  std::array<PresetBay, dsp::kBayCount> bays;
 };
 
 inline constexpr int32_t kFactoryPresetCount = 4;

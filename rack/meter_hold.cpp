@@ -24,7 +24,7 @@ double MeterHold::Hold(double peak, double t) noexcept {
   return held_;
 }
 
-void MeterMailbox::Publish(const MeterFrame& frame) noexcept {
+void MeterMailbox::Publish(const dsp::MeterFrame& frame) noexcept {
   values_[0].store(frame.outputPeak, std::memory_order_relaxed);
   values_[1].store(frame.gainReductionDb, std::memory_order_relaxed);
   values_[2].store(frame.inputPeak, std::memory_order_relaxed);
@@ -32,7 +32,7 @@ void MeterMailbox::Publish(const MeterFrame& frame) noexcept {
   ready_.store(true, std::memory_order_release);
 }
 
-bool MeterMailbox::Take(MeterFrame& frame) noexcept {
+bool MeterMailbox::Take(dsp::MeterFrame& frame) noexcept {
   if (!ready_.exchange(false, std::memory_order_acquire)) return false;
   frame.outputPeak = values_[0].load(std::memory_order_relaxed);
   frame.gainReductionDb = values_[1].load(std::memory_order_relaxed);

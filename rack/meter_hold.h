@@ -33,9 +33,9 @@ class MeterHold {
 // a whole frame before it.
 class MeterMailbox {
  public:
-  void Publish(const MeterFrame& frame) noexcept;
+  void Publish(const dsp::MeterFrame& frame) noexcept;
   // True, with the frame, when one was published since the last take.
-  bool Take(MeterFrame& frame) noexcept;
+  bool Take(dsp::MeterFrame& frame) noexcept;
   // Drops a waiting frame (the editor is closed).
   void Discard() noexcept { ready_.store(false, std::memory_order_relaxed); }
 

@@ -36,10 +36,10 @@ std::string PageVocabularyJson(const plugkit::IEditorDelegate& delegate) noexcep
     nlohmann::json factory = nlohmann::json::array();
     for (const FactoryPreset& preset : FactoryPresets())
       factory.push_back({{"id", FactoryPresetId(preset)}, {"name", preset.name}});
-    return CompactJson({{"bays", kBayCount},
+    return CompactJson({{"bays", dsp::kBayCount},
                         {"characters", ValueTexts(delegate.GetParam(BayParam(0, BayField::Character)))},
                         {"effects", ValueTexts(delegate.GetParam(BayParam(0, BayField::Effect)))},
-                        {"emptyEffect", static_cast<int32_t>(EffectType::Empty)},
+                        {"emptyEffect", static_cast<int32_t>(dsp::EffectType::Empty)},
                         {"factory", std::move(factory)},
                         {"tags", std::move(tags)}});
   } catch (...) {

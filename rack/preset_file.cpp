@@ -44,9 +44,9 @@ PresetSlots SlotsFromPresetFile(nlohmann::json& preset) {
   const nlohmann::json& list = preset["slots"];
   for (const nlohmann::json& slot : list) {
     const double index = TruncatedNumber(slot, "index", -1.0);
-    if (!(index >= 0.0 && index < static_cast<double>(kBayCount))) continue;
+    if (!(index >= 0.0 && index < static_cast<double>(dsp::kBayCount))) continue;
     PresetBay bay;
-    bay.type = ClampedInt(TruncatedNumber(slot, "type", -1.0), -1, kEffectTypeCount - 1);
+    bay.type = ClampedInt(TruncatedNumber(slot, "type", -1.0), -1, dsp::kEffectTypeCount - 1);
     bay.amount = static_cast<float>(std::clamp(slot.value("amount", 0.0), 0.0, 1.0));
     bay.character = ClampedInt(TruncatedNumber(slot, "style", 0.0), 0, kCharacterCount - 1);
     if (!slot.value("on", true)) bay.type = -1;
@@ -60,7 +60,7 @@ PresetSlots SlotsFromPresetFile(nlohmann::json& preset) {
 
 nlohmann::json PresetFileOf(const RackRequestContext& context, const std::string& name) {
   nlohmann::json slots = nlohmann::json::array();
-  for (int32_t bay = 0; bay < kBayCount; ++bay) {
+  for (int32_t bay = 0; bay < dsp::kBayCount; ++bay) {
     slots.push_back({{"amount", context.ParamValue(BayParam(bay, BayField::Amount)) / 100.0},
                      {"index", bay},
                      {"on", IsOn(context, BayParam(bay, BayField::On))},

@@ -18,6 +18,12 @@
 
 using tarnwell::BayField;
 using tarnwell::BayParam;
+using tarnwell::dsp::EffectType;
+using tarnwell::dsp::EngineSettings;
+using tarnwell::dsp::kBayCount;
+using tarnwell::dsp::kEffectTypeCount;
+using tarnwell::dsp::MeterFrame;
+using tarnwell::dsp::RackBay;
 
 namespace {
 

@@ -61,7 +61,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   // A fresh settings snapshot whose tempo comes through the tempo link, which this advances (its retry
   // count, and a mapping where the thread may call the system). Any thread, no allocation: the audio
   // thread calls it for every block and through UpdateLatency. hostTempoBpm <= 1 means 120.
-  EngineSettings SnapshotSettingsAndFollowTempo(double hostTempoBpm) noexcept;
+  tarnwell::dsp::EngineSettings SnapshotSettingsAndFollowTempo(double hostTempoBpm) noexcept;
   // Recomputes the latency of the current parameters and reports it when it changed.
   void UpdateLatency() noexcept;
   // The current preset id to the page at once (editor open only).
@@ -71,7 +71,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
 
   bool IsEditorOpen() const noexcept { return editorOpen_; }
   const tarnwell::TempoLink& TempoLinkState() const noexcept { return tempoLink_; }
-  const RackEngine& Engine() const noexcept { return engine_; }
+  const tarnwell::dsp::RackEngine& Engine() const noexcept { return engine_; }
 
  private:
   // One parameter from a preset: set silently (the host's copy follows) and sent to the page.
@@ -82,7 +82,7 @@ class Tarnwell : public plugkit::IPluginVST3, public tarnwell::RackRequestContex
   void SendTempoLinkWhenMoved();
   void SendMetersWhenMoved();
 
-  RackEngine engine_;
+  tarnwell::dsp::RackEngine engine_;
   tarnwell::TempoLink tempoLink_;
   std::atomic<int32_t> lastLatencySamples_{-1};
   int32_t reservedLatency_ = -1;

@@ -10,8 +10,8 @@ namespace tarnwell {
 
 namespace {
 
-constexpr std::array<int32_t, kBayCount> kDefaultCharacter = {1, 1, 1, 2, 1, 0, 1, 1, 1, 1};
-constexpr std::array<double, kBayCount> kDefaultAmount = {40, 35, 30, 45, 25, 20, 18, 20, 25, 30};
+constexpr std::array<int32_t, dsp::kBayCount> kDefaultCharacter = {1, 1, 1, 2, 1, 0, 1, 1, 1, 1};
+constexpr std::array<double, dsp::kBayCount> kDefaultAmount = {40, 35, 30, 45, 25, 20, 18, 20, 25, 30};
 constexpr std::array<const char*, kCharacterCount> kCharacterTexts = {"1", "2",  "3",  "4",  "5",  "6",  "7",  "8",
                                                                       "9", "10", "11", "12", "13", "14", "15", "16"};
 
@@ -41,12 +41,12 @@ void DefineParameters(plugkit::IEditorDelegate& delegate) {
   delegate.GetParam(kInputParam)->SetupContinuous("Input", 0.0, -12.0, 12.0, 0.1, "dB");
   delegate.GetParam(kOutputParam)->SetupContinuous("Output", 0.0, -12.0, 12.0, 0.1, "dB");
   delegate.GetParam(kSafetyParam)->SetupSwitch("Safety", true);
-  for (int32_t bay = 0; bay < kBayCount; ++bay) {
+  for (int32_t bay = 0; bay < dsp::kBayCount; ++bay) {
     const auto b = static_cast<size_t>(bay);
     delegate.GetParam(BayParam(bay, BayField::On))->SetupSwitch(BayName(bay, "On").c_str(), false);
     delegate.GetParam(BayParam(bay, BayField::Effect))
-        ->SetupChoiceList(BayName(bay, "Effect").c_str(), static_cast<int32_t>(EffectType::Empty),
-                          std::span<const char* const>(kEffectTypeNames));
+        ->SetupChoiceList(BayName(bay, "Effect").c_str(), static_cast<int32_t>(dsp::EffectType::Empty),
+                          std::span<const char* const>(dsp::kEffectTypeNames));
     delegate.GetParam(BayParam(bay, BayField::Character))
         ->SetupChoiceArgs(BayName(bay, "Character").c_str(), kDefaultCharacter[b], kCharacterCount, "", 0, "",
                           std::span<const char* const>(kCharacterTexts));

@@ -17,7 +17,7 @@ enum class BayField : int32_t { On = 0, Effect = 1, Character = 2, Amount = 3, S
 
 inline constexpr int32_t kFirstBayParam = 3;
 inline constexpr int32_t kParamsPerBay = 5;
-inline constexpr int32_t kParamCount = kFirstBayParam + kParamsPerBay * kBayCount;
+inline constexpr int32_t kParamCount = kFirstBayParam + kParamsPerBay * dsp::kBayCount;
 inline constexpr int32_t kCharacterCount = 16;
 
 // bay is 0-based here ("Bay 1" is bay 0).

@@ -11,6 +11,8 @@
 #include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kSmoothSeconds = 0.01;
@@ -281,3 +283,5 @@ void AirBlock::Reset() {
   ClearChain(crossoverLowPass_);
   shelf_.Clear();
 }
+
+}  // namespace tarnwell::dsp

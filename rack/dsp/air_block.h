@@ -7,6 +7,8 @@
 #include "rack/dsp/stereo_biquad.h"
 #include "rack/dsp/tuning_env.h"
 
+namespace tarnwell::dsp {
+
 // Developer tuning of the Air block, from the TARNWELL_AIR variables.
 struct AirTuning {
   // Oversampling factor of the exciter; back to 2 at every read that finds no variable.
@@ -95,3 +97,5 @@ class AirBlock : public BlockDefaults {
   // The amount the drive, clip, crossover and shelf settings were last computed for; NaN forces it.
   double designedAmount_ = 0.0;
 };
+
+}  // namespace tarnwell::dsp

@@ -6,6 +6,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kHighestDesignShareOfRate = 0.49;
@@ -117,3 +119,5 @@ void DesignLowShelfFromAmplitude(Biquad& filter, DesignAngle angle, double slope
   filter.a1 = -2.0 * ((a - 1.0) + (a + 1.0) * cw) / n;
   filter.a2 = ((a + 1.0) + (a - 1.0) * cw - beta) / n;
 }
+
+}  // namespace tarnwell::dsp

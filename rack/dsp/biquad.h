@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tarnwell::dsp {
+
 // Second-order section in transposed direct form II. Designing writes only the coefficients, so a
 // filter can be redesigned every block without a click; clearing the state is the owner's reset.
 struct Biquad {
@@ -48,3 +50,5 @@ void DesignLowShelf(Biquad& filter, double sampleRate, double frequency, double 
 void DesignLowPassFromAngle(Biquad& filter, DesignAngle angle, double q);
 void DesignHighShelfFromAmplitude(Biquad& filter, DesignAngle angle, double slope, double a);
 void DesignLowShelfFromAmplitude(Biquad& filter, DesignAngle angle, double slope, double a);
+
+}  // namespace tarnwell::dsp

@@ -4,6 +4,8 @@
 
 #include "rack/dsp/biquad.h"
 
+namespace tarnwell::dsp {
+
 // Gives `to` the coefficients of `from` and keeps its state: channels that share a design pay for
 // the trigonometry once.
 inline void CopyCoefficients(const Biquad& from, Biquad& to) {
@@ -45,3 +47,5 @@ void DesignPeakWithOneDivision(Section& filter, Value cosine, Value alpha, Value
 inline void DesignPeakFromAngle(Biquad& filter, double cosine, double alpha, double gainDb) {
   DesignPeakFromAmplitude(filter, cosine, alpha, std::pow(10.0, gainDb / 40.0));
 }
+
+}  // namespace tarnwell::dsp

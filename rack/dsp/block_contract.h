@@ -6,6 +6,8 @@
 #include "rack/dsp/engine_settings.h"
 #include "rack/dsp/tuning_env.h"
 
+namespace tarnwell::dsp {
+
 struct BlockTunings;
 
 // What every bay gets when the engine is prepared.
@@ -44,3 +46,5 @@ concept EffectBlock = requires(Block block, const BayPrepareContext& context, co
   block.SkipFrames(skipped);
   { Block::kSkipsSilence } -> std::convertible_to<bool>;
 };
+
+}  // namespace tarnwell::dsp

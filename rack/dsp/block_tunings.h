@@ -6,6 +6,8 @@
 #include "rack/dsp/shimmer_block.h"
 #include "rack/dsp/tuning_env.h"
 
+namespace tarnwell::dsp {
+
 // Tuning of every block that has TARNWELL_ variables. The engine reads it once per prepare and hands
 // it to all ten bays; a value once read stays until a later prepare finds its variable again.
 struct BlockTunings {
@@ -21,3 +23,5 @@ struct BlockTunings {
     shimmer.Read(environment);
   }
 };
+
+}  // namespace tarnwell::dsp

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tarnwell::dsp {
+
 // Amounts are clamped to 0..1; NaN gives 0 so that it cannot reach a smoothed state that outlives resets.
 inline double ClampToUnit(double x) {
   if (!(x > 0.0)) {
@@ -7,3 +9,5 @@ inline double ClampToUnit(double x) {
   }
   return x < 1.0 ? x : 1.0;
 }
+
+}  // namespace tarnwell::dsp

@@ -6,6 +6,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/latency.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kCeiling = 0.9661;
@@ -89,3 +91,5 @@ void ClipBlock::Release() {
   std::vector<double>().swap(lineLeft_);
   std::vector<double>().swap(lineRight_);
 }
+
+}  // namespace tarnwell::dsp

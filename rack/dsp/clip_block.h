@@ -7,6 +7,8 @@
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/latency.h"
 
+namespace tarnwell::dsp {
+
 // A drive of up to 24 dB into a look-ahead limiter whose gain falls before a peak arrives, then a
 // hard clip at the -0.3 dBFS ceiling for what the limiter's attack lets through. Linked channels.
 class ClipBlock : public BlockDefaults {
@@ -41,3 +43,5 @@ class ClipBlock : public BlockDefaults {
   double attackCoefficient_ = 0.9;
   double releaseCoefficient_ = 0.999;
 };
+
+}  // namespace tarnwell::dsp

@@ -12,6 +12,8 @@
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/stereo_tanh.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kAmountSmoothingSeconds = 0.03;
@@ -319,3 +321,5 @@ void CompressorBlock::Reset() {
   smoothedGain_ = 1.0;
   smoothedMakeupDb_ = 0.0;
 }
+
+}  // namespace tarnwell::dsp

@@ -6,6 +6,8 @@
 #include "rack/dsp/block_contract.h"
 #include "rack/dsp/clamp_unit.h"
 
+namespace tarnwell::dsp {
+
 // Vocal compressor with four characters (ratio, knee, timing, side-chain high-pass, saturation) and an
 // automatic make-up that cancels the slowly averaged gain change and adds 1 dB, so only level changes
 // are shaped. The amount is smoothed once per block, so the output depends on the block size.
@@ -70,3 +72,5 @@ class CompressorBlock : public BlockDefaults {
   bool amountMoving_ = false;
   Shape shape_;
 };
+
+}  // namespace tarnwell::dsp

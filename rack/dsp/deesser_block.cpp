@@ -9,6 +9,8 @@
 #include "rack/dsp/envelope_follower.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kAmountSeconds = 0.02;
@@ -131,3 +133,5 @@ void DeEsserBlock::Reset() {
   envelope_ = 0.0;
   bandGain_ = 1.0;
 }
+
+}  // namespace tarnwell::dsp

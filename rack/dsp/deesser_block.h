@@ -8,6 +8,8 @@
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 // Cuts sibilance by subtracting two band-passed parts of the signal (5.4 and 8 kHz) while a
 // high-passed detector on the mono sum is above a threshold that falls as the amount rises.
 class DeEsserBlock : public BlockDefaults {
@@ -44,3 +46,5 @@ class DeEsserBlock : public BlockDefaults {
   double fallingCoefficient_ = 0.999;
   double bandGain_ = 1.0;
 };
+
+}  // namespace tarnwell::dsp

@@ -11,6 +11,8 @@
 #include "rack/dsp/stereo_envelope.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr std::array<double, 4> kBandHz = {2500.0, 3500.0, 5000.0, 7000.0};
@@ -237,3 +239,5 @@ void DeHarshBlock::Release() {
   std::vector<double>().swap(lineLeft_);
   std::vector<double>().swap(lineRight_);
 }
+
+}  // namespace tarnwell::dsp

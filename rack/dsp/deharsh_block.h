@@ -12,6 +12,8 @@
 #include "rack/dsp/loudness_match.h"
 #include "rack/dsp/stereo_biquad.h"
 
+namespace tarnwell::dsp {
+
 // Dynamic cuts at 2.5, 3.5, 5 and 7 kHz where those bands stand out above a reference drawn from
 // 500 Hz and 12 kHz, with a look-ahead so the cut is in place before a harsh onset, a dry/wet mix by
 // the amount and a loudness match. The detectors hear the mono sum.
@@ -69,3 +71,5 @@ class DeHarshBlock : public BlockDefaults {
   std::array<double, kCutBands> peakSine_{};
   std::array<double, kCutBands> peakCosine_{};
 };
+
+}  // namespace tarnwell::dsp

@@ -8,6 +8,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/unclamped_amount.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr std::int32_t kShortestLine = 64;
@@ -152,3 +154,5 @@ void DelayBlock::Release() {
   std::vector<double>().swap(lineLeft_);
   std::vector<double>().swap(lineRight_);
 }
+
+}  // namespace tarnwell::dsp

@@ -6,6 +6,8 @@
 #include "rack/dsp/biquad.h"
 #include "rack/dsp/block_contract.h"
 
+namespace tarnwell::dsp {
+
 // Tempo-synced stereo echo. Each channel feeds back into itself through two low-pass tone stages;
 // the right channel reads a little further back than the left, up to 20 ms with the amount, and the
 // wet signal, freed of its lowest frequencies, is added to the dry in proportion to the amount.
@@ -62,3 +64,5 @@ class DelayBlock : public BlockDefaults {
   double mixCoefficient_ = 0.999;
   double lowCoefficient_ = 0.0007;
 };
+
+}  // namespace tarnwell::dsp

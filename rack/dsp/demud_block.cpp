@@ -11,6 +11,8 @@
 #include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr std::array<double, 5> kDetectorHz = {200.0, 280.0, 360.0, 110.0, 1300.0};
@@ -302,3 +304,5 @@ void DeMudBlock::Reset() {
   cutDb_.fill(0.0);
   match_.Reset();
 }
+
+}  // namespace tarnwell::dsp

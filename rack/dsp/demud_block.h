@@ -10,6 +10,8 @@
 #include "rack/dsp/loudness_match.h"
 #include "rack/dsp/stereo_biquad.h"
 
+namespace tarnwell::dsp {
+
 // Dynamic cuts at 200, 280 and 360 Hz where those bands stand out above a reference drawn between
 // 110 Hz and 1300 Hz, then a loudness match back to the input. The detectors hear the mono sum.
 class DeMudBlock : public BlockDefaults {
@@ -65,3 +67,5 @@ class DeMudBlock : public BlockDefaults {
   std::array<double, kCutBands> peakAlpha_{};
   std::array<double, kCutBands> peakCosine_{};
 };
+
+}  // namespace tarnwell::dsp

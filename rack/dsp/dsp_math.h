@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tarnwell::dsp {
+
 inline constexpr double kTwoPi = 6.283185307179586;
 
 // Smoothing coefficient for a time constant in seconds; never shorter than one sample, so it stays in [0, 1).
@@ -16,3 +18,5 @@ inline double DbToGain(double db) { return std::pow(10.0, db / 20.0); }
 inline double SmoothTowards(double state, double target, double coefficient) {
   return (1.0 - coefficient) * target + coefficient * state;
 }
+
+}  // namespace tarnwell::dsp

@@ -4,6 +4,8 @@
 
 #include "rack/dsp/fast_math.h"
 
+namespace tarnwell::dsp {
+
 // Inline replacements for the library's expm1 and log1p near 0, for recurrences that take one per
 // frame: a library call there is a wait on the critical path, and in the Windows build an x87
 // routine. ExpMinusOneNearZero is within 2.3e-16 relative of expm1 and Log1pNearZero within
@@ -27,3 +29,5 @@ inline double Log1pNearZero(double u) {
   const double high = (-0.25 + u * 0.2) + u2 * (-1.0 / 6.0 + u * (1.0 / 7.0));
   return low + (u2 * u2) * high;
 }
+
+}  // namespace tarnwell::dsp

@@ -26,6 +26,8 @@
 #include "rack/dsp/trimmer_block.h"
 #include "rack/dsp/width_block.h"
 
+namespace tarnwell::dsp {
+
 // Every effect block, in EffectType order: a bay holds one of each and dispatches over this list.
 using EffectBlocks = std::tuple<GateBlock, DeMudBlock, DeHarshBlock, DeEsserBlock, CompressorBlock, PresenceBlock,
                                 TiltBlock, SaturatorBlock, TapeBlock, AirBlock, WidthBlock, PlateBlock, DelayBlock,
@@ -52,3 +54,5 @@ void VisitEffectBlockType(std::int32_t type, Visit&& visit) {
   }
   (std::make_index_sequence<kEffectBlockCount>{});
 }
+
+}  // namespace tarnwell::dsp

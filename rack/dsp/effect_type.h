@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace tarnwell::dsp {
+
 // The numbering is stored in presets and state chunks, so it must never be reordered.
 enum class EffectType : std::int32_t {
   Gate = 0,
@@ -37,3 +39,5 @@ inline constexpr std::array<const char*, kEffectTypeCount> kEffectTypeNames = {
 inline const char* EffectTypeName(std::int32_t type) {
   return (type >= 0 && type < kEffectTypeCount) ? kEffectTypeNames[static_cast<std::size_t>(type)] : nullptr;
 }
+
+}  // namespace tarnwell::dsp

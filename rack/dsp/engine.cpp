@@ -9,6 +9,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kLowestSampleRate = 8000.0;
@@ -194,3 +196,5 @@ std::int32_t RackEngine::LatencySamples(const EngineSettings& settings) const {
   }
   return latency;
 }
+
+}  // namespace tarnwell::dsp

@@ -10,6 +10,8 @@
 #include "rack/dsp/safety_clipper.h"
 #include "rack/dsp/tuning_env.h"
 
+namespace tarnwell::dsp {
+
 // The rack's signal path: input gain, ten bays in series, output gain, optional safety clipper, and
 // the level readings for the meters. Works in place on 64-bit samples.
 class RackEngine {
@@ -62,3 +64,5 @@ class RackEngine {
   double inputPeak_ = 0.0;
   std::array<std::int32_t, kBayCount> lastType_;
 };
+
+}  // namespace tarnwell::dsp

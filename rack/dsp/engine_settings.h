@@ -5,6 +5,8 @@
 
 #include "rack/dsp/effect_type.h"
 
+namespace tarnwell::dsp {
+
 inline constexpr int kBayCount = 10;
 
 // One bay of the per-block snapshot.
@@ -27,3 +29,5 @@ struct EngineSettings {
   bool safety = true;
   double tempoBpm = 120.0;
 };
+
+}  // namespace tarnwell::dsp

@@ -6,13 +6,12 @@
 #include <cstring>
 #include <limits>
 
-// Replacements for the library's pow of base 10 and tanh where a block calls them every frame.
-// Pow10 rests on the library's exp, a fraction of the cost of pow. FastTanh runs an inline exp, so
-// that inside a loop full of filter state it costs no call that would spill every register. Relative
-// error at most 4e-15 against the library (tests/rack/dsp/fast_math_test.cpp measures it), so a render
-// moves by far less than the 1e-9 a block may drift. Measured, the library's own exp and log beat
-// inline versions where they are called with little else live, so those stay the library's; Log10
-// is the library's natural log scaled, which costs about half its log10.
+namespace tarnwell::dsp {
+
+// Replacements for the library's exp and tanh where a block calls them every frame. FastTanh runs an
+// inline exp, so that inside a loop full of filter state it costs no call that would spill every
+// register. Relative error at most 4e-15 against the library (tests/rack/dsp/fast_math_test.cpp
+// measures it), so a render moves by far less than the 1e-9 a block may drift.
 //
 // The Windows build's library computes exp, log, pow, sin and cos with x87 instructions and takes
 // tanh, tan and log10 from msvcrt, several times the native cost. The functions below the first
@@ -395,3 +394,5 @@ inline SineCosine FastSinCos(double x) {
       return {-cosine, sine};
   }
 }
+
+}  // namespace tarnwell::dsp

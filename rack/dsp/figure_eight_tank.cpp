@@ -6,6 +6,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kReferenceRate = 44100.0;
@@ -104,3 +106,5 @@ StereoSample FigureEightTank::Process(double x, double decay, double damping, do
   RunHalf(right_, x, left_.feedback, -excursion, decay, damping);
   return {ReadTaps(leftTaps_), ReadTaps(rightTaps_)};
 }
+
+}  // namespace tarnwell::dsp

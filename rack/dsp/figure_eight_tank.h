@@ -7,6 +7,8 @@
 #include "rack/dsp/ring_delay.h"
 #include "rack/dsp/stereo_biquad.h"
 
+namespace tarnwell::dsp {
+
 // The plate's optional large tank: four input diffusers, then two halves (modulated delay, delay,
 // one-pole damper, allpass, delay) that feed each other in a figure eight, read out through seven
 // signed taps per side.
@@ -52,3 +54,5 @@ class FigureEightTank {
   double phase_ = 0.0;
   double phaseStep_ = 0.0;
 };
+
+}  // namespace tarnwell::dsp

@@ -8,6 +8,8 @@
 
 #include "rack/dsp/dsp_math.h"
 
+namespace tarnwell::dsp {
+
 // The sines of a few slow LFOs at every frame, each a function of the frame's index alone, not of
 // how the frames are cut into blocks and chunks: a read that floors a modulated delay lands on the
 // other side of a whole sample when its sine moves by a rounding step, so a sine carried by rotation
@@ -111,3 +113,5 @@ class FrameSines {
   std::array<std::array<double, kFine>, Count> fineCosine_{};
   std::array<std::array<double, kFine>, Count> fineSine_{};
 };
+
+}  // namespace tarnwell::dsp

@@ -7,6 +7,8 @@
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/latency.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kAmountSmoothingSeconds = 0.02;
@@ -124,3 +126,5 @@ void GateBlock::Release() {
   std::vector<double>().swap(lineLeft_);
   std::vector<double>().swap(lineRight_);
 }
+
+}  // namespace tarnwell::dsp

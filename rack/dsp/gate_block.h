@@ -8,6 +8,8 @@
 #include "rack/dsp/clamp_unit.h"
 #include "rack/dsp/latency.h"
 
+namespace tarnwell::dsp {
+
 // Look-ahead noise gate whose threshold and timing follow the amount; the detector is linked across
 // the channels and the audio is delayed by GateLookaheadSamples so the gate opens before an onset.
 class GateBlock : public BlockDefaults {
@@ -50,3 +52,5 @@ class GateBlock : public BlockDefaults {
   // The amount the time coefficients were computed for; -1 forces the first computation.
   double coefficientAmount_ = -1.0;
 };
+
+}  // namespace tarnwell::dsp

@@ -4,6 +4,8 @@
 
 #include "rack/dsp/dsp_math.h"
 
+namespace tarnwell::dsp {
+
 // Steps a one-pole glide once per frame for `count` frames, writing each frame's value; `state`
 // ends at the last one. A step that leaves the value where it was leaves it there for good (same
 // inputs, same result), so a settled glide fills the rest without running the recurrence.
@@ -21,3 +23,5 @@ inline void StepGlide(double& state, double target, double coefficient, double* 
     values[i] = state;
   }
 }
+
+}  // namespace tarnwell::dsp

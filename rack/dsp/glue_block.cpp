@@ -10,6 +10,8 @@
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/stereo_tanh.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kDefaultSampleRate = 48000.0;
@@ -233,3 +235,5 @@ void GlueBlock::Reset() {
   levellerGain_ = 1.0;
   matchGain_ = 1.0;
 }
+
+}  // namespace tarnwell::dsp

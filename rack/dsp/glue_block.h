@@ -7,6 +7,8 @@
 #include "rack/dsp/stereo_biquad.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 // Gentle bus-style leveller: a linked detector and leveller, tone shelves, a soft clip, loudness
 // matching back to the input power and a 1 Hz DC blocker.
 class GlueBlock : public BlockDefaults {
@@ -60,3 +62,5 @@ class GlueBlock : public BlockDefaults {
   double shelfAmount_ = -1.0;
   double powerCoefficient_ = 0.0;
 };
+
+}  // namespace tarnwell::dsp

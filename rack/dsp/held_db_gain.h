@@ -2,6 +2,8 @@
 
 #include "rack/dsp/dsp_math.h"
 
+namespace tarnwell::dsp {
+
 // DbToGain of a setting that arrives again with every audio block: the power of ten is taken only
 // when the value changes, so a held setting costs a comparison.
 class HeldDbGain {
@@ -18,3 +20,5 @@ class HeldDbGain {
   double db_ = 0.0;
   double gain_ = 1.0;
 };
+
+}  // namespace tarnwell::dsp

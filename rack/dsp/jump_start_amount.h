@@ -5,6 +5,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/glide_steps.h"
 
+namespace tarnwell::dsp {
+
 // A smoothed amount whose first target after a prepare is taken at once, so processing starts at the
 // set amount; later targets, a type change back to the block included, glide from where it was.
 class JumpStartAmount {
@@ -36,3 +38,5 @@ class JumpStartAmount {
   double target_ = 0.0;
   bool started_ = false;
 };
+
+}  // namespace tarnwell::dsp

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace tarnwell::dsp {
+
 // Look-ahead lengths of the blocks that delay audio. The blocks size their lines from these and the
 // engine reports its latency from them, so the reported latency cannot drift from the real one.
 
@@ -14,3 +16,5 @@ inline std::int32_t ClipLookaheadSamples(double sampleRate) {
 }
 
 inline constexpr std::int32_t kSaturatorLatencySamples = 3;
+
+}  // namespace tarnwell::dsp

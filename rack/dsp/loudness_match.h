@@ -6,6 +6,8 @@
 
 #include "rack/dsp/dsp_math.h"
 
+namespace tarnwell::dsp {
+
 // Gain that brings a block's output power back to its input power, within 0.5..2 (6 dB either way).
 // The output power is measured before this gain, so the loop is open and cannot oscillate.
 class LoudnessMatch {
@@ -60,3 +62,5 @@ class LoudnessMatch {
   double outputPower_ = 0.0;
   double gain_ = 1.0;
 };
+
+}  // namespace tarnwell::dsp

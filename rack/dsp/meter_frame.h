@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tarnwell::dsp {
+
 // The level readings the audio thread publishes for the page; float32 on purpose, it is the wire format.
 struct MeterFrame {
   float outputPeak = 0.0f;       // linear
@@ -9,3 +11,5 @@ struct MeterFrame {
 };
 
 static_assert(sizeof(MeterFrame) == 16, "MeterFrame is sent to the page as 16 little-endian bytes");
+
+}  // namespace tarnwell::dsp

@@ -11,6 +11,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kReferenceRate = 44100.0;
@@ -789,3 +791,5 @@ void PlateBlock::Release() {
   ReleaseLines(chain_);
   reflectionDiffusers_.Release();
 }
+
+}  // namespace tarnwell::dsp

@@ -12,6 +12,8 @@
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
 
+namespace tarnwell::dsp {
+
 // Whether this processor runs the plate's four-lane loops (AVX2, with fused multiply-adds).
 bool PlateWideVectorsAvailable();
 
@@ -195,3 +197,5 @@ class PlateBlock : public BlockDefaults {
   // The amount the size-dependent settings were made for; -1 forces the next.
   double designedSize_ = -1.0;
 };
+
+}  // namespace tarnwell::dsp

@@ -11,6 +11,8 @@
 #include "rack/dsp/ring_delay.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 // Plate line lengths are given at 44.1 kHz; a line gets pad + floor(length x scale) samples, never
 // fewer than `shortest`.
 inline std::int32_t ScaledLength(double length, double scale, std::int32_t pad, std::int32_t shortest) {
@@ -509,3 +511,5 @@ class CombBank {
   std::size_t stride_ = 0;
   std::int32_t position_ = 0;
 };
+
+}  // namespace tarnwell::dsp

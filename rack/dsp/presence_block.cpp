@@ -11,6 +11,8 @@
 #include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kAmountSeconds = 0.05;
@@ -166,3 +168,5 @@ void PresenceBlock::Reset() {
   }
   designedAmount_ = -1.0;
 }
+
+}  // namespace tarnwell::dsp

@@ -7,6 +7,8 @@
 #include "rack/dsp/block_contract.h"
 #include "rack/dsp/clamp_unit.h"
 
+namespace tarnwell::dsp {
+
 // A 3.5 kHz presence lift that backs off when that band is already loud, a 10 kHz air shelf, a 400 Hz
 // dip and, at higher amounts, a gentle saturation. Each channel has its own detector.
 class PresenceBlock : public BlockDefaults {
@@ -50,3 +52,5 @@ class PresenceBlock : public BlockDefaults {
   DesignAngle airAngle_{1.0, 0.0};
   DesignAngle dipAngle_{1.0, 0.0};
 };
+
+}  // namespace tarnwell::dsp

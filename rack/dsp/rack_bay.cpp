@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <utility>
 
+namespace tarnwell::dsp {
+
 namespace {
 
 // -200 dBFS: tails computed in doubles decay towards zero without ever reaching it.
@@ -125,3 +127,5 @@ std::int32_t RackBay::LatencySamples(std::int32_t type, double sampleRate) {
                        [&]<typename Block>(std::type_identity<Block>) { latency = Block::LatencySamples(sampleRate); });
   return latency;
 }
+
+}  // namespace tarnwell::dsp

@@ -6,6 +6,8 @@
 #include "rack/dsp/effect_blocks.h"
 #include "rack/dsp/engine_settings.h"
 
+namespace tarnwell::dsp {
+
 // One audio block as the engine hands it to each bay. In mono, right is the same buffer as left.
 struct BayBlock {
   double* left;
@@ -54,3 +56,5 @@ class RackBay {
 
   EffectBlocks blocks_;
 };
+
+}  // namespace tarnwell::dsp

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tarnwell::dsp {
+
 // A circular delay line. Every Step reads the oldest sample, writes the new one in its place and
 // advances, so a line of length L delays by exactly L samples.
 class RingDelay {
@@ -203,3 +205,5 @@ inline double ReadCubic(const RingDelay& line, double delay) {
   const CubicPoints p = GatherCubic(line, delay);
   return CubicInterpolate(p.before, p.at, p.next, p.afterNext, p.t);
 }
+
+}  // namespace tarnwell::dsp

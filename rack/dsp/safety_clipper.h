@@ -5,6 +5,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 
+namespace tarnwell::dsp {
+
 // Soft clipper below -1 dBFS: transparent up to 70 % of the ceiling, a tanh knee above it. FastTanh
 // never exceeds 1 (and gives exactly 1 for large inputs), so the output can equal the ceiling but never
 // exceed it.
@@ -25,3 +27,5 @@ class SafetyClipper {
   double ceiling_ = DbToGain(-1.0);
   double knee_ = 0.7 * ceiling_;
 };
+
+}  // namespace tarnwell::dsp

@@ -11,6 +11,8 @@
 #include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr std::int32_t kExponentialMode = 1;
@@ -582,3 +584,5 @@ void SaturatorBlock::Reset() {
   ClearChain(crossover_);
   dcState_ = {};
 }
+
+}  // namespace tarnwell::dsp

@@ -10,6 +10,8 @@
 #include "rack/dsp/stereo_frames.h"
 #include "rack/dsp/tuning_env.h"
 
+namespace tarnwell::dsp {
+
 // Developer tuning of the saturator, from the TARNWELL_SAT variables. The overrides count as set
 // above kOverrideUnsetBelow; -999 means unset.
 struct SaturatorTuning {
@@ -113,3 +115,5 @@ class SaturatorBlock : public BlockDefaults {
   double designedRate_ = 0.0;
   double designedHighPassHz_ = -1.0;
 };
+
+}  // namespace tarnwell::dsp

@@ -8,6 +8,8 @@
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kSmoothSeconds = 0.02;
@@ -213,3 +215,5 @@ void ShimmerBlock::Release() {
   ReleaseLines(diffusers_);
   pitchBuffer_.Release();
 }
+
+}  // namespace tarnwell::dsp

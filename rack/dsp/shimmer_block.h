@@ -7,6 +7,8 @@
 #include "rack/dsp/ring_delay.h"
 #include "rack/dsp/tuning_env.h"
 
+namespace tarnwell::dsp {
+
 // Developer tuning of the shimmer, from the TARNWELL_SHIM variables.
 struct ShimmerTuning {
   // One-pole coefficient of the line damping.
@@ -77,3 +79,5 @@ class ShimmerBlock : public BlockDefaults {
   double outputAmount_ = -1.0;
   double outputScale_ = 0.0;
 };
+
+}  // namespace tarnwell::dsp

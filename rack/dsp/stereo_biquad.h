@@ -4,6 +4,8 @@
 
 #include "rack/dsp/biquad.h"
 
+namespace tarnwell::dsp {
+
 using StereoSample = std::array<double, 2>;
 
 // One design run on both channels, with the two channels' states side by side so that the compiler
@@ -56,3 +58,5 @@ void ClearChain(std::array<StereoBiquad, N>& chain) {
     section.Clear();
   }
 }
+
+}  // namespace tarnwell::dsp

@@ -2,6 +2,8 @@
 
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 // |x| of both lanes: the sign bit cleared, as std::fabs does.
 inline StereoFrame StereoAbs(StereoFrame x) {
   constexpr std::int64_t kSignBit = std::int64_t{1} << 63;
@@ -15,3 +17,5 @@ inline StereoFrame StereoFollowEnvelope(StereoFrame envelope, StereoFrame level,
   const StereoFrame k = SelectChannels(level > envelope, rising, falling);
   return (BothChannels(1.0) - k) * level + k * envelope;
 }
+
+}  // namespace tarnwell::dsp

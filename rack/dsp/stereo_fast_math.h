@@ -13,6 +13,8 @@
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 // FastTanh on both channels at once, without a branch: each lane gets the very value the scalar
 // FastTanh gives it (tests/rack/dsp/fast_math_test.cpp compares them bit for bit). StereoExp: e^x on both
 // channels, each lane TableExp's bits. StereoLog, StereoLog10 and StereoPow10: each lane the bits of
@@ -157,3 +159,5 @@ inline StereoFrame StereoSqrt(StereoFrame x) {
   return StereoFrame{std::sqrt(x[0]), std::sqrt(x[1])};
 #endif
 }
+
+}  // namespace tarnwell::dsp

@@ -12,6 +12,8 @@
 
 #include "rack/dsp/stereo_biquad.h"
 
+namespace tarnwell::dsp {
+
 // Blocks that run long filter chains process a chunk of frames one stage at a time instead of one
 // frame through every stage: within a frame each section waits for the one before it, while over a
 // chunk the sections of a short cascade overlap from frame to frame. A frame's two channels travel
@@ -190,3 +192,5 @@ void RunCascadeWithDesigns(const std::array<StereoBiquad*, K>& sections,
     *sections[k] = {last.b0, last.b1, last.b2, last.a1, last.a2, {z1[k][0], z1[k][1]}, {z2[k][0], z2[k][1]}};
   }
 }
+
+}  // namespace tarnwell::dsp

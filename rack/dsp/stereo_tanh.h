@@ -3,6 +3,8 @@
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 // tanh of both channels at once for the soft clips, whose samples lie within |x| <= 2: there Lambert's
 // continued fraction cut after its 21 term, x N(x^2) / D(x^2) with whole-number coefficients, is within
 // 8e-16 relative of tanh (tests/rack/dsp/stereo_tanh_test.cpp measures it), costs one division for both
@@ -31,3 +33,5 @@ inline StereoFrame StereoTanh(StereoFrame x) {
   }
   return t;
 }
+
+}  // namespace tarnwell::dsp

@@ -12,6 +12,8 @@
 #include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kSmoothSeconds = 0.02;
@@ -198,3 +200,5 @@ void TapeBlock::Reset() {
   presence_.Clear();
   dcState_ = {};
 }
+
+}  // namespace tarnwell::dsp

@@ -6,6 +6,8 @@
 #include "rack/dsp/block_contract.h"
 #include "rack/dsp/stereo_biquad.h"
 
+namespace tarnwell::dsp {
+
 // Tape-style colour: low-shelf lift, a linked soft-knee compressor feeding an asymmetric tanh
 // saturator, a low-pass whose corner falls with the amount, a presence peak and a 5 Hz DC blocker.
 // One amount drives every setting; it has no tuning variables.
@@ -57,3 +59,5 @@ class TapeBlock : public BlockDefaults {
   // Unsigned so that hours of processing wrap instead of overflowing; only its low bits matter.
   std::uint32_t sampleCounter_ = 0;
 };
+
+}  // namespace tarnwell::dsp

@@ -4,6 +4,8 @@
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/unclamped_amount.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kShelfHz = 700.0;
@@ -49,3 +51,5 @@ void TiltBlock::Reset() {
   lowShelfRight_.Clear();
   highShelfRight_.Clear();
 }
+
+}  // namespace tarnwell::dsp

@@ -5,6 +5,8 @@
 #include "rack/dsp/biquad.h"
 #include "rack/dsp/block_contract.h"
 
+namespace tarnwell::dsp {
+
 // Tilt equaliser around 700 Hz: a low shelf and a high shelf with opposite gains, up to 3 dB each at
 // the ends of the amount range and flat at 0.5.
 class TiltBlock : public BlockDefaults {
@@ -33,3 +35,5 @@ class TiltBlock : public BlockDefaults {
   Biquad lowShelfRight_;
   Biquad highShelfRight_;
 };
+
+}  // namespace tarnwell::dsp

@@ -6,6 +6,8 @@
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/unclamped_amount.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kUnityAmount = 0.5;
@@ -51,3 +53,5 @@ void TrimmerBlock::Reset() {
   gain_ = targetGain_;
   ratio_ = 1.0;
 }
+
+}  // namespace tarnwell::dsp

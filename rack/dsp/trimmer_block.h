@@ -4,6 +4,8 @@
 
 #include "rack/dsp/block_contract.h"
 
+namespace tarnwell::dsp {
+
 // A plus or minus 24 dB gain. A new gain is reached by a geometric ramp across one block, so a move
 // never clicks and the block ends exactly at the target.
 class TrimmerBlock : public BlockDefaults {
@@ -29,3 +31,5 @@ class TrimmerBlock : public BlockDefaults {
   double gain_ = 1.0;
   double ratio_ = 1.0;
 };
+
+}  // namespace tarnwell::dsp

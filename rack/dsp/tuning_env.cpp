@@ -7,6 +7,8 @@
 
 #include "platform/environment_variable.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 // Blanks and a leading '+' are accepted as the C conversion functions accept them; from_chars does not.
@@ -81,3 +83,5 @@ bool TuningEnvironment::ReadInteger(const char* name, std::int32_t& value) const
   value = ParseEnvInteger(text);
   return true;
 }
+
+}  // namespace tarnwell::dsp

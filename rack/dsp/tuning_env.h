@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+namespace tarnwell::dsp {
+
 // Tuning overrides come from TARNWELL_ variables. They are read only while preparing (which may run on
 // the audio thread, so reading is a plain lookup without allocation) and never while processing.
 // The engine reads them once per prepare through a TuningEnvironment and hands them to every bay.
@@ -35,3 +37,5 @@ class TuningEnvironment {
   // The text of the last variable read from the live environment.
   mutable std::array<char, 256> text_{};
 };
+
+}  // namespace tarnwell::dsp

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tarnwell::dsp {
+
 // Some blocks follow the bay's amount beyond 0..1. Such values only come from hand-edited state, so
 // they are held to one full range either side, where every gain stays finite and every feedback
 // loop stable; a NaN takes the block's neutral amount.
@@ -12,3 +14,5 @@ inline double UsableUnclampedAmount(double amount, double neutral) {
   }
   return std::clamp(amount, -1.0, 2.0);
 }
+
+}  // namespace tarnwell::dsp

@@ -5,6 +5,8 @@
 
 #include "rack/dsp/dsp_math.h"
 
+namespace tarnwell::dsp {
+
 namespace {
 
 constexpr double kAmountSeconds = 0.02;
@@ -105,3 +107,5 @@ void WidthBlock::Reset() {
   dcStateLeft_ = 0.0;
   dcStateRight_ = 0.0;
 }
+
+}  // namespace tarnwell::dsp

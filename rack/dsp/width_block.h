@@ -6,6 +6,8 @@
 #include "rack/dsp/block_contract.h"
 #include "rack/dsp/clamp_unit.h"
 
+namespace tarnwell::dsp {
+
 // Stereo width in two modes: the side-band mode widens the side signal above 214 Hz against the mid
 // level; the high-band mode widens what lies above 120 Hz and makes the lows mono. Both end in a
 // 1 Hz DC blocker.
@@ -45,3 +47,5 @@ class WidthBlock : public BlockDefaults {
   double dcStateRight_ = 0.0;
   bool sideBandMode_ = true;
 };
+
+}  // namespace tarnwell::dsp

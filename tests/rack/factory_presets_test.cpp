@@ -30,7 +30,7 @@ TEST_F(FactoryPresets, EmptyTurnsEveryBayOffWithNeutralGains) {
   plugin->SelectFactoryPreset(3);
   plugin->GetParam(tarnwell::kOutputParam)->SetValue(5.0);
   plugin->SelectFactoryPreset(0);
-  for (int32_t bay = 0; bay < kBayCount; ++bay) {
+  for (int32_t bay = 0; bay < tarnwell::dsp::kBayCount; ++bay) {
     EXPECT_EQ(Value(bay, BayField::On), 0.0) << bay;
     EXPECT_EQ(Value(bay, BayField::Effect), 17.0) << bay;
     EXPECT_EQ(Value(bay, BayField::Character), 0.0) << bay;
@@ -49,7 +49,7 @@ TEST_F(FactoryPresets, EachRowSetsItsIdAndItsBays) {
     plugin->SelectFactoryPreset(row);
     EXPECT_EQ(plugin->CurrentPresetId(), ids[row]);
     const tarnwell::FactoryPreset& preset = tarnwell::FactoryPresets()[static_cast<size_t>(row)];
-    for (int32_t bay = 0; bay < kBayCount; ++bay) {
+    for (int32_t bay = 0; bay < tarnwell::dsp::kBayCount; ++bay) {
       const tarnwell::PresetBay& want = preset.bays[static_cast<size_t>(bay)];
       EXPECT_EQ(Value(bay, BayField::On), want.type >= 0 ? 1.0 : 0.0) << row << "/" << bay;
       EXPECT_EQ(Value(bay, BayField::Effect), want.type >= 0 ? want.type : 17) << row << "/" << bay;
@@ -110,7 +110,7 @@ TEST_F(FactoryPresets, PageGets53ValuesInOrderThenThePresetIdAtTheNextTick) {
   std::vector<int32_t> order;
   for (const test::PageParamValue& value : plugin->paramValues) order.push_back(value.paramIdx);
   std::vector<int32_t> want;
-  for (int32_t bay = 0; bay < kBayCount; ++bay)
+  for (int32_t bay = 0; bay < tarnwell::dsp::kBayCount; ++bay)
     for (int32_t field = 0; field < 5; ++field) want.push_back(BayParam(bay, static_cast<BayField>(field)));
   want.insert(want.end(), {0, 1, 2});
   EXPECT_EQ(order, want);

@@ -94,7 +94,7 @@ TEST_F(IdleHook, MetersWhenAFrameDiffersEnough) {
   Ticks(1);
   auto meters = Sent(UIMsgTag::Meters);
   ASSERT_EQ(meters.size(), 1u);
-  const MeterFrame first = meters[0].As<MeterFrame>();
+  const tarnwell::dsp::MeterFrame first = meters[0].As<tarnwell::dsp::MeterFrame>();
   EXPECT_FLOAT_EQ(first.inputPeak, 0.5f);
   EXPECT_GT(first.outputPeak, 0.0f);
   EXPECT_EQ(first.outputPeakHold, first.outputPeak);

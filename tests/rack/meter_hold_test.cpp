@@ -42,7 +42,7 @@ TEST(MeterHold, FirstBlockThenEverySixteenthGivesAReading) {
 
 TEST(MeterMailbox, FrameIsTakenOnceAndDiscardDropsIt) {
   tarnwell::MeterMailbox mailbox;
-  MeterFrame frame;
+  tarnwell::dsp::MeterFrame frame;
   EXPECT_FALSE(mailbox.Take(frame));
   mailbox.Publish({0.5f, 3.0f, 0.7f, 0.9f});
   ASSERT_TRUE(mailbox.Take(frame));

@@ -189,11 +189,13 @@ TEST_F(PresetFiles, LoadReadsSlotsWithClampsAndDefaults) {
   EXPECT_EQ(Value(BayParam(3, BayField::Character)), 5.0);
   EXPECT_EQ(Value(BayParam(4, BayField::Effect)), 2.0);  // the later slot of an index wins
   EXPECT_EQ(Value(BayParam(4, BayField::Solo)), 0.0);
-  for (int32_t bay = 5; bay < kBayCount; ++bay) EXPECT_EQ(Value(BayParam(bay, BayField::On)), 0.0) << bay;
+  for (int32_t bay = 5; bay < tarnwell::dsp::kBayCount; ++bay)
+    EXPECT_EQ(Value(BayParam(bay, BayField::On)), 0.0) << bay;
 
   Write("Null.json", "null");
   EXPECT_EQ(Load("Null.json"), "ok");
-  for (int32_t bay = 0; bay < kBayCount; ++bay) EXPECT_EQ(Value(BayParam(bay, BayField::Effect)), 17.0) << bay;
+  for (int32_t bay = 0; bay < tarnwell::dsp::kBayCount; ++bay)
+    EXPECT_EQ(Value(BayParam(bay, BayField::Effect)), 17.0) << bay;
   EXPECT_EQ(Value(tarnwell::kInputParam), 0.0);
 }
 

@@ -22,7 +22,7 @@ TEST(EngineSnapshot, BaysGainsAndSafetyComeFromPlainValues) {
   plugin->GetParam(tarnwell::kOutputParam)->SetValue(11.9);
   plugin->GetParam(tarnwell::kSafetyParam)->SetValue(0);
 
-  const EngineSettings s = tarnwell::SnapshotFromParams(*plugin, 93.0);
+  const tarnwell::dsp::EngineSettings s = tarnwell::SnapshotFromParams(*plugin, 93.0);
   EXPECT_TRUE(s.bays[0].on);
   EXPECT_EQ(s.bays[0].type, 16);
   EXPECT_DOUBLE_EQ(s.bays[0].amount, 0.45);
@@ -45,7 +45,7 @@ TEST(EngineSnapshot, SwitchesCountFromHalfAndTempoFallsBackBelowOneBpm) {
   test::OwnedTarnwell plugin(tempo);
   plugin->GetParam(BayParam(0, BayField::On))->SetValue(0.5);
   plugin->GetParam(BayParam(1, BayField::On))->SetValue(0.49);
-  const EngineSettings s = tarnwell::SnapshotFromParams(*plugin, 1.0);
+  const tarnwell::dsp::EngineSettings s = tarnwell::SnapshotFromParams(*plugin, 1.0);
   EXPECT_TRUE(s.bays[0].on);
   EXPECT_FALSE(s.bays[1].on);
   EXPECT_DOUBLE_EQ(s.tempoBpm, 120.0);

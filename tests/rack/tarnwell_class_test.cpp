@@ -34,7 +34,7 @@ TEST(TarnwellClass, FreshInstanceHasEmptyBaysSafetyOnAndTheEmptyPresetId) {
   EXPECT_STREQ(plugin->GetParam(0)->NameText(), "Input");
   EXPECT_STREQ(plugin->GetParam(6)->Label(), "%");
   EXPECT_EQ(plugin->GetParam(tarnwell::kSafetyParam)->Value(), 1.0);
-  for (int32_t bay = 0; bay < kBayCount; ++bay) {
+  for (int32_t bay = 0; bay < tarnwell::dsp::kBayCount; ++bay) {
     EXPECT_EQ(plugin->GetParam(BayParam(bay, BayField::On))->Value(), 0.0) << bay;
     EXPECT_EQ(plugin->GetParam(BayParam(bay, BayField::Effect))->Value(), 17.0) << bay;
   }
@@ -80,7 +80,7 @@ TEST(TarnwellClass, LatencyIsReportedOnceForEachChange) {
   plugin->setParamNormalized(BayParam(0, BayField::Effect), 0.0);
   EXPECT_EQ(LatencyRestarts(handler), 0);
   plugin->setParamNormalized(BayParam(0, BayField::On), 1.0);
-  EXPECT_EQ(plugin->getLatencySamples(), static_cast<uint32>(GateLookaheadSamples(48000.0)));
+  EXPECT_EQ(plugin->getLatencySamples(), static_cast<uint32>(tarnwell::dsp::GateLookaheadSamples(48000.0)));
   EXPECT_EQ(LatencyRestarts(handler), 1);
   // Amount and character never change the latency.
   plugin->setParamNormalized(BayParam(0, BayField::Amount), 0.9);
@@ -89,8 +89,8 @@ TEST(TarnwellClass, LatencyIsReportedOnceForEachChange) {
   // A De-Harsh in bay 2 adds its look-ahead.
   plugin->setParamNormalized(BayParam(1, BayField::Effect), 2.0 / 17.0);
   plugin->setParamNormalized(BayParam(1, BayField::On), 1.0);
-  EXPECT_EQ(plugin->getLatencySamples(),
-            static_cast<uint32>(GateLookaheadSamples(48000.0) + DeHarshLookaheadSamples(48000.0)));
+  EXPECT_EQ(plugin->getLatencySamples(), static_cast<uint32>(tarnwell::dsp::GateLookaheadSamples(48000.0) +
+                                                             tarnwell::dsp::DeHarshLookaheadSamples(48000.0)));
   EXPECT_EQ(LatencyRestarts(handler), 2);
   plugin->setComponentHandler(nullptr);
   plugin->terminate();

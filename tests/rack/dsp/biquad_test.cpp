@@ -13,6 +13,8 @@
 #include "rack/dsp/stereo_frames.h"
 #include "signals.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kRate = 48000.0;

@@ -7,6 +7,8 @@
 #include "rack_render.h"
 #include "signals.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 struct BlockCase {

@@ -4,6 +4,8 @@
 
 #include "rack/dsp/tape_block.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 // Gives the block its per-block settings, then processes.

@@ -8,10 +8,10 @@
 
 // One colour or space block (Saturator, Tape, Air, Plate, Shimmer), fresh, driven as a bay drives it.
 struct BlockRun {
-  EffectType type = EffectType::Saturator;
+  tarnwell::dsp::EffectType type = tarnwell::dsp::EffectType::Saturator;
   double amount = 1.0;
   std::int32_t character = 0;
-  BlockTunings tunings{};
+  tarnwell::dsp::BlockTunings tunings{};
   double sampleRate = 48000.0;
   std::int32_t blockSize = 512;
 };

@@ -14,6 +14,8 @@
 #include "rack/dsp/tape_block.h"
 #include "signals.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kRate = 48000.0;

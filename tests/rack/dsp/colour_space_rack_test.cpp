@@ -14,6 +14,8 @@
 #include "scoped_environment_variable.h"
 #include "signals.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kRate = 48000.0;

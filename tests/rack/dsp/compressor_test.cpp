@@ -13,10 +13,10 @@ constexpr double kRate = 48000.0;
 
 std::vector<double> RenderCompressorMono(const std::vector<double>& input, double amount, std::int32_t character,
                                          std::int32_t blockSize = 64) {
-  RackEngine engine;
+  tarnwell::dsp::RackEngine engine;
   engine.Prepare(kRate);
   std::vector<double> output = input;
-  RenderMono(engine, output, SingleBaySettings(EffectType::Compressor, amount, character), blockSize);
+  RenderMono(engine, output, SingleBaySettings(tarnwell::dsp::EffectType::Compressor, amount, character), blockSize);
   return output;
 }
 

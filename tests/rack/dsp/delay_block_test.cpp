@@ -15,8 +15,8 @@ constexpr double kRate = 48000.0;
 // The engine's longest delay line at 48 kHz: 2.5 seconds.
 constexpr std::int32_t kLineLength = 120000;
 
-EngineSettings DelaySettings(double tempoBpm, std::int32_t character, double amount) {
-  EngineSettings settings = SingleBaySettings(EffectType::Delay, amount, character);
+tarnwell::dsp::EngineSettings DelaySettings(double tempoBpm, std::int32_t character, double amount) {
+  tarnwell::dsp::EngineSettings settings = SingleBaySettings(tarnwell::dsp::EffectType::Delay, amount, character);
   settings.tempoBpm = tempoBpm;
   return settings;
 }
@@ -78,7 +78,7 @@ TEST(Delay, EchoesRepeatAtFeedbackLevel) {
   constexpr std::int32_t kHalfBeat = 12000;  // character 8 at 120 BPM
   std::vector<double> burst = Sine(500.0, 0.5, kRate, 4 * kHalfBeat);
   std::fill(burst.begin() + 4800, burst.end(), 0.0);
-  const std::vector<double> output = RenderOneBay(burst, EffectType::Delay, 1.0, 8);
+  const std::vector<double> output = RenderOneBay(burst, tarnwell::dsp::EffectType::Delay, 1.0, 8);
   const double dry = ToneAmplitude(burst, 500.0, kRate, 960, 2880);
   EXPECT_NEAR(ToneAmplitude(output, 500.0, kRate, kHalfBeat + 960, 2880) / dry, 1.0, 0.02);
   EXPECT_NEAR(ToneAmplitude(output, 500.0, kRate, 2 * kHalfBeat + 960, 2880) / dry, 0.7, 0.02);
@@ -88,7 +88,7 @@ TEST(Delay, EchoesRepeatAtFeedbackLevel) {
 // Set to 0 the mix fades out; once it is below 1e-6 the block stops writing its lines, so the tail
 // stops and the audio passes untouched.
 TEST(Delay, AmountZeroStopsTheTail) {
-  RackEngine engine;
+  tarnwell::dsp::RackEngine engine;
   engine.Prepare(kRate);
   StereoSignal echoing{Noise(0.5, 24000, 53), Noise(0.5, 24000, 54)};
   RenderStereo(engine, echoing, DelaySettings(120.0, 11, 1.0), 256);

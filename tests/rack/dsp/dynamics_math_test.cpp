@@ -29,11 +29,13 @@ const auto kLogOnePlus = [](double x) { return static_cast<double>(std::log1p(st
 TEST(DynamicsMath, StaysWithinItsErrorBoundOfTheLibrary) {
   constexpr double kNear = 1.0 / 128.0;
   const std::vector<BoundedRange> ranges = {
-      {{"expm1", ExpMinusOneNearZero, kExpMinusOne, -kNear, kNear, false}, 0.0, 2.3e-16},
-      {{"expm1 of release exponents", ExpMinusOneNearZero, kExpMinusOne, -kNear, -1e-300, true}, 0.0, 2.3e-16},
-      {{"log1p", Log1pNearZero, kLogOnePlus, -kNear, kNear, false}, 2e-18, 2.3e-16},
-      {{"log1p of tiny steps", Log1pNearZero, kLogOnePlus, 1e-300, kNear, true}, 2e-18, 2.3e-16},
-      {{"log1p of tiny falls", Log1pNearZero, kLogOnePlus, -kNear, -1e-300, true}, 2e-18, 2.3e-16},
+      {{"expm1", tarnwell::dsp::ExpMinusOneNearZero, kExpMinusOne, -kNear, kNear, false}, 0.0, 2.3e-16},
+      {{"expm1 of release exponents", tarnwell::dsp::ExpMinusOneNearZero, kExpMinusOne, -kNear, -1e-300, true},
+       0.0,
+       2.3e-16},
+      {{"log1p", tarnwell::dsp::Log1pNearZero, kLogOnePlus, -kNear, kNear, false}, 2e-18, 2.3e-16},
+      {{"log1p of tiny steps", tarnwell::dsp::Log1pNearZero, kLogOnePlus, 1e-300, kNear, true}, 2e-18, 2.3e-16},
+      {{"log1p of tiny falls", tarnwell::dsp::Log1pNearZero, kLogOnePlus, -kNear, -1e-300, true}, 2e-18, 2.3e-16},
   };
   for (const BoundedRange& bounded : ranges) {
     const WorstError worst = SweepError(bounded.range, bounded.absolute, bounded.relative);

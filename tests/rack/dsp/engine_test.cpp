@@ -10,6 +10,8 @@
 #include "rack_render.h"
 #include "signals.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kRate = 48000.0;

@@ -10,8 +10,8 @@ FakeTuningEnvironment::FakeTuningEnvironment() { currentValues = &values_; }
 
 FakeTuningEnvironment::~FakeTuningEnvironment() { currentValues = nullptr; }
 
-BlockTunings FakeTuningEnvironment::Read() const {
-  BlockTunings tunings;
+tarnwell::dsp::BlockTunings FakeTuningEnvironment::Read() const {
+  tarnwell::dsp::BlockTunings tunings;
   tunings.Read(Environment());
   return tunings;
 }
@@ -24,7 +24,7 @@ const char* FakeTuningEnvironment::Find(const char* name) {
   return found == currentValues->end() ? nullptr : found->second.c_str();
 }
 
-BlockTunings TuningsWith(const std::map<std::string, std::string>& variables) {
+tarnwell::dsp::BlockTunings TuningsWith(const std::map<std::string, std::string>& variables) {
   FakeTuningEnvironment environment;
   for (const auto& [name, value] : variables) {
     environment.Set(name, value);

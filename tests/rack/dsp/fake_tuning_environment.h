@@ -18,11 +18,11 @@ class FakeTuningEnvironment {
 
   void Set(const std::string& name, const std::string& value) { values_[name] = value; }
   void Unset(const std::string& name) { values_.erase(name); }
-  EnvLookup Lookup() const { return &Find; }
-  TuningEnvironment Environment() const { return TuningEnvironment(&Find); }
+  tarnwell::dsp::EnvLookup Lookup() const { return &Find; }
+  tarnwell::dsp::TuningEnvironment Environment() const { return tarnwell::dsp::TuningEnvironment(&Find); }
 
   // Block tunings from their defaults as a first prepare reads them.
-  BlockTunings Read() const;
+  tarnwell::dsp::BlockTunings Read() const;
 
  private:
   static const char* Find(const char* name);
@@ -31,4 +31,4 @@ class FakeTuningEnvironment {
 };
 
 // Block tunings read from a fresh set of variables, given as name and value pairs.
-BlockTunings TuningsWith(const std::map<std::string, std::string>& variables);
+tarnwell::dsp::BlockTunings TuningsWith(const std::map<std::string, std::string>& variables);

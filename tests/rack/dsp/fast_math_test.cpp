@@ -15,6 +15,8 @@
 #include "rack/dsp/fast_math.h"
 #include "rack/dsp/stereo_fast_math.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kLargestRelativeError = 4e-15;

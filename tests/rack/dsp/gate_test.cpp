@@ -19,8 +19,8 @@ class GateLatency : public ::testing::TestWithParam<std::pair<double, std::int32
 // exactly the input delayed by the look-ahead.
 TEST_P(GateLatency, OpenGateDelaysByLookahead) {
   const auto [rate, expectedLatency] = GetParam();
-  ASSERT_EQ(GateLookaheadSamples(rate), expectedLatency);
-  GateBlock gate;
+  ASSERT_EQ(tarnwell::dsp::GateLookaheadSamples(rate), expectedLatency);
+  tarnwell::dsp::GateBlock gate;
   gate.Prepare(rate);
   gate.SetAmount(0.0);
   const std::vector<double> input = Sine(1000.0, 0.5, rate, 4096, kHalfPi);
@@ -52,7 +52,7 @@ class GateLevel : public ::testing::TestWithParam<GateLevelCase> {};
 TEST_P(GateLevel, OpensAboveKneeAndClosesBelowIt) {
   const GateLevelCase& c = GetParam();
   constexpr double kRate = 48000.0;
-  GateBlock gate;
+  tarnwell::dsp::GateBlock gate;
   gate.Prepare(kRate);
   gate.SetAmount(c.amount);
   std::vector<double> left = Sine(1000.0, DbfsToAmplitude(c.levelDbfs), kRate, 48000);
@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Levels, GateLevel,
                                            GateLevelCase{1.0, -6.0, 1.0, 1e-9}, GateLevelCase{1.0, -14.0, 0.0, 1e-9}));
 
 TEST(Gate, DoesNothingBeforePrepare) {
-  GateBlock gate;
+  tarnwell::dsp::GateBlock gate;
   gate.SetAmount(1.0);
   std::vector<double> left = Noise(0.01, 256, 5);
   std::vector<double> right = left;

@@ -8,6 +8,8 @@
 #include "rack_render.h"
 #include "signals.h"
 
+using tarnwell::dsp::GlueBlock;
+
 namespace {
 
 constexpr double kRate = 48000.0;

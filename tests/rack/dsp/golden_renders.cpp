@@ -6,6 +6,8 @@
 #include "rack/dsp/engine.h"
 #include "signals.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr std::int32_t kFrames = 4096;

@@ -18,7 +18,7 @@ struct GoldenTuning {
 // Renders of every block, pinned against fingerprints taken from the code before its inner workings
 // were tuned for speed (tests/rack/dsp/golden/, written by rack_golden_writer).
 struct GoldenCase {
-  EffectType type;
+  tarnwell::dsp::EffectType type;
   std::int32_t character;
   double amount;
   double sampleRate;

@@ -1,5 +1,7 @@
 #include "rack_render.h"
 
+using namespace tarnwell::dsp;
+
 EngineSettings SingleBaySettings(EffectType type, double amount, std::int32_t character) {
   EngineSettings settings;
   settings.safety = false;

@@ -22,10 +22,12 @@ void ProcessInBlocks(std::vector<double>& left, std::vector<double>& right, std:
 }
 
 // A rack with one active bay (the first) and the safety clipper off, so only that block shapes the audio.
-EngineSettings SingleBaySettings(EffectType type, double amount, std::int32_t character = 0);
+tarnwell::dsp::EngineSettings SingleBaySettings(tarnwell::dsp::EffectType type, double amount,
+                                                std::int32_t character = 0);
 
 // Renders a stereo signal through the engine in place, in blocks of `blockSize`.
-void RenderStereo(RackEngine& engine, StereoSignal& signal, const EngineSettings& settings, std::int32_t blockSize);
+void RenderStereo(tarnwell::dsp::RackEngine& engine, StereoSignal& signal,
+                  const tarnwell::dsp::EngineSettings& settings, std::int32_t blockSize);
 // Renders a mono signal through the engine in place.
-void RenderMono(RackEngine& engine, std::vector<double>& signal, const EngineSettings& settings,
-                std::int32_t blockSize);
+void RenderMono(tarnwell::dsp::RackEngine& engine, std::vector<double>& signal,
+                const tarnwell::dsp::EngineSettings& settings, std::int32_t blockSize);

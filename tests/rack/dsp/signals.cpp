@@ -11,7 +11,8 @@ double AmplitudeToDb(double amplitude) { return 20.0 * std::log10(amplitude); }
 std::vector<double> Sine(double frequency, double amplitude, double sampleRate, std::int32_t frames, double phase) {
   std::vector<double> signal(static_cast<std::size_t>(frames));
   for (std::int32_t i = 0; i < frames; ++i) {
-    signal[static_cast<std::size_t>(i)] = amplitude * std::sin(kTwoPi * frequency * i / sampleRate + phase);
+    signal[static_cast<std::size_t>(i)] =
+        amplitude * std::sin(tarnwell::dsp::kTwoPi * frequency * i / sampleRate + phase);
   }
   return signal;
 }
@@ -41,7 +42,7 @@ double ToneAmplitude(const std::vector<double>& signal, double frequency, double
   double sineSum = 0.0;
   double cosineSum = 0.0;
   for (std::int32_t i = start; i < start + count; ++i) {
-    const double angle = kTwoPi * frequency * i / sampleRate;
+    const double angle = tarnwell::dsp::kTwoPi * frequency * i / sampleRate;
     sineSum += signal[static_cast<std::size_t>(i)] * std::sin(angle);
     cosineSum += signal[static_cast<std::size_t>(i)] * std::cos(angle);
   }

@@ -11,6 +11,8 @@
 #include "rack_render.h"
 #include "signals.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kRate = 11025.0;

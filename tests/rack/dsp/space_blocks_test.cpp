@@ -18,6 +18,8 @@
 #include "rack/dsp/shimmer_block.h"
 #include "signals.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kRate = 48000.0;

@@ -17,6 +17,8 @@
 #include "rack/dsp/stereo_envelope.h"
 #include "rack/dsp/stereo_frames.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kRate = 48000.0;

@@ -10,6 +10,8 @@
 #include "error_sweep.h"
 #include "rack/dsp/stereo_tanh.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 constexpr double kLargestRelativeError = 8e-16;

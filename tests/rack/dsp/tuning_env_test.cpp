@@ -10,6 +10,8 @@
 #include "rack/dsp/tuning_env.h"
 #include "scoped_environment_variable.h"
 
+using namespace tarnwell::dsp;
+
 namespace {
 
 struct RealCase {
