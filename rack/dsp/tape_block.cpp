@@ -40,6 +40,7 @@ constexpr double kThresholdDbPerAmount = -18.0;
 constexpr double kKneeHalfWidthDb = 6.0;
 constexpr double kMakeupShare = 0.95;
 constexpr double kLevelFloor = 1e-9;
+constexpr double kBelowKneeMargin = 1.0 - 1e-9;
 
 // Soft-knee gain change in dB for a level `overDb` above the threshold.
 double CompressorGainDb(double overDb, double slope) {
@@ -105,6 +106,10 @@ void TapeBlock::Design(double x) {
   // Makes up 95 % of the gain change of a -12 dB level, whatever the threshold.
   const double w = 18.0 * x - 6.0;
   makeupGain_ = FastDbToGain(-kMakeupShare * CompressorGainDb(w, slope_));
+  // A level below the knee takes no gain change, and the computed gain is then the makeup gain
+  // exactly. The margin keeps levels near the knee, where the logarithm's rounding decides, on the
+  // computed path.
+  belowKneeLevel_ = FastPow10((thresholdDb_ - kKneeHalfWidthDb) / 20.0) * kBelowKneeMargin;
   saturationMix_ = 0.7 * x;
   drive_ = 2.5 * x + 1.0;
 }
@@ -164,8 +169,14 @@ void TapeBlock::ProcessRun(double* left, double* right, std::int32_t frames) {
   const StereoFrame threshold = BothChannels(thresholdDb_);
   const StereoFrame slope = BothChannels(slope_);
   const StereoFrame makeup = BothChannels(makeupGain_);
+  const StereoFrame belowKnee = BothChannels(belowKneeLevel_);
   for (std::int32_t i = 0; i < frames; i += 2) {
     double* const pair = &gains[static_cast<std::size_t>(i)];
+    const StereoBits below = LoadPair(pair) + BothChannels(kLevelFloor) < belowKnee;
+    if (below[0] != 0 && below[1] != 0) {
+      StorePair(makeup, pair);
+      continue;
+    }
     const StereoFrame overDb = BothChannels(20.0) * StereoLog10(LoadPair(pair) + BothChannels(kLevelFloor)) - threshold;
     StorePair(StereoPow10(StereoCompressorGainDb(overDb, slope) / BothChannels(20.0)) * makeup, pair);
   }

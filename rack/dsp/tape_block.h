@@ -54,6 +54,8 @@ class TapeBlock : public BlockDefaults {
   double thresholdDb_ = -6.0;
   double slope_ = 0.0;
   double makeupGain_ = 1.0;
+  // Below this level (envelope plus floor) the gain is the makeup gain.
+  double belowKneeLevel_ = 0.0;
   double saturationMix_ = 0.0;
   double drive_ = 1.0;
   // Unsigned so that hours of processing wrap instead of overflowing; only its low bits matter.
