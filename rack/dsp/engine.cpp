@@ -8,6 +8,7 @@
 #include "framework/denormal_mode.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/fast_math.h"
+#include "rack/dsp/stereo_envelope.h"
 
 namespace tarnwell::dsp {
 
@@ -36,17 +37,16 @@ double MeterDb(double peak) {
 // step. The maximum takes its second operand when the first is NaN, so a NaN sample leaves the
 // peak as it was, as std::max(peak, NaN) does.
 double PeakOf(const double* samples, std::int32_t frames) {
-  const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7fffffffffffffff));
-  __m128d low = _mm_setzero_pd();
-  __m128d high = _mm_setzero_pd();
+  StereoFrame low = BothChannels(0.0);
+  StereoFrame high = BothChannels(0.0);
   std::int32_t i = 0;
   for (; i + 4 <= frames; i += 4) {
-    low = _mm_max_pd(_mm_and_pd(_mm_loadu_pd(samples + i), magnitude), low);
-    high = _mm_max_pd(_mm_and_pd(_mm_loadu_pd(samples + i + 2), magnitude), high);
+    low = _mm_max_pd(StereoAbs(LoadPair(samples + i)), low);
+    high = _mm_max_pd(StereoAbs(LoadPair(samples + i + 2)), high);
   }
   double peaks[4];
-  _mm_storeu_pd(peaks, low);
-  _mm_storeu_pd(peaks + 2, high);
+  StorePair(low, peaks);
+  StorePair(high, peaks + 2);
   for (; i < frames; ++i) {
     peaks[0] = std::max(peaks[0], std::fabs(samples[i]));
   }
