@@ -93,6 +93,7 @@ bool PluginNanosecondsPerFrame(PluginCase which, const std::string& bundleFolder
   if (!plugin.Create(module, "Tarnwell cost harness", error)) {
     return false;
   }
+  plugin.CountAllocations(false);
   if (which == PluginCase::TarnwellPresent && !plugin.LoadState(PresentState())) {
     *error = "the plug-in refused the preset's state";
     return false;

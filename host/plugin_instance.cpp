@@ -235,10 +235,12 @@ tresult PluginInstance::RunProcess(const std::vector<Sample*>& inputs, const std
   data.outputEvents = &outputEvents_;
   data.processContext = const_cast<ProcessContext*>(context);
   tresult result;
-  {
+  if (countAllocations_) {
     AllocationGuard guard;
     result = processor_->process(data);
     processAllocations_ += guard.Count();
+  } else {
+    result = processor_->process(data);
   }
   inputChanges_.Clear();
   outputChanges_.Clear();

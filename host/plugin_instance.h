@@ -70,7 +70,7 @@ class PluginInstance {
   // order (the main bus first, then a side-chain), `outputs` the output buses likewise;
   // channels left over get silent scratch buffers, flagged silent. Parameter
   // changes and events set up before the call are passed with it and cleared after it.
-  // Returns the plug-in's answer. Counts allocations made during the call.
+  // Returns the plug-in's answer. Counts allocations made during the call (see CountAllocations).
   Steinberg::tresult Process(const std::vector<float*>& inputs, const std::vector<float*>& outputs, int frames,
                              const Steinberg::Vst::ProcessContext* context = nullptr);
   Steinberg::tresult Process64(const std::vector<double*>& inputs, const std::vector<double*>& outputs, int frames,
@@ -80,6 +80,10 @@ class PluginInstance {
   EventList& InputEvents() { return inputEvents_; }
   EventList& OutputEvents() { return outputEvents_; }
   uint64_t AllocationsDuringProcess() const { return processAllocations_; }
+  // On by default. A timing harness turns it off: in the Windows build the counters are
+  // thread-locals the compiler emulates with library calls, which cost more per call than a
+  // small block's work, and no DAW counts.
+  void CountAllocations(bool on) { countAllocations_ = on; }
 
   // Looks a parameter up by its id (as decimal text) or its title; false when none matches.
   bool FindParameter(const std::string& idOrTitle, Steinberg::Vst::ParamID* id) const;
@@ -157,6 +161,7 @@ class PluginInstance {
   std::vector<bool> activeInputs_;
   std::vector<bool> activeOutputs_;
   uint64_t processAllocations_ = 0;
+  bool countAllocations_ = true;
 
   struct BusBuffers {
     std::vector<Steinberg::Vst::AudioBusBuffers> buses;
