@@ -151,6 +151,11 @@ void ShimmerBlock::AdvanceGrain() {
   windowCos_ = c;
 }
 
+void ShimmerBlock::SetOutputScale(double amount) {
+  outputAmount_ = amount;
+  outputScale_ = FastSinCos(amount * kOutputCurve).sine * kOutputGain;
+}
+
 void ShimmerBlock::Process(double* left, double* right, std::int32_t frames) {
   if (pitchBuffer_.Length() < kShortestPitchBuffer) {
     return;
@@ -167,8 +172,7 @@ void ShimmerBlock::Process(double* left, double* right, std::int32_t frames) {
       UpdateCoefficients(a);
     }
     if (a != outputAmount_) {
-      outputAmount_ = a;
-      outputScale_ = FastSinCos(a * kOutputCurve).sine * kOutputGain;
+      SetOutputScale(a);
     }
 
     const double inLeft = left[i];

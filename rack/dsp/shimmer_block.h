@@ -45,6 +45,8 @@ class ShimmerBlock : public BlockDefaults {
   static constexpr std::size_t kLines = 8;
 
   void UpdateCoefficients(double amount);
+  // Runs only while the amount moves: kept out of the frame loop, whose registers it would crowd.
+  [[gnu::noinline, gnu::cold]] void SetOutputScale(double amount);
   double PitchShift();
   void AdvanceGrain();
   // Sets the window's cosine and sine for the countdown directly.
