@@ -6,9 +6,9 @@
 #include "rack/dsp/biquad_reuse.h"
 #include "rack/dsp/dsp_math.h"
 #include "rack/dsp/envelope_follower.h"
-#include "rack/dsp/fast_math.h"
 #include "rack/dsp/latency.h"
 #include "rack/dsp/stereo_envelope.h"
+#include "rack/dsp/stereo_fast_math.h"
 #include "rack/dsp/stereo_frames.h"
 
 namespace tarnwell::dsp {
@@ -51,14 +51,25 @@ struct CutShape {
 
 CutShape ShapeFor(double amount) { return {6.0 * amount + 4.0, 1.0 - 1.0 / (2.0 * amount + 1.5)}; }
 
-double BandGain(double envelope, double threshold, const CutShape& shape) {
-  if (!(envelope > threshold)) {
-    return 1.0;
-  }
-  const double overDb = 20.0 * FastLog10(envelope / threshold);
-  const double kneed = overDb < kKneeDb ? overDb * overDb / kKneeDivisor : overDb - kAboveKneeOffsetDb;
-  return FastPow10(-std::min(shape.maxCutDb, kneed * shape.slope) / 20.0);
+// Two frames' gains of one band: no cut up to the threshold, then a quadratic knee, then the excess
+// times the slope, at most the deepest cut. `over` is envelope > threshold; not over, NaN included,
+// means no cut.
+StereoFrame BandGains(StereoFrame envelope, StereoFrame threshold, StereoBits over, StereoFrame maxCutDb,
+                      StereoFrame slope) {
+  const StereoFrame unity = BothChannels(1.0);
+  // A lane not over takes a ratio of 1, which keeps the logarithm off its slow path.
+  const StereoFrame overDb = BothChannels(20.0) * StereoLog10(SelectChannels(over, envelope / threshold, unity));
+  const StereoFrame kneed = SelectChannels(overDb < BothChannels(kKneeDb), overDb * overDb / BothChannels(kKneeDivisor),
+                                           overDb - BothChannels(kAboveKneeOffsetDb));
+  const StereoFrame cutDb = kneed * slope;
+  // As std::min(maxCutDb, cutDb) chooses.
+  const StereoFrame limitedDb = SelectChannels(cutDb < maxCutDb, cutDb, maxCutDb);
+  return SelectChannels(over, StereoPow10(-limitedDb / BothChannels(20.0)), unity);
 }
+
+struct PeakDesignPair {
+  StereoFrame b0, b1, b2, a1, a2;
+};
 
 }  // namespace
 
@@ -91,6 +102,20 @@ void DeHarshBlock::Prepare(double sampleRate) {
   Reset();
 }
 
+struct DeHarshBlock::Chunk {
+  // One spare entry: stages that take two frames at a time compute an odd count's last pair whole.
+  template <typename T>
+  using PerFrame = std::array<T, kStereoChunkFrames + 1>;
+
+  std::size_t frames = 0;
+  PerFrame<double> amounts;
+  PerFrame<double> references;
+  std::array<PerFrame<double>, kCutBands> envelopes;
+  // Each band's gain, then its smoothing, written over it.
+  std::array<PerFrame<double>, kCutBands> gains;
+  std::array<PerFrame<SectionDesign>, kCutBands> designs;
+};
+
 void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
   if (lineLeft_.empty()) {
     return;
@@ -101,8 +126,10 @@ void DeHarshBlock::Process(double* left, double* right, std::int32_t frames) {
 }
 
 void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames) {
-  const auto count = static_cast<std::size_t>(frames);
-  std::array<double, kStereoChunkFrames> amounts;
+  Chunk chunk;
+  chunk.frames = static_cast<std::size_t>(frames);
+  const std::size_t count = chunk.frames;
+  auto& amounts = chunk.amounts;
   amount_.Steps(amountCoefficient_, amounts.data(), frames);
   for (std::size_t i = 0; i < count; ++i) {
     // Single precision, so a glide that ends a hair from 0 still mixes exactly dry.
@@ -129,8 +156,6 @@ void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames
   writePosition_ = static_cast<std::int32_t>(position);
 
   // The six detectors of the mono sum as three pairs: the bands two by two, then both references.
-  std::array<std::array<double, kStereoChunkFrames>, kCutBands> bandEnvelopes;
-  std::array<double, kStereoChunkFrames> references;
   {
     BiquadPair lowBands(bandPasses_[0], bandPasses_[1]);
     BiquadPair highBands(bandPasses_[2], bandPasses_[3]);
@@ -142,17 +167,18 @@ void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames
     const StereoFrame bandFalling = BothChannels(bandFallingCoefficient_);
     const StereoFrame referenceRising = BothChannels(referenceRisingCoefficient_);
     const StereoFrame referenceFalling = BothChannels(referenceFallingCoefficient_);
+    auto& envelopes = chunk.envelopes;
     for (std::size_t i = 0; i < count; ++i) {
       const StereoFrame mono = BothChannels((inputs[i][0] + inputs[i][1]) / 2.0);
       lowEnvelopes = StereoFollowEnvelope(lowEnvelopes, StereoAbs(lowBands.Run(mono)), bandRising, bandFalling);
       highEnvelopes = StereoFollowEnvelope(highEnvelopes, StereoAbs(highBands.Run(mono)), bandRising, bandFalling);
       referenceEnvelopes = StereoFollowEnvelope(referenceEnvelopes, StereoAbs(referencePasses.Run(mono)),
                                                 referenceRising, referenceFalling);
-      bandEnvelopes[0][i] = lowEnvelopes[0];
-      bandEnvelopes[1][i] = lowEnvelopes[1];
-      bandEnvelopes[2][i] = highEnvelopes[0];
-      bandEnvelopes[3][i] = highEnvelopes[1];
-      references[i] = std::sqrt(referenceEnvelopes[0] * referenceEnvelopes[1]);
+      envelopes[0][i] = lowEnvelopes[0];
+      envelopes[1][i] = lowEnvelopes[1];
+      envelopes[2][i] = highEnvelopes[0];
+      envelopes[3][i] = highEnvelopes[1];
+      chunk.references[i] = std::sqrt(referenceEnvelopes[0] * referenceEnvelopes[1]);
     }
     lowBands.SaveStates(bandPasses_[0], bandPasses_[1]);
     highBands.SaveStates(bandPasses_[2], bandPasses_[3]);
@@ -162,44 +188,10 @@ void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames
     highReferenceEnvelope_ = referenceEnvelopes[1];
   }
 
-  // Each band's gain, then its smoothing, written over it.
-  std::array<std::array<double, kStereoChunkFrames>, kCutBands> gains;
-  // The shape's slope costs a division; a settled amount keeps it.
-  double shapeAmount = -1.0;
-  CutShape shape{};
-  for (std::size_t i = 0; i < count; ++i) {
-    if (amounts[i] != shapeAmount) {
-      shapeAmount = amounts[i];
-      shape = ShapeFor(shapeAmount);
-    }
-    const double thresholdBase = ThresholdBase(amounts[i], references[i]);
-    for (std::size_t b = 0; b < kCutBands; ++b) {
-      gains[b][i] = BandGain(bandEnvelopes[b][i], kThresholdShare[b] * thresholdBase, shape);
-    }
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    for (std::size_t b = 0; b < kCutBands; ++b) {
-      smoothedGains_[b] = SmoothTowards(smoothedGains_[b], gains[b][i], gainCoefficient_);
-      gains[b][i] = smoothedGains_[b];
-    }
-  }
-
-  std::array<std::array<SectionDesign, kStereoChunkFrames>, kCutBands> designs;
-  for (std::size_t b = 0; b < kCutBands; ++b) {
-    SectionDesign design{peaks_[b].b0, peaks_[b].b1, peaks_[b].b2, peaks_[b].a1, peaks_[b].a2};
-    for (std::size_t i = 0; i < count; ++i) {
-      const double smoothed = gains[b][i];
-      if (smoothed != designedGains_[b]) {
-        designedGains_[b] = smoothed;
-        // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
-        const double limited = std::max(smoothed, kSmallestGain);
-        const double cutDb = 20.0 * FastLog10(limited);
-        const double q = std::max(kWidestQ - kQPerDb * std::fabs(cutDb), kNarrowestQ);
-        DesignPeakWithOneDivision(design, peakCosine_[b], peakSine_[b] / (2.0 * q), std::sqrt(limited));
-      }
-      designs[b][i] = design;
-    }
-  }
+  FindGains(chunk);
+  SmoothGains(chunk);
+  DesignPeaks(chunk);
+  const auto& designs = chunk.designs;
   RunCascadeWithDesigns(SectionsOf(peaks_),
                         {designs[0].data(), designs[1].data(), designs[2].data(), designs[3].data()}, wet.data(),
                         frames);
@@ -216,6 +208,100 @@ void DeHarshBlock::ProcessChunk(double* left, double* right, std::int32_t frames
     mixed[i] = BothChannels(u * matchGains[i]) * wet[i] + BothChannels(1.0 - u) * dry[i];
   }
   StoreFrames(mixed.data(), left, right, frames);
+}
+
+// Each band's gain, two frames at a time. An odd count's spare frame has no envelope, so no cut.
+void DeHarshBlock::FindGains(Chunk& chunk) const {
+  const std::size_t count = chunk.frames;
+  std::array<double, kStereoChunkFrames + 1> thresholdBases;
+  std::array<double, kStereoChunkFrames + 1> maxCutsDb;
+  std::array<double, kStereoChunkFrames + 1> slopes;
+  // The shape's slope costs a division; a settled amount keeps it.
+  double shapeAmount = -1.0;
+  CutShape shape{};
+  for (std::size_t i = 0; i < count; ++i) {
+    const double amount = chunk.amounts[i];
+    if (amount != shapeAmount) {
+      shapeAmount = amount;
+      shape = ShapeFor(shapeAmount);
+    }
+    thresholdBases[i] = ThresholdBase(amount, chunk.references[i]);
+    maxCutsDb[i] = shape.maxCutDb;
+    slopes[i] = shape.slope;
+  }
+  thresholdBases[count] = 1.0;
+  maxCutsDb[count] = 0.0;
+  slopes[count] = 0.0;
+  for (std::size_t b = 0; b < kCutBands; ++b) {
+    const auto& envelopes = chunk.envelopes[b];
+    auto& gains = chunk.gains[b];
+    chunk.envelopes[b][count] = 0.0;
+    const StereoFrame share = BothChannels(kThresholdShare[b]);
+    for (std::size_t i = 0; i < count; i += 2) {
+      const StereoFrame envelope = LoadPair(&envelopes[i]);
+      const StereoFrame threshold = share * LoadPair(&thresholdBases[i]);
+      const StereoBits over = envelope > threshold;
+      // Mostly neither frame is over.
+      if (EitherChannel(over)) {
+        StorePair(BandGains(envelope, threshold, over, LoadPair(&maxCutsDb[i]), LoadPair(&slopes[i])), &gains[i]);
+      } else {
+        gains[i] = 1.0;
+        gains[i + 1] = 1.0;
+      }
+    }
+  }
+}
+
+void DeHarshBlock::SmoothGains(Chunk& chunk) {
+  for (std::size_t i = 0; i < chunk.frames; ++i) {
+    for (std::size_t b = 0; b < kCutBands; ++b) {
+      smoothedGains_[b] = SmoothTowards(smoothedGains_[b], chunk.gains[b][i], gainCoefficient_);
+      chunk.gains[b][i] = smoothedGains_[b];
+    }
+  }
+}
+
+// A peak keeps its design while its gain holds. From its first frame that moves on, each frame's
+// design depends on that frame's gain alone, so the designs run two frames at a time.
+void DeHarshBlock::DesignPeaks(Chunk& chunk) {
+  const std::size_t count = chunk.frames;
+  for (std::size_t b = 0; b < kCutBands; ++b) {
+    auto& gains = chunk.gains[b];
+    auto& designs = chunk.designs[b];
+    const SectionDesign held{peaks_[b].b0, peaks_[b].b1, peaks_[b].b2, peaks_[b].a1, peaks_[b].a2};
+    std::size_t first = 0;
+    while (first < count && gains[first] == designedGains_[b]) {
+      designs[first++] = held;
+    }
+    if (first == count) {
+      continue;
+    }
+    designedGains_[b] = gains[count - 1];
+    gains[count] = 1.0;
+    const StereoFrame cosine = BothChannels(peakCosine_[b]);
+    const StereoFrame sine = BothChannels(peakSine_[b]);
+    for (std::size_t i = first; i < count; i += 2) {
+      // A pair whose gains both hold keeps the design before it; the first pair's first frame moves.
+      if (i > first && gains[i] == gains[i - 1] && gains[i + 1] == gains[i]) {
+        designs[i] = designs[i - 1];
+        designs[i + 1] = designs[i - 1];
+        continue;
+      }
+      const StereoFrame smoothed = LoadPair(&gains[i]);
+      // As std::max(smoothed, kSmallestGain) chooses.
+      const StereoFrame limited =
+          SelectChannels(smoothed < BothChannels(kSmallestGain), BothChannels(kSmallestGain), smoothed);
+      const StereoFrame cutDb = BothChannels(20.0) * StereoLog10(limited);
+      const StereoFrame widest = BothChannels(kWidestQ) - BothChannels(kQPerDb) * StereoAbs(cutDb);
+      const StereoFrame q = SelectChannels(widest < BothChannels(kNarrowestQ), BothChannels(kNarrowestQ), widest);
+      // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
+      PeakDesignPair pair;
+      DesignPeakWithOneDivision(pair, cosine, sine / (BothChannels(2.0) * q), StereoSqrt(limited));
+      for (std::size_t lane = 0; lane < 2; ++lane) {
+        designs[i + lane] = {pair.b0[lane], pair.b1[lane], pair.b2[lane], pair.a1[lane], pair.a2[lane]};
+      }
+    }
+  }
 }
 
 void DeHarshBlock::Reset() {

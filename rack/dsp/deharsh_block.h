@@ -43,8 +43,13 @@ class DeHarshBlock : public BlockDefaults {
   double SmoothedGain(int band) const { return smoothedGains_[static_cast<std::size_t>(band)]; }
 
  private:
+  struct Chunk;
+
   // Up to kStereoChunkFrames frames, one stage at a time.
   void ProcessChunk(double* left, double* right, std::int32_t frames);
+  void FindGains(Chunk& chunk) const;
+  void SmoothGains(Chunk& chunk);
+  void DesignPeaks(Chunk& chunk);
 
   std::array<Biquad, kCutBands> bandPasses_;
   Biquad lowReferencePass_;

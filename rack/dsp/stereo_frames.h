@@ -40,6 +40,15 @@ inline StereoFrame SelectChannels(StereoBits mask, StereoFrame ifSet, StereoFram
 #endif
 }
 
+// Whether the comparison result `mask` holds in either channel.
+inline bool EitherChannel(StereoBits mask) {
+#if defined(__SSE2__)
+  return _mm_movemask_pd(std::bit_cast<__m128d>(mask)) != 0;
+#else
+  return (mask[0] | mask[1]) != 0;
+#endif
+}
+
 // Frames a block processes per stage pass; its scratch arrays live on the stack.
 inline constexpr std::int32_t kStereoChunkFrames = 64;
 
