@@ -110,7 +110,8 @@ StereoFrame StereoExponential(StereoFrame x) {
   return x;
 }
 
-void Follow(double& state, double value, double coefficient) { state += (value - state) * (1.0 - coefficient); }
+// `take` is 1 less the follower's coefficient.
+void Follow(double& state, double value, double take) { state += (value - state) * take; }
 
 // Mode-1 level of a path: the smoothed power as a peak level, capped at 1; per channel.
 StereoFrame StereoPathLevel(StereoFrame power) {
@@ -267,7 +268,40 @@ void SaturatorBlock::UpdateFilters() {
   }
 }
 
-double SaturatorBlock::Shape(std::int32_t character, double k, const FrameWeights& weights) const {
+// The curve's offsets at the input and the output, which depend on the frame's weights alone.
+struct SaturatorBlock::CurveOffsets {
+  double input = 0.0;
+  double output = 0.0;
+};
+
+SaturatorBlock::CurveOffsets SaturatorBlock::OffsetsFor(std::int32_t character, const FrameWeights& weights) const {
+  const CharacterShape& shape = kCharacters[static_cast<std::size_t>(character)];
+  const double v = weights.amount;
+  const double g = shape.shapeGain;
+  const double q = shape.shapeQ;
+  switch (character % 4) {
+    case 1:
+    case 2:
+      return {};
+    case 3: {
+      const double h = 0.7 - 0.2 * v;
+      const double upper = (1.0 - v * q) * h;
+      const double lower = (1.0 + v * q) * h;
+      const double gain = (8.0 * v + 1.0) * g;
+      const double offset = 0.22 * v * weights.drive * q * gain;
+      return {offset, Curve(offset, upper, lower)};
+    }
+    default: {
+      const double p = (4.0 * v + 1.5) * g;
+      const double s = v * q;
+      const double z = FastTanh(0.8 * p * s);
+      return {s, z + 0.05 * v * z * z};
+    }
+  }
+}
+
+double SaturatorBlock::Shape(std::int32_t character, double k, const FrameWeights& weights,
+                             const CurveOffsets& offsets) const {
   const CharacterShape& shape = kCharacters[static_cast<std::size_t>(character)];
   const double v = weights.amount;
   const double g = shape.shapeGain;
@@ -289,17 +323,13 @@ double SaturatorBlock::Shape(std::int32_t character, double k, const FrameWeight
       const double upper = (1.0 - v * q) * h;
       const double lower = (1.0 + v * q) * h;
       const double gain = (8.0 * v + 1.0) * g;
-      const double offset = 0.22 * v * weights.drive * q * gain;
-      return Curve(gain * k + offset, upper, lower) - Curve(offset, upper, lower);
+      return Curve(gain * k + offsets.input, upper, lower) - offsets.output;
     }
     default: {
       const double p = (4.0 * v + 1.5) * g;
-      const double s = v * q;
-      const double z = FastTanh(0.8 * p * s);
-      const double offset = z + 0.05 * v * z * z;
-      const double w = s + k;
+      const double w = offsets.input + k;
       const double y = w >= 0.0 ? FastTanh(0.8 * p * w) : -0.95 * FastTanh(-1.4 * p * w);
-      return y - offset;
+      return y - offsets.output;
     }
   }
 }
@@ -360,6 +390,14 @@ void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settin
   LocalChain crossover(crossover_);
   LocalChain up(upsampler_);
   LocalChain bandUp(bandUpsampler_);
+  // The followers in locals too: stores to the chunk could otherwise alias the members, which would
+  // put a store and a load into each step of their recurrences.
+  double envelopeState = envelope_;
+  double bandPowerState = bandPower_;
+  double mainPowerState = mainPower_;
+  double inputPowerState = inputPower_;
+  const double powerTake = 1.0 - powerCoef_;
+  const double levelTake = 1.0 - levelCoef_;
   for (std::int32_t i = 0; i < frames; ++i) {
     const auto f = static_cast<std::size_t>(i);
     StereoFrame band{};
@@ -383,21 +421,25 @@ void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settin
       const double inLeft = chunk.left[i];
       const double inRight = chunk.right[i];
       const double peakPower = std::max((g * inLeft) * (g * inLeft), (g * inRight) * (g * inRight));
-      envelope_ += (peakPower - envelope_) * (1.0 - powerCoef_);
+      Follow(envelopeState, peakPower, powerTake);
     }
-    envelope[f] = envelope_;
+    envelope[f] = envelopeState;
     // The shared powers move once per channel, left first.
     for (int c = 0; c < 2; ++c) {
       const double main = chunk.main[f][c];
       const double dry = chunk.dry[f][c];
-      Follow(bandPower_, band[c] * band[c], powerCoef_);
-      Follow(mainPower_, main * main, powerCoef_);
-      Follow(inputPower_, dry * dry, levelCoef_);
-      bandPower[f][c] = bandPower_;
-      mainPower[f][c] = mainPower_;
-      chunk.inputPower[f][c] = inputPower_;
+      Follow(bandPowerState, band[c] * band[c], powerTake);
+      Follow(mainPowerState, main * main, powerTake);
+      Follow(inputPowerState, dry * dry, levelTake);
+      bandPower[f][c] = bandPowerState;
+      mainPower[f][c] = mainPowerState;
+      chunk.inputPower[f][c] = inputPowerState;
     }
   }
+  envelope_ = envelopeState;
+  bandPower_ = bandPowerState;
+  mainPower_ = mainPowerState;
+  inputPower_ = inputPowerState;
   crossover.KeepStates();
   up.KeepStates();
   bandUp.KeepStates();
@@ -427,7 +469,6 @@ void SaturatorBlock::FollowAndUpsample(Chunk& chunk, const BlockSettings& settin
 }
 
 void SaturatorBlock::ShapeMainPath(Chunk& chunk, const BlockSettings& settings) {
-  const std::int32_t fastFrames = 2 * chunk.frames;
   if (settings.modeOne) {
     for (std::size_t f = 0; f < static_cast<std::size_t>(chunk.frames); ++f) {
       const StereoFrame normaliser = BothChannels(chunk.normaliser[f]);
@@ -437,12 +478,15 @@ void SaturatorBlock::ShapeMainPath(Chunk& chunk, const BlockSettings& settings) 
     }
     return;
   }
-  for (std::int32_t j = 0; j < fastFrames; ++j) {
-    const auto f = static_cast<std::size_t>(j / 2);
+  for (std::size_t f = 0; f < static_cast<std::size_t>(chunk.frames); ++f) {
     const FrameWeights weights{SmoothStep(std::min(1.0, chunk.amount[f] / kFullWetAmount)), chunk.characterMix[f],
                                chunk.amount[f], chunk.drive[f], chunk.normaliser[f]};
-    StereoFrame& u = chunk.fastMain[static_cast<std::size_t>(j)];
-    u = ShapeCharacters(BothChannels(2.0) * u, weights);
+    const CurveOffsets offsets = OffsetsFor(character_, weights);
+    const CurveOffsets previousOffsets =
+        weights.characterMix < 1.0 ? OffsetsFor(previousCharacter_, weights) : CurveOffsets{};
+    for (StereoFrame* u : {&chunk.fastMain[2 * f], &chunk.fastMain[2 * f + 1]}) {
+      *u = ShapeCharacters(BothChannels(2.0) * *u, weights, offsets, previousOffsets);
+    }
   }
 }
 
@@ -458,12 +502,13 @@ void SaturatorBlock::ShapeBandPath(Chunk& chunk) {
   }
 }
 
-StereoFrame SaturatorBlock::ShapeCharacters(StereoFrame k, const FrameWeights& weights) const {
+StereoFrame SaturatorBlock::ShapeCharacters(StereoFrame k, const FrameWeights& weights, const CurveOffsets& offsets,
+                                            const CurveOffsets& previousOffsets) const {
   StereoFrame shaped;
   for (int c = 0; c < 2; ++c) {
-    double y = Shape(character_, k[c], weights);
+    double y = Shape(character_, k[c], weights, offsets);
     if (weights.characterMix < 1.0) {
-      const double previous = Shape(previousCharacter_, k[c], weights);
+      const double previous = Shape(previousCharacter_, k[c], weights, previousOffsets);
       y = (1.0 - weights.characterMix) * previous + weights.characterMix * y;
     }
     shaped[c] = (1.0 - weights.wet) * k[c] + weights.wet * y;
@@ -477,6 +522,8 @@ void SaturatorBlock::DownsampleAndMatch(Chunk& chunk, const BlockSettings& setti
   StereoFrame dc{dcState_[0], dcState_[1]};
   LocalChain down(downsampler_);
   LocalChain bandDown(bandDownsampler_);
+  double outputPowerState = outputPower_;
+  const double levelTake = 1.0 - levelCoef_;
   for (std::int32_t i = 0; i < frames; ++i) {
     const auto f = static_cast<std::size_t>(i);
     down.Run(chunk.fastMain[2 * f]);
@@ -489,14 +536,15 @@ void SaturatorBlock::DownsampleAndMatch(Chunk& chunk, const BlockSettings& setti
     out -= dc;
     // Shared by both channels, left first.
     for (int c = 0; c < 2; ++c) {
-      Follow(outputPower_, out[c] * out[c], levelCoef_);
-      outputPower[f][c] = outputPower_;
+      Follow(outputPowerState, out[c] * out[c], levelTake);
+      outputPower[f][c] = outputPowerState;
     }
     if (settings.modeOne) {
       out *= BothChannels(settings.modeOneGain);
     }
     chunk.main[f] = out;
   }
+  outputPower_ = outputPowerState;
   down.KeepStates();
   bandDown.KeepStates();
   dcState_ = {dc[0], dc[1]};

@@ -57,6 +57,7 @@ class SaturatorBlock : public BlockDefaults {
  private:
   struct BlockSettings;
   struct FrameWeights;
+  struct CurveOffsets;
   struct Chunk;
 
   // Designs depend only on the rate, so they are redone only when it changed.
@@ -64,14 +65,19 @@ class SaturatorBlock : public BlockDefaults {
   void UpdateFilters();
   // Shape and ShapeCharacters run for every oversampled frame: a call would save and restore the
   // registers their tanh uses each time (64-bit Windows has the callee keep xmm6-15).
-  [[gnu::always_inline]] inline double Shape(std::int32_t character, double k, const FrameWeights& weights) const;
+  [[gnu::always_inline]] inline double Shape(std::int32_t character, double k, const FrameWeights& weights,
+                                             const CurveOffsets& offsets) const;
+  // What a character's curve takes that holds through a frame, taken once a frame.
+  CurveOffsets OffsetsFor(std::int32_t character, const FrameWeights& weights) const;
   // A chunk runs one stage at a time over all its frames, in the order a single frame would.
   void ProcessChunk(double* left, double* right, std::int32_t frames, const BlockSettings& settings);
   void StepWeights(Chunk& chunk, const BlockSettings& settings);
   void FollowAndUpsample(Chunk& chunk, const BlockSettings& settings);
   void ShapeMainPath(Chunk& chunk, const BlockSettings& settings);
   void ShapeBandPath(Chunk& chunk);
-  [[gnu::always_inline]] inline StereoFrame ShapeCharacters(StereoFrame k, const FrameWeights& weights) const;
+  [[gnu::always_inline]] inline StereoFrame ShapeCharacters(StereoFrame k, const FrameWeights& weights,
+                                                            const CurveOffsets& offsets,
+                                                            const CurveOffsets& previousOffsets) const;
   void DownsampleAndMatch(Chunk& chunk, const BlockSettings& settings);
 
   std::int32_t character_ = 0;
