@@ -67,10 +67,6 @@ StereoFrame BandGains(StereoFrame envelope, StereoFrame threshold, StereoBits ov
   return SelectChannels(over, StereoPow10(-limitedDb / BothChannels(20.0)), unity);
 }
 
-struct PeakDesignPair {
-  StereoFrame b0, b1, b2, a1, a2;
-};
-
 }  // namespace
 
 DeHarshBlock::DeHarshBlock() : match_(kPowerSeconds, kMatchSeconds) {
@@ -233,9 +229,9 @@ void DeHarshBlock::FindGains(Chunk& chunk) const {
   maxCutsDb[count] = 0.0;
   slopes[count] = 0.0;
   for (std::size_t b = 0; b < kCutBands; ++b) {
+    chunk.envelopes[b][count] = 0.0;
     const auto& envelopes = chunk.envelopes[b];
     auto& gains = chunk.gains[b];
-    chunk.envelopes[b][count] = 0.0;
     const StereoFrame share = BothChannels(kThresholdShare[b]);
     for (std::size_t i = 0; i < count; i += 2) {
       const StereoFrame envelope = LoadPair(&envelopes[i]);
@@ -295,11 +291,9 @@ void DeHarshBlock::DesignPeaks(Chunk& chunk) {
       const StereoFrame widest = BothChannels(kWidestQ) - BothChannels(kQPerDb) * StereoAbs(cutDb);
       const StereoFrame q = SelectChannels(widest < BothChannels(kNarrowestQ), BothChannels(kNarrowestQ), widest);
       // 10^(cut dB / 40) of a cut of 20 log10(gain) dB is the gain's square root.
-      PeakDesignPair pair;
+      SectionDesignPair pair;
       DesignPeakWithOneDivision(pair, cosine, sine / (BothChannels(2.0) * q), StereoSqrt(limited));
-      for (std::size_t lane = 0; lane < 2; ++lane) {
-        designs[i + lane] = {pair.b0[lane], pair.b1[lane], pair.b2[lane], pair.a1[lane], pair.a2[lane]};
-      }
+      StoreDesignLanes(pair, &designs[i]);
     }
   }
 }

@@ -50,16 +50,6 @@ StereoFrame TargetCutsDb(StereoFrame excessDb, StereoFrame amount) {
   return SelectChannels(excessDb > BothChannels(kExcessThresholdDb), limited, BothChannels(0.0));
 }
 
-// A peak's coefficients at one frame, and at two frames side by side while they are designed.
-// Nothing to initialise, so a chunk's table of them costs no stores before it is filled.
-struct PeakDesign {
-  double b0, b1, b2, a1, a2;
-};
-
-struct PeakDesignPair {
-  StereoFrame b0, b1, b2, a1, a2;
-};
-
 }  // namespace
 
 DeMudBlock::DeMudBlock() : match_(kPowerSeconds, kMatchSeconds) {
@@ -107,7 +97,7 @@ struct DeMudBlock::Chunk {
   PerFrame<double> outputSquare;
   // Target cuts, then the smoothed cuts, then the amplitudes of their designs.
   std::array<PerFrame<double>, kCutBands> cuts;
-  std::array<PerFrame<PeakDesign>, kCutBands> peaks;
+  std::array<PerFrame<SectionDesign>, kCutBands> peaks;
   PerFrame<double> gain;
 };
 
@@ -255,11 +245,9 @@ void DeMudBlock::DesignPeaks(Chunk& chunk) {
     const StereoFrame cosine = BothChannels(peakCosine_[b]);
     const StereoFrame alpha = BothChannels(peakAlpha_[b]);
     for (std::size_t n = first; n < frames; n += 2) {
-      PeakDesignPair pair;
+      SectionDesignPair pair;
       DesignPeakWithOneDivision(pair, cosine, alpha, LoadPair(&cuts[n]));
-      for (std::size_t lane = 0; lane < 2; ++lane) {
-        designs[n + lane] = {pair.b0[lane], pair.b1[lane], pair.b2[lane], pair.a1[lane], pair.a2[lane]};
-      }
+      StoreDesignLanes(pair, &designs[n]);
     }
     peak.SetCoefficients({designs[frames - 1].b0, designs[frames - 1].b1, designs[frames - 1].b2,
                           designs[frames - 1].a1, designs[frames - 1].a2});
@@ -278,7 +266,7 @@ void DeMudBlock::RunPeaks(Chunk& chunk) {
   for (std::size_t n = 0; n < static_cast<std::size_t>(chunk.frames); ++n) {
     StereoFrame x = chunk.audio[n];
     for (std::size_t b = 0; b < kCutBands; ++b) {
-      const PeakDesign& d = chunk.peaks[b][n];
+      const SectionDesign& d = chunk.peaks[b][n];
       x = RunSectionFrame(BothChannels(d.b0), BothChannels(d.b1), BothChannels(d.b2), BothChannels(d.a1),
                           BothChannels(d.a2), z1[b], z2[b], x);
     }

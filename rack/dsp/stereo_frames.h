@@ -172,6 +172,18 @@ struct SectionDesign {
   double b0, b1, b2, a1, a2;
 };
 
+// Two frames' designs of one section, a lane each, as DesignPeakWithOneDivision makes them two at a time.
+struct SectionDesignPair {
+  StereoFrame b0, b1, b2, a1, a2;
+};
+
+// The pair's lanes to two consecutive frames' designs.
+inline void StoreDesignLanes(const SectionDesignPair& pair, SectionDesign* designs) {
+  for (std::size_t lane = 0; lane < 2; ++lane) {
+    designs[lane] = {pair.b0[lane], pair.b1[lane], pair.b2[lane], pair.a1[lane], pair.a2[lane]};
+  }
+}
+
 // RunCascade for sections redesigned every frame: frame i runs through section k with designs[k][i].
 // The sections keep the last frame's design, as if each frame had been designed into them in turn.
 template <std::size_t K>
